@@ -1,0 +1,52 @@
+// Typed values out of XML elements, with uniform defaults and messages. The accessors look
+// at the parent's direct children only and match names exactly. They are offered with the
+// same behaviour by krptUtil in the document model (which derives from this class).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+#include "base/currency.h"
+#include "base/date_time.h"
+
+namespace qv::base {
+
+class tQV_XMLUtils {
+ public:
+  static std::string GetNodeValueAsString(const pugi::xml_node& aParentNode,
+                                          std::string_view aNodeName);
+  // Fails with "Error in processing node %s as integer.\r\n" + conversion message.
+  static int32_t GetNodeValueAsInteger(const pugi::xml_node& aParentNode,
+                                       std::string_view aNodeName);
+  static Currency GetNodeValueAsCurrency(const pugi::xml_node& aParentNode,
+                                         std::string_view aNodeName);
+  static DateTime GetNodeValueAsDateTime(const pugi::xml_node& aParentNode,
+                                         std::string_view aNodeName);
+  static DateTime TryGetNodeValueAsDateTime(const pugi::xml_node& aParentNode,
+                                            std::string_view aNodeName);
+  static bool GetNodeValueAsBoolean(const pugi::xml_node& aParentNode, std::string_view aNodeName,
+                                    bool aDefaultValue);
+  static bool HasNode(const pugi::xml_node& aParentNode, std::string_view aNodeName);
+  static std::string GetAttributeValueAsString(const pugi::xml_node& aNode,
+                                               std::string_view aAttrName);
+  // Appends a child element with the given text (none for an empty value) and returns it.
+  static pugi::xml_node AddNode(pugi::xml_node aParentNode, std::string_view aNodeName,
+                                std::string_view aNodeValue);
+};
+
+// The first direct child element named exactly aName, or an empty node.
+pugi::xml_node FindChild(const pugi::xml_node& aParent, std::string_view aName);
+// Element text: the text of an element whose only content is text; else empty.
+std::string ElementText(const pugi::xml_node& aElement);
+
+// Parses a whole document. Never resolves external entities nor expands DTD entities.
+// Documents nested deeper than 256 elements or larger than 64 MiB are refused. Fails with
+// qv::Error carrying the parser's description (and the offset).
+void ParseXml(pugi::xml_document& aDocument, std::string_view aText);
+// Renders a node (or a whole document) without declaration and without indentation.
+std::string RenderXml(const pugi::xml_node& aNode);
+
+}  // namespace qv::base

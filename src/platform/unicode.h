@@ -1,0 +1,23 @@
+// UTF-8 <-> UTF-16 conversion. Text is UTF-8 inside the library; it becomes UTF-16 only at
+// the boundaries. Invalid input in either direction becomes U+FFFD, never a crash.
+// Where the system counts characters (log message limits, column padding, the hexadecimal
+// log form, signature halves) it counts UTF-16 code units: use Utf16Length and Utf16Left.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qv::platform {
+
+std::u16string Utf8ToUtf16(std::string_view aText);
+std::string Utf16ToUtf8(std::u16string_view aText);
+
+// The number of UTF-16 code units of a UTF-8 text.
+std::size_t Utf16Length(std::string_view aText);
+// The first aCount UTF-16 code units of aText, as UTF-8 (a surrogate pair cut in half
+// becomes U+FFFD). Utf16Mid takes aCount units from the 0-based unit aStart.
+std::string Utf16Left(std::string_view aText, std::size_t aCount);
+std::string Utf16Mid(std::string_view aText, std::size_t aStart, std::size_t aCount);
+
+}  // namespace qv::platform
