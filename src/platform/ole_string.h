@@ -26,7 +26,7 @@ using OleStr = OleChar*;
 extern "C" {
 QV_EXPORT qv::platform::OleStr SysAllocString(const qv::platform::OleChar* aText);
 QV_EXPORT qv::platform::OleStr SysAllocStringLen(const qv::platform::OleChar* aText,
-                                                  uint32_t aLength);
+                                                 uint32_t aLength);
 QV_EXPORT void SysFreeString(qv::platform::OleStr aText);
 QV_EXPORT uint32_t SysStringLen(qv::platform::OleStr aText);
 QV_EXPORT uint32_t SysStringByteLen(qv::platform::OleStr aText);
