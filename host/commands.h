@@ -1,0 +1,40 @@
+// The commands of the qvfp host program. Each returns the process exit status.
+#pragma once
+
+#include <string>
+
+#include "requests.h"
+
+namespace qv::host {
+
+struct DemoOptions {
+  std::string library;
+  std::string dataFolder = "qvfp-data";
+  TillOptions till;
+  int receipts = 4;
+  bool showXml = false;
+};
+int RunDemo(const DemoOptions& aOptions);
+
+// One export with one request file; prints return code, output and error text.
+int RunCall(const std::string& aLibrary, const std::string& aExport, const std::string& aFile,
+            int aHandle);
+
+// A script of calls in one process: one "EXPORT request-file" per line; "#" starts a comment.
+// A request sent after a successful OPEN gets that handle unless the line ends with
+// "--keep-handle".
+int RunScript(const std::string& aLibrary, const std::string& aScript);
+
+struct JournalOptions {
+  std::string dataFolder = "qvfp-data";
+  std::string till = "T1";
+  std::string day;  // yyyymmdd; empty: every day
+};
+int RunJournal(const JournalOptions& aOptions);
+
+// Maps drive C to aDataFolder unless the user mapped it already; gives the folder used.
+std::string MapDriveC(const std::string& aDataFolder);
+// Reads a whole text file; throws qv::Error("Cannot read <file>: <reason>").
+std::string ReadTextFile(const std::string& aPath);
+
+}  // namespace qv::host

@@ -1,0 +1,68 @@
+// qvfp: loads the fiscal library exactly as a point-of-sale application does and calls its
+// exports.
+#include <iostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "fiscal_library.h"
+#include "platform/error.h"
+
+int main(int argc, char** argv) {
+  using namespace qv::host;
+  CLI::App app{"qvfp - host program for the QVFP_CYKAVREN_10 fiscal library"};
+  app.require_subcommand(1);
+  std::string library = DefaultLibraryPath();
+  app.add_option("--library", library, "Path of the fiscal library")->capture_default_str();
+
+  DemoOptions demo;
+  CLI::App* demoCommand = app.add_subcommand("demo", "Run a whole fiscal day on a demo till");
+  demoCommand->add_option("--data", demo.dataFolder, "Folder that drive C: maps to")
+      ->capture_default_str();
+  demoCommand->add_option("--till", demo.till.till, "Till serial")->capture_default_str();
+  demoCommand->add_option("--receipts", demo.receipts, "Number of receipts")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 10000));
+  demoCommand->add_flag("--xml", demo.showXml, "Also show the raw result documents");
+
+  std::string exportName, requestFile;
+  int handle = 0;
+  CLI::App* callCommand = app.add_subcommand("call", "Call one export with a request file");
+  callCommand
+      ->add_option("EXPORT", exportName,
+                   "OPEN, PROCESSRECEIPT, PROCESSZREPORT, "
+                   "PROCESSXREPORT or PROCESSGETSTATUS")
+      ->required()
+      ->check(CLI::IsMember(
+          {"OPEN", "PROCESSRECEIPT", "PROCESSZREPORT", "PROCESSXREPORT", "PROCESSGETSTATUS"}));
+  callCommand->add_option("REQUEST", requestFile, "Request XML file")->required();
+  callCommand->add_option("--handle", handle, "Processor handle to put into the request");
+
+  std::string script;
+  CLI::App* runCommand =
+      app.add_subcommand("run", "Run a script of calls in one process (handles live per process)");
+  runCommand->add_option("SCRIPT", script, "One \"EXPORT request-file\" per line")->required();
+
+  JournalOptions journal;
+  CLI::App* journalCommand = app.add_subcommand("journal", "List the journal of a till");
+  journalCommand->add_option("--data", journal.dataFolder, "Folder that drive C: maps to")
+      ->capture_default_str();
+  journalCommand->add_option("--till", journal.till, "Till serial")->capture_default_str();
+  journalCommand->add_option("--day", journal.day, "Only this day (yyyymmdd)");
+
+  CLI11_PARSE(app, argc, argv);
+  try {
+    if (*demoCommand) {
+      demo.library = library;
+      return RunDemo(demo);
+    }
+    if (*callCommand) return RunCall(library, exportName, requestFile, handle);
+    if (*runCommand) return RunScript(library, script);
+    if (*journalCommand) return RunJournal(journal);
+  } catch (const std::exception& e) {
+    std::cerr << "qvfp: " << e.what() << "\n";
+    return 2;
+  }
+  return 0;
+}
