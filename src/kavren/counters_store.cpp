@@ -1,0 +1,454 @@
+#include "kavren/counters_store.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <sstream>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+#include "base/utils.h"
+#include "base/xml_utils.h"
+#include "platform/clock.h"
+#include "platform/code_page.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/unicode.h"
+
+namespace qv::kavren {
+
+namespace {
+
+using base::Currency;
+using base::DateTime;
+using base::tQV_XMLUtils;
+
+constexpr int kLockRetries = 6;  // after the first attempt: 7 attempts in all
+constexpr int kLockPauseMilliseconds = 500;
+
+// ---- Reading the file's bytes as UTF-8 text ----------------------------------------------
+
+bool StartsWith(std::string_view aText, std::string_view aPrefix) {
+  return aText.substr(0, aPrefix.size()) == aPrefix;
+}
+
+void AppendUtf8(std::string& aOut, uint32_t aCodePoint) {
+  if (aCodePoint > 0x10FFFF || (aCodePoint >= 0xD800 && aCodePoint <= 0xDFFF)) {
+    aCodePoint = 0xFFFD;
+  }
+  if (aCodePoint < 0x80) {
+    aOut += static_cast<char>(aCodePoint);
+  } else if (aCodePoint < 0x800) {
+    aOut += static_cast<char>(0xC0 | (aCodePoint >> 6));
+    aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
+  } else if (aCodePoint < 0x10000) {
+    aOut += static_cast<char>(0xE0 | (aCodePoint >> 12));
+    aOut += static_cast<char>(0x80 | ((aCodePoint >> 6) & 0x3F));
+    aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
+  } else {
+    aOut += static_cast<char>(0xF0 | (aCodePoint >> 18));
+    aOut += static_cast<char>(0x80 | ((aCodePoint >> 12) & 0x3F));
+    aOut += static_cast<char>(0x80 | ((aCodePoint >> 6) & 0x3F));
+    aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
+  }
+}
+
+uint32_t ByteAt(std::string_view aBytes, size_t aIndex) {
+  return static_cast<unsigned char>(aBytes[aIndex]);
+}
+
+std::string Utf16BytesToUtf8(std::string_view aBytes, bool aBigEndian) {
+  std::u16string units;
+  units.reserve(aBytes.size() / 2);
+  for (size_t i = 0; i + 1 < aBytes.size(); i += 2) {
+    uint32_t first = ByteAt(aBytes, i), second = ByteAt(aBytes, i + 1);
+    units += static_cast<char16_t>(aBigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
+  return platform::Utf16ToUtf8(units);
+}
+
+std::string Utf32BytesToUtf8(std::string_view aBytes, bool aBigEndian) {
+  std::string out;
+  for (size_t i = 0; i + 3 < aBytes.size(); i += 4) {
+    uint32_t value = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      value |= ByteAt(aBytes, i + k) << (aBigEndian ? 8 * (3 - k) : 8 * k);
+    }
+    AppendUtf8(out, value);
+  }
+  return out;
+}
+
+std::string Latin1ToUtf8(std::string_view aBytes) {
+  std::string out;
+  for (char c : aBytes) AppendUtf8(out, static_cast<unsigned char>(c));
+  return out;
+}
+
+// The value of encoding="..." in a leading XML declaration, in lower case; empty when none.
+std::string DeclaredEncoding(std::string_view aText) {
+  size_t start = aText.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos || aText.substr(start, 5) != "<?xml") return {};
+  size_t end = aText.find("?>", start);
+  std::string declaration = base::LowerCase(aText.substr(start, end - start));
+  size_t key = declaration.find("encoding");
+  if (key == std::string::npos) return {};
+  size_t open = declaration.find_first_of("\"'", key);
+  if (open == std::string::npos) return {};
+  size_t close = declaration.find(declaration[open], open + 1);
+  if (close == std::string::npos) return {};
+  return declaration.substr(open + 1, close - open - 1);
+}
+
+// The code page of an 8-bit encoding name ("windows-1253", "cp1252", "iso-8859-7"), or 0.
+int CodePageOfEncoding(const std::string& aEncoding) {
+  auto numberAfter = [&](std::string_view aPrefix) -> int {
+    if (!StartsWith(aEncoding, aPrefix)) return 0;
+    std::string digits = aEncoding.substr(aPrefix.size());
+    if (digits.empty() || digits.size() > 5) return 0;
+    for (char c : digits) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
+    }
+    return std::stoi(digits);
+  };
+  if (int page = numberAfter("windows-")) return page;
+  if (int page = numberAfter("cp")) return page;
+  if (int part = numberAfter("iso-8859-")) return 28590 + part;
+  return 0;
+}
+
+std::string EightBitToUtf8(std::string_view aBytes) {
+  std::string encoding = DeclaredEncoding(aBytes);
+  if (encoding == "iso-8859-1" || encoding == "latin1" || encoding == "iso_8859-1") {
+    return Latin1ToUtf8(aBytes);
+  }
+  if (int codePage = CodePageOfEncoding(encoding)) {
+    try {
+      return platform::CodePageToUtf8(aBytes, codePage);
+    } catch (const Error&) {
+      // An encoding this machine cannot convert: only the till serial may hold characters
+      // outside ASCII, and it is not read back, so the bytes are read as they stand.
+    }
+  }
+  return std::string(aBytes);
+}
+
+// The text of a counters file as UTF-8, whatever byte-order mark or encoding it was saved
+// with, without its XML declaration (whose encoding no longer applies).
+std::string CountersFileText(std::string_view aBytes) {
+  std::string text;
+  if (StartsWith(aBytes, "\xEF\xBB\xBF")) {
+    text = aBytes.substr(3);
+  } else if (StartsWith(aBytes, std::string_view("\xFF\xFE\0\0", 4))) {
+    text = Utf32BytesToUtf8(aBytes.substr(4), /*aBigEndian=*/false);
+  } else if (StartsWith(aBytes, std::string_view("\0\0\xFE\xFF", 4))) {
+    text = Utf32BytesToUtf8(aBytes.substr(4), /*aBigEndian=*/true);
+  } else if (StartsWith(aBytes, "\xFF\xFE")) {
+    text = Utf16BytesToUtf8(aBytes.substr(2), /*aBigEndian=*/false);
+  } else if (StartsWith(aBytes, "\xFE\xFF")) {
+    text = Utf16BytesToUtf8(aBytes.substr(2), /*aBigEndian=*/true);
+  } else if (aBytes.size() >= 2 && aBytes[0] == '<' && aBytes[1] == '\0') {
+    text = Utf16BytesToUtf8(aBytes, /*aBigEndian=*/false);
+  } else if (aBytes.size() >= 2 && aBytes[0] == '\0' && aBytes[1] == '<') {
+    text = Utf16BytesToUtf8(aBytes, /*aBigEndian=*/true);
+  } else {
+    text = EightBitToUtf8(aBytes);
+  }
+  size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return {};
+  if (text.compare(start, 5, "<?xml") == 0) {
+    size_t end = text.find("?>", start);
+    if (end != std::string::npos) return text.substr(end + 2);
+  }
+  return text.substr(start);
+}
+
+// Values written by hand or by other tools may carry blanks or line breaks around them.
+void TrimChildTexts(pugi::xml_node aRoot) {
+  for (pugi::xml_node child : aRoot.children()) {
+    pugi::xml_node text = child.first_child();
+    if (!text || text.next_sibling() || text.type() != pugi::node_pcdata) continue;
+    std::string_view value = text.value();
+    size_t first = value.find_first_not_of(" \t\r\n");
+    size_t last = value.find_last_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+      child.remove_child(text);
+    } else if (first != 0 || last + 1 != value.size()) {
+      text.set_value(std::string(value.substr(first, last - first + 1)).c_str());
+    }
+  }
+}
+
+// ---- Figures ---------------------------------------------------------------------------
+
+// The counters never reach these limits on a real till; wrapping instead of overflowing
+// keeps the arithmetic defined.
+int32_t NextNumber(int32_t aValue) {
+  return static_cast<int32_t>(static_cast<uint32_t>(aValue) + 1u);
+}
+
+std::string JoinPath(const std::string& aFolder, const char* aName) {
+  if (aFolder.empty()) return aName;
+  char last = aFolder.back();
+  if (platform::IsPathDelimiter(last)) return aFolder + aName;
+  char delimiter = aFolder.find('\\') != std::string::npos ? '\\' : '/';
+  return aFolder + delimiter + aName;
+}
+
+// The file keeps whole seconds; a new store holds in memory what it wrote.
+DateTime WholeSecondsNow() {
+  base::DateTimeParts parts = base::DecodeDateTime(base::NowDateTime());
+  parts.millisecond = 0;
+  return base::EncodeDateTime(parts);
+}
+
+}  // namespace
+
+// ---- Init, Refresh, Save -----------------------------------------------------------------
+
+void kFiscalProcessorCounters::Init(const std::string& aFileName, const std::string& aTillSerial) {
+  fFileName = aFileName;
+  fTillSerial = aTillSerial;
+  if (platform::FileExists(fFileName)) {
+    Refresh();
+    return;
+  }
+  DateTime now = WholeSecondsNow();
+  Figures fresh;
+  fresh.createdAt = now;
+  fresh.lastUpdatedAt = now;
+  fresh.currentZReportNo = 1;
+  PutFigures(fresh);
+  SaveAt(now);
+}
+
+void kFiscalProcessorCounters::Refresh() {
+  if (!platform::FileExists(fFileName)) return;
+  std::string bytes, error;
+  if (!platform::ReadWholeFile(fFileName, bytes, error)) throw Error(error);
+
+  pugi::xml_document document;
+  base::ParseXml(document, CountersFileText(bytes));
+  pugi::xml_node root = document.document_element();
+  TrimChildTexts(root);
+
+  Figures read;
+  read.createdAt = tQV_XMLUtils::GetNodeValueAsDateTime(root, "CreatedAt");
+  read.lastUpdatedAt = tQV_XMLUtils::GetNodeValueAsDateTime(root, "LastUpdatedAt");
+  read.currentReceiptNo = tQV_XMLUtils::GetNodeValueAsInteger(root, "CurrentReceiptNo");
+  read.currentZReportNo = tQV_XMLUtils::GetNodeValueAsInteger(root, "CurrentZReportNo");
+  read.dailyTotal = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyTotal");
+  read.dailySales = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailySales");
+  read.dailyRefunds = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyRefunds");
+  read.dailyVoids = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyVoids");
+  read.dailyDiscounts = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyDiscounts");
+  read.grandTotalTotal = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalTotal");
+  read.grandTotalSales = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalSales");
+  read.grandTotalRefunds = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalRefunds");
+  read.grandTotalVoids = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalVoids");
+  read.grandTotalDiscounts = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalDiscounts");
+  read.trainingMode =
+      tQV_XMLUtils::GetNodeValueAsBoolean(root, "TrainingMode", /*aDefaultValue=*/false);
+  PutFigures(read);
+}
+
+void kFiscalProcessorCounters::Save() { SaveAt(base::NowDateTime()); }
+
+void kFiscalProcessorCounters::SaveAt(DateTime aSavedAt) {
+  platform::ReplaceFileAtomically(fFileName, RenderFile(aSavedAt));
+}
+
+std::string kFiscalProcessorCounters::RenderFile(DateTime aSavedAt) const {
+  pugi::xml_document document;
+  pugi::xml_node declaration = document.append_child(pugi::node_declaration);
+  declaration.append_attribute("version") = "1.0";
+  declaration.append_attribute("encoding") = "UTF-8";
+  pugi::xml_node root = document.append_child("FPRCounters");
+
+  auto addDate = [&](const char* aName, DateTime aValue) {
+    tQV_XMLUtils::AddNode(root, aName,
+                          base::DateTimeToXmlText(/*aWithMilliseconds=*/false, aValue));
+  };
+  auto addInteger = [&](const char* aName, int32_t aValue) {
+    tQV_XMLUtils::AddNode(root, aName, std::to_string(aValue));
+  };
+  auto addAmount = [&](const char* aName, Currency aValue) {
+    tQV_XMLUtils::AddNode(root, aName, base::CurrencyToXmlText(aValue));
+  };
+  tQV_XMLUtils::AddNode(root, "TillSerial", fTillSerial);
+  addDate("CreatedAt", fCreatedAt);
+  addDate("LastUpdatedAt", aSavedAt);
+  addInteger("CurrentReceiptNo", fCurrentReceiptNo);
+  addInteger("CurrentZReportNo", fCurrentZReportNo);
+  addAmount("DailyTotal", fDailyTotal);
+  addAmount("DailySales", fDailySales);
+  addAmount("DailyRefunds", fDailyRefunds);
+  addAmount("DailyVoids", fDailyVoids);
+  addAmount("DailyDiscounts", fDailyDiscounts);
+  addAmount("GrandTotalTotal", fGrandTotalTotal);
+  addAmount("GrandTotalSales", fGrandTotalSales);
+  addAmount("GrandTotalRefunds", fGrandTotalRefunds);
+  addAmount("GrandTotalVoids", fGrandTotalVoids);
+  addAmount("GrandTotalDiscounts", fGrandTotalDiscounts);
+  tQV_XMLUtils::AddNode(root, "TrainingMode", base::BooleanToXmlText(fTrainingMode));
+
+  std::ostringstream out;
+  document.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
+  return out.str();
+}
+
+// ---- Lock --------------------------------------------------------------------------------
+
+std::string kFiscalProcessorCounters::LockFilePath() {
+  return JoinPath(platform::WorkingDirectory(), kLockFileName);
+}
+
+bool kFiscalProcessorCounters::Lock() {
+  if (fLockStream.IsHeld()) {
+    ++fLockDepth;
+    return true;
+  }
+  std::string path = LockFilePath();
+  std::string error;
+  for (int attempt = 0;; ++attempt) {
+    if (fLockStream.TryAcquire(path, error)) break;
+    if (attempt >= kLockRetries) {
+      throw Error("Cannot create file \"" + path + "\". " + error);
+    }
+    platform::SleepMilliseconds(kLockPauseMilliseconds);
+  }
+  fLockDepth = 1;
+  return true;
+}
+
+bool kFiscalProcessorCounters::Unlock() {
+  if (fLockDepth > 1) {
+    --fLockDepth;
+    return true;
+  }
+  fLockDepth = 0;
+  fLockStream.Release();
+  return true;
+}
+
+namespace {
+
+// Releases the counters lock on every way out of a change.
+class CountersLockGuard {
+ public:
+  explicit CountersLockGuard(kFiscalProcessorCounters& aCounters) : fCounters(aCounters) {
+    fCounters.Lock();
+  }
+  ~CountersLockGuard() { fCounters.Unlock(); }
+  CountersLockGuard(const CountersLockGuard&) = delete;
+  CountersLockGuard& operator=(const CountersLockGuard&) = delete;
+
+ private:
+  kFiscalProcessorCounters& fCounters;
+};
+
+}  // namespace
+
+// ---- Update and Z ------------------------------------------------------------------------
+
+bool kFiscalProcessorCounters::Update(documents::qvReceiptType aReceiptType, Currency aAmount) {
+  CountersLockGuard guard(*this);
+  Refresh();
+  Figures before = TakeFigures();
+  try {
+    CountReceipt(aReceiptType, aAmount);
+    Save();
+  } catch (...) {
+    PutFigures(before);
+    throw;
+  }
+  return true;
+}
+
+void kFiscalProcessorCounters::CountReceipt(documents::qvReceiptType aReceiptType,
+                                            Currency aAmount) {
+  fCurrentReceiptNo = NextNumber(fCurrentReceiptNo);
+  switch (aReceiptType) {
+    case documents::rt_Sale:
+      fDailySales += aAmount;
+      fGrandTotalSales += aAmount;
+      break;
+    case documents::rt_Refund:
+      fDailyRefunds += aAmount;
+      fGrandTotalRefunds += aAmount;
+      break;
+    case documents::rt_Void:
+      fDailyVoids += aAmount;
+      fGrandTotalVoids += aAmount;
+      break;
+    default:  // invoices are counted but add no amount
+      break;
+  }
+  fDailyTotal = fDailySales - fDailyRefunds - fDailyVoids;
+  fGrandTotalTotal = fGrandTotalSales - fGrandTotalRefunds - fGrandTotalVoids;
+}
+
+bool kFiscalProcessorCounters::Z() {
+  Refresh();
+  Figures before = TakeFigures();
+  try {
+    ClearDay();
+    Save();
+  } catch (...) {
+    PutFigures(before);
+    throw;
+  }
+  return true;
+}
+
+void kFiscalProcessorCounters::ClearDay() {
+  fCurrentZReportNo = NextNumber(fCurrentZReportNo);
+  fCurrentReceiptNo = 0;
+  fDailyTotal = Currency();
+  fDailySales = Currency();
+  fDailyRefunds = Currency();
+  fDailyVoids = Currency();
+  fDailyDiscounts = Currency();
+}
+
+kFiscalProcessorCounters::Figures kFiscalProcessorCounters::TakeFigures() const {
+  Figures figures;
+  figures.createdAt = fCreatedAt;
+  figures.lastUpdatedAt = fLastUpdatedAt;
+  figures.currentReceiptNo = fCurrentReceiptNo;
+  figures.currentZReportNo = fCurrentZReportNo;
+  figures.dailyTotal = fDailyTotal;
+  figures.dailySales = fDailySales;
+  figures.dailyRefunds = fDailyRefunds;
+  figures.dailyVoids = fDailyVoids;
+  figures.dailyDiscounts = fDailyDiscounts;
+  figures.grandTotalTotal = fGrandTotalTotal;
+  figures.grandTotalSales = fGrandTotalSales;
+  figures.grandTotalRefunds = fGrandTotalRefunds;
+  figures.grandTotalVoids = fGrandTotalVoids;
+  figures.grandTotalDiscounts = fGrandTotalDiscounts;
+  figures.trainingMode = fTrainingMode;
+  return figures;
+}
+
+void kFiscalProcessorCounters::PutFigures(const Figures& aFigures) {
+  fCreatedAt = aFigures.createdAt;
+  fLastUpdatedAt = aFigures.lastUpdatedAt;
+  fCurrentReceiptNo = aFigures.currentReceiptNo;
+  fCurrentZReportNo = aFigures.currentZReportNo;
+  fDailyTotal = aFigures.dailyTotal;
+  fDailySales = aFigures.dailySales;
+  fDailyRefunds = aFigures.dailyRefunds;
+  fDailyVoids = aFigures.dailyVoids;
+  fDailyDiscounts = aFigures.dailyDiscounts;
+  fGrandTotalTotal = aFigures.grandTotalTotal;
+  fGrandTotalSales = aFigures.grandTotalSales;
+  fGrandTotalRefunds = aFigures.grandTotalRefunds;
+  fGrandTotalVoids = aFigures.grandTotalVoids;
+  fGrandTotalDiscounts = aFigures.grandTotalDiscounts;
+  fTrainingMode = aFigures.trainingMode;
+}
+
+}  // namespace qv::kavren

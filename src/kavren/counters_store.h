@@ -1,0 +1,161 @@
+// The persistent figures of one till: the number of the last receipt of the open fiscal day,
+// the number of the open day (the next Z-report), the daily totals since the last Z-report,
+// the grand totals since the counters file was created and the training-mode flag.
+//
+// They live in the till's counters file ("counters.actual.fprc", root element FPRCounters,
+// sixteen child elements). The file is the authority: every change re-reads it and writes it
+// back at once, replacing it atomically (a temporary file in the same folder renamed over the
+// old one), so a crash never leaves a half-written file and several store objects, in one
+// process or in several, can share one file. Update and the Z-report (Lock, Refresh, Z,
+// Unlock) exclude each other between processes and between store objects through the lock
+// file "QVFP_CYKAVREN.Lock" in the working directory.
+//
+// Threading: one call at a time per object; the store has no in-process locking of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/currency.h"
+#include "base/date_time.h"
+#include "documents/codes.h"
+#include "platform/lock_file.h"
+
+namespace qv::kavren {
+
+class kFiscalProcessorCounters {
+ public:
+  // The lock file, relative to the host's working directory.
+  static constexpr const char* kLockFileName = "QVFP_CYKAVREN.Lock";
+
+  kFiscalProcessorCounters() = default;
+  ~kFiscalProcessorCounters() = default;  // an outstanding lock is released
+  kFiscalProcessorCounters(const kFiscalProcessorCounters&) = delete;
+  kFiscalProcessorCounters& operator=(const kFiscalProcessorCounters&) = delete;
+
+  // Binds the store to aFileName (a system path such as "C:\QV_FPR_DB\T1\counters.actual.fprc")
+  // and the till serial. An existing file is read (Refresh); otherwise a new file is written
+  // with receipt number 0, Z number 1, zero amounts and CreatedAt = LastUpdatedAt = now.
+  // Throws qv::Error when the file cannot be read, parsed or written.
+  void Init(const std::string& aFileName, const std::string& aTillSerial);
+
+  // Takes the lock file: at most 7 attempts 500 ms apart. Returns True; when the file cannot
+  // be created (another holder) throws qv::Error "Cannot create file \"<full path>\". <OS
+  // text>". Calls nest: only the outermost Lock takes the file and the matching Unlock
+  // releases it.
+  bool Lock();
+  // Releases the lock (the file stays on disk); True, also when it was not held. Never throws.
+  bool Unlock();
+
+  // Counts one receipt under the lock: re-reads the file, advances CurrentReceiptNo by one
+  // (for every type), adds aAmount with its sign to the daily and grand totals of the type
+  // (sales, refunds, voids; invoice types and other values add nothing), recomputes the two
+  // totals and saves. Returns True.
+  //
+  // On return CurrentReceiptNo() and CurrentZReportNo() are the numbers this receipt was
+  // given under the lock: read them right after Update (before any Refresh) to number the
+  // receipt, so that two processes never hand out the same number.
+  //
+  // On failure (lock, read, parse, overflow, write) throws qv::Error; the lock is released,
+  // the file keeps its old content and the figures in memory are those read before the change.
+  bool Update(documents::qvReceiptType aReceiptType, base::Currency aAmount);
+
+  // Closes the fiscal day; the caller holds the lock. Re-reads the file, advances
+  // CurrentZReportNo, sets CurrentReceiptNo and the five daily amounts to 0 and saves. Grand
+  // totals, CreatedAt and TrainingMode are kept. Returns True; on failure throws qv::Error
+  // with the file and the figures in memory unchanged.
+  bool Z();
+
+  // Re-reads the file into memory (without the lock). A missing file changes nothing. Reads
+  // UTF-8, UTF-16 or UTF-32 with or without a byte-order mark and 8-bit files in the code page
+  // their declaration names; elements are found by name in any order, missing ones give 0, the
+  // zero date-time or False. The stored TillSerial is not read back. Throws qv::Error with the
+  // parser's message for a file that is not XML and with the accessor's message ("Error in
+  // processing node %s as integer.\r\n" ...) for a value that does not convert; the figures in
+  // memory are then unchanged.
+  void Refresh();
+
+  // Writes the figures to the file (without the lock), LastUpdatedAt being the current time,
+  // replacing the file atomically. Throws qv::Error "Cannot write file ..." on failure, the
+  // old file being left intact.
+  void Save();
+
+  const std::string& FileName() const { return fFileName; }
+  const std::string& TillSerial() const { return fTillSerial; }
+  base::DateTime CreatedAt() const { return fCreatedAt; }
+  base::DateTime LastUpdatedAt() const { return fLastUpdatedAt; }
+  int32_t CurrentReceiptNo() const { return fCurrentReceiptNo; }
+  int32_t CurrentZReportNo() const { return fCurrentZReportNo; }
+  base::Currency DailyTotal() const { return fDailyTotal; }
+  base::Currency DailySales() const { return fDailySales; }
+  base::Currency DailyRefunds() const { return fDailyRefunds; }
+  base::Currency DailyVoids() const { return fDailyVoids; }
+  base::Currency DailyDiscounts() const { return fDailyDiscounts; }
+  base::Currency GrandTotalTotal() const { return fGrandTotalTotal; }
+  base::Currency GrandTotalSales() const { return fGrandTotalSales; }
+  base::Currency GrandTotalRefunds() const { return fGrandTotalRefunds; }
+  base::Currency GrandTotalVoids() const { return fGrandTotalVoids; }
+  base::Currency GrandTotalDiscounts() const { return fGrandTotalDiscounts; }
+  bool TrainingMode() const { return fTrainingMode; }
+
+  void SetFileName(const std::string& aValue) { fFileName = aValue; }
+  void SetTillSerial(const std::string& aValue) { fTillSerial = aValue; }
+  void SetCreatedAt(base::DateTime aValue) { fCreatedAt = aValue; }
+  void SetLastUpdatedAt(base::DateTime aValue) { fLastUpdatedAt = aValue; }
+  void SetCurrentReceiptNo(int32_t aValue) { fCurrentReceiptNo = aValue; }
+  void SetCurrentZReportNo(int32_t aValue) { fCurrentZReportNo = aValue; }
+  void SetDailyTotal(base::Currency aValue) { fDailyTotal = aValue; }
+  void SetDailySales(base::Currency aValue) { fDailySales = aValue; }
+  void SetDailyRefunds(base::Currency aValue) { fDailyRefunds = aValue; }
+  void SetDailyVoids(base::Currency aValue) { fDailyVoids = aValue; }
+  void SetDailyDiscounts(base::Currency aValue) { fDailyDiscounts = aValue; }
+  void SetGrandTotalTotal(base::Currency aValue) { fGrandTotalTotal = aValue; }
+  void SetGrandTotalSales(base::Currency aValue) { fGrandTotalSales = aValue; }
+  void SetGrandTotalRefunds(base::Currency aValue) { fGrandTotalRefunds = aValue; }
+  void SetGrandTotalVoids(base::Currency aValue) { fGrandTotalVoids = aValue; }
+  void SetGrandTotalDiscounts(base::Currency aValue) { fGrandTotalDiscounts = aValue; }
+  void SetTrainingMode(bool aValue) { fTrainingMode = aValue; }
+
+  // True while this object holds the lock file.
+  bool IsLocked() const { return fLockStream.IsHeld(); }
+
+ private:
+  // The figures that a read fills and a failed change puts back.
+  struct Figures {
+    base::DateTime createdAt = 0, lastUpdatedAt = 0;
+    int32_t currentReceiptNo = 0, currentZReportNo = 0;
+    base::Currency dailyTotal, dailySales, dailyRefunds, dailyVoids, dailyDiscounts;
+    base::Currency grandTotalTotal, grandTotalSales, grandTotalRefunds, grandTotalVoids,
+        grandTotalDiscounts;
+    bool trainingMode = false;
+  };
+  Figures TakeFigures() const;
+  void PutFigures(const Figures& aFigures);
+  void CountReceipt(documents::qvReceiptType aReceiptType, base::Currency aAmount);
+  void ClearDay();
+  void SaveAt(base::DateTime aSavedAt);
+  std::string RenderFile(base::DateTime aSavedAt) const;
+  static std::string LockFilePath();
+
+  std::string fFileName;
+  std::string fTillSerial;
+  base::DateTime fCreatedAt = 0;
+  base::DateTime fLastUpdatedAt = 0;
+  int32_t fCurrentReceiptNo = 0;
+  int32_t fCurrentZReportNo = 0;
+  base::Currency fDailyTotal;
+  base::Currency fDailySales;
+  base::Currency fDailyRefunds;
+  base::Currency fDailyVoids;
+  base::Currency fDailyDiscounts;
+  base::Currency fGrandTotalTotal;
+  base::Currency fGrandTotalSales;
+  base::Currency fGrandTotalRefunds;
+  base::Currency fGrandTotalVoids;
+  base::Currency fGrandTotalDiscounts;
+  bool fTrainingMode = false;
+  platform::LockFile fLockStream;
+  int fLockDepth = 0;
+};
+
+}  // namespace qv::kavren
