@@ -1,0 +1,109 @@
+// kIOHandler: the channel through which a driver talks to its device, logs and reports
+// errors. It owns the device log (a daily tQV_LogWriter framed by START and STOP lines),
+// carries the error state (ErrorFound, ErrorCode, ErrorMessage) and the time-outs, and is
+// the base of the concrete channels (kIOHandler_TCP, and the serial, COM, HTTP, OPOS,
+// library and spooler channels). A fiscal processor uses its channel only for logging and
+// for the error state; it never connects it.
+//
+// The transport operations (Disconnect, ClearBuffers, Write, ReadUpTo, ReadChars, ReadAll,
+// DecodeError, InputBufferContainsData, SetParameter) follow Connect in this order as pure
+// virtual operations once the channels that carry data implement them; until then a channel
+// offers only its construction, Connected and Connect.
+//
+// Threading: one thread at a time per channel; the log lines go through the writer's queue,
+// so no operation here waits for the disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/currency.h"
+#include "framework/log_writer.h"
+
+namespace qv::framework {
+
+class kConnection;
+
+class kIOHandler {
+ public:
+  // Copies the time-outs from aConnection when it is given. With a non-empty aDirectory and
+  // aFileName, creates the daily log "<aDirectory>\<aFileName>_<yyyymmdd>.log" (no message
+  // length limit) and writes the START line; otherwise the channel logs nothing. Fails with
+  // the log writer's messages ("Invalid characters in path", ...).
+  kIOHandler(const kConnection* aConnection, const std::string& aDirectory,
+             const std::string& aFileName);
+  // Writes the STOP line and destroys the writer, which writes out every queued line.
+  virtual ~kIOHandler();
+  kIOHandler(const kIOHandler&) = delete;
+  kIOHandler& operator=(const kIOHandler&) = delete;
+
+  // Whether the transport is open.
+  virtual bool Connected() = 0;
+  // Writes the connect banner (asterisks, class name, Version, ConnectTimeout=,
+  // ReadTimeout=) and yields true; channels call it first, then open their transport.
+  virtual bool Connect();
+  // The channel's class name as written in the connect banner ("kIOHandler_TCP").
+  virtual std::string ClassName() const = 0;
+
+  // aMessage unchanged into the log; nothing without a log writer. Fails only with
+  // "Log filename is empty ".
+  void Debug(tQV_MessageType aEntryType, const std::string& aMessage);
+  // "aTitle:aMessage", with HexLog "aTitle:aMessage [<HexString(aMessage)>]".
+  void WriteLog(tQV_MessageType aEntryType, const std::string& aTitle, const std::string& aMessage);
+
+  void SetCustomError(int32_t aErrorCode, const std::string& aErrorMessage);
+  void ResetCustomError();
+  bool ErrorFound() const { return fErrorFound; }
+  int32_t ErrorCode() const { return fErrorCode; }
+  const std::string& ErrorMessage() const { return fErrorMessage; }
+
+  // Full path of the log file; the empty text for a channel without a log.
+  std::string GetLogFileName() const;
+
+  // Logs the change, then (only for aNewTimeout > 0) keeps the current ReadTimeout and
+  // sets aNewTimeout. ResetTemporaryReadTimeout logs and restores the kept value when one
+  // was ever kept; the kept value is not cleared.
+  void SetTemporaryReadTimeout(int32_t aNewTimeout);
+  void ResetTemporaryReadTimeout();
+
+  bool HexLog() const { return fHexLog; }
+  void SetHexLog(bool aValue) { fHexLog = aValue; }
+  int32_t ConnectTimeout() const { return fConnectTimeout; }
+  void SetConnectTimeout(int32_t aValue) { fConnectTimeout = aValue; }
+  int32_t ReadTimeout() const { return fReadTimeout; }
+  void SetReadTimeout(int32_t aValue) { fReadTimeout = aValue; }
+  const std::string& Version() const { return fVersion; }
+  void SetVersion(const std::string& aValue) { fVersion = aValue; }
+  int32_t CodePage() const { return fCodePage; }
+  void SetCodePage(int32_t aValue) { fCodePage = aValue; }
+
+  // Each UTF-16 code unit as lower-case hexadecimal of at least two digits, separated by
+  // one blank: "AB" gives "41 42", "\r€" gives "0d 20ac".
+  static std::string HexString(const std::string& aText);
+  // Shortest decimal form with "." and no grouping, whatever the locale: 12.5, 3, -0.125.
+  static std::string FormatAmount(base::Currency aAmount);
+
+ protected:
+  // The device log, or nullptr for a channel without one.
+  tQV_LogWriter* Logger() const { return fLogger.get(); }
+  // The spool channel records a failure in the message alone.
+  void SetErrorMessage(const std::string& aValue) { fErrorMessage = aValue; }
+
+ private:
+  bool fErrorFound = false;
+  int32_t fErrorCode = 0;
+  std::string fErrorMessage;
+  std::unique_ptr<tQV_LogWriter> fLogger;
+  bool fHexLog = false;
+  int32_t fConnectTimeout = 0;
+  int32_t fReadTimeout = 0;
+  int32_t fTemporaryReadTimeout = 0;
+  std::string fVersion;
+  int32_t fCodePage = 0;
+};
+
+// The folder of the device logs: "LogFiles\FiscalPrinter" beside the host executable.
+std::string DeviceLogFolder();
+
+}  // namespace qv::framework

@@ -1,0 +1,54 @@
+// The channel factory of the device configuration: one channel class per connection type.
+
+#include "base/utils.h"
+#include "channels/io_handler_tcp.h"
+#include "framework/device_handler.h"
+#include "framework/io_handler.h"
+#include "platform/error.h"
+
+namespace qv::framework {
+
+namespace {
+
+const char* ConnectionTypeName(qvConnectionType aType) {
+  switch (aType) {
+    case qvConnectionType::OPOS:
+      return "OPOS";
+    case qvConnectionType::TCP:
+      return "TCP";
+    case qvConnectionType::HTTP:
+      return "HTTP";
+    case qvConnectionType::Serial:
+      return "Serial";
+    case qvConnectionType::DLL:
+      return "DLL";
+    case qvConnectionType::Com:
+      return "Com";
+    case qvConnectionType::Spool:
+      return "Spool";
+  }
+  return "?";
+}
+
+std::unique_ptr<kIOHandler> NewChannel(const kConnection& aConnection, const std::string& aLogDir,
+                                       const std::string& aFileName) {
+  switch (aConnection.ConnectionType()) {
+    case qvConnectionType::TCP:
+      return std::make_unique<channels::kIOHandler_TCP>(&aConnection, aLogDir, aFileName);
+    default:
+      throw Error(std::string("Connection type ") +
+                  ConnectionTypeName(aConnection.ConnectionType()) +
+                  " is not available in this build");
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<kIOHandler> kDeviceHandler::CreateIOHandler(const std::string& aLogDir) const {
+  const std::string fileName = fDriver + "_" + fLogId;
+  std::unique_ptr<kIOHandler> channel = NewChannel(fConnection, aLogDir, fileName);
+  channel->SetHexLog(base::LowerCase(GetParameter("HexLog")) == "true");
+  return channel;
+}
+
+}  // namespace qv::framework
