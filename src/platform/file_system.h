@@ -3,8 +3,9 @@
 // Every path argument is in the system's own form: Windows-style paths such as
 // "C:\QV_FPR_DB\T1\Queue\" are mapped at this boundary. On Linux a path that begins with a
 // drive letter "X:" maps to the folder named by the environment variable QVFP_DRIVE_X
-// (upper-case letter; drive C defaults to "$HOME/.local/share/qvfp/C" when unset), and every
-// "\" becomes "/". A path without a drive letter is relative to the working directory or
+// (upper-case letter; drive C defaults to "$HOME/.local/share/qvfp/C" when unset, and so
+// does every other letter X to "$HOME/.local/share/qvfp/X"; "/tmp" stands for an unset HOME),
+// and every "\" becomes "/". A path without a drive letter is relative to the working directory or
 // already absolute. Both "\" and "/" count as path delimiters.
 //
 // Functions returning bool report failure by false and, where they take aError, the
@@ -31,11 +32,16 @@ bool DirectoryExists(std::string_view aPath);  // a folder
 bool ForceDirectories(std::string_view aPath);
 // Copies aSource to aTarget; fails (false) when aTarget exists.
 bool CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget, std::string& aError);
-// Copies aSource over aTarget, replacing it atomically.
+// Copies aSource over aTarget, replacing it atomically (as ReplaceFileAtomically, through
+// the same write / flush / rename seam).
 bool CopyFileReplace(std::string_view aSource, std::string_view aTarget, std::string& aError);
+// Moves or renames a file or folder; false when aTarget exists (never replaced) or the
+// move fails. A file moves between file systems by copy and delete.
 bool MoveFile(std::string_view aSource, std::string_view aTarget);
 bool DeleteFile(std::string_view aPath);
-// Opens aPath for appending (creating it), writes aData, flushes and closes.
+// Opens aPath for appending (creating it), writes aData, flushes and closes. Like a file
+// opened with shared access on Windows, it fails while another holder keeps the file
+// exclusively (a LockFile on it, see LockFile::TryAcquireWithoutTruncating).
 bool AppendToFile(std::string_view aPath, std::string_view aData, std::string& aError);
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(std::string_view aPath, std::string& aContent, std::string& aError);

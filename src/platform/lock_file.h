@@ -3,7 +3,9 @@
 // Acquire opens (creating or truncating) the file and takes the exclusive lock; on Linux that
 // is flock(LOCK_EX | LOCK_NB) on the opened descriptor, on Windows CreateFileW with share
 // mode 0. Each object has its own descriptor, so two objects of one process exclude each
-// other like two processes. The file stays on disk after Release.
+// other like two processes. The file stays on disk after Release. The system's text of a
+// failure is for example "Resource temporarily unavailable" (another holder).
+// One object is used by one thread at a time.
 #pragma once
 
 #include <string>
@@ -20,10 +22,15 @@ class LockFile {
   // Tries once, without waiting. On failure (another holder, or the file cannot be created)
   // returns false and sets aError to the system's text.
   bool TryAcquire(const std::string& aPath, std::string& aError);
+  // As TryAcquire, but keeps the file's content (creating it when missing): holds an
+  // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
+  bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);
   void Release();
   bool IsHeld() const { return fHandle >= 0; }
 
  private:
+  bool Acquire(const std::string& aPath, bool aTruncate, std::string& aError);
+
   long fHandle = -1;
 };
 

@@ -2,7 +2,9 @@
 //
 // On Linux they are read once from the environment's locale (LC_ALL, else LC_NUMERIC /
 // LC_TIME, else LANG) through newlocale and nl_langinfo_l, never by changing the process
-// locale. Tests may override them in-process.
+// locale. A machine without regional settings (no variable set, the "C" / "POSIX" locales,
+// or a locale that is not installed) gets the defaults below, the conventions of a Cypriot
+// till. Tests may override them in-process. All functions are safe from any thread.
 #pragma once
 
 #include <optional>
@@ -21,6 +23,9 @@ struct RegionalSettings {
 };
 
 RegionalSettings CurrentRegionalSettings();
+// The settings of one named locale ("el_CY.UTF-8" on Linux), read afresh, without the cache
+// and the override; the defaults above when that locale is not installed.
+RegionalSettings RegionalSettingsOfLocale(const std::string& aLocaleName);
 // Replaces the machine's settings for this process (nullopt: back to the machine's).
 void OverrideRegionalSettings(std::optional<RegionalSettings> aSettings);
 

@@ -1,0 +1,78 @@
+// Descriptor helpers of the POSIX file functions.
+#include "platform/file_handle_posix.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+namespace qv::platform {
+namespace {
+
+constexpr int kUniqueNameAttempts = 100;
+
+// Six characters from the alphabet of mkstemp, different for every call of the process.
+std::string UniquePart() {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  thread_local std::minstd_rand generator(seed ^ static_cast<unsigned>(getpid()) ^
+                                          counter.fetch_add(7919));
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned value = generator() ^ (counter.fetch_add(1) * 2654435761u);
+  std::string part;
+  for (int i = 0; i < 6; ++i) {
+    part += kAlphabet[value % 62];
+    value = value / 62 ^ generator();
+  }
+  return part;
+}
+
+}  // namespace
+
+bool FileHandle::Close() {
+  if (fDescriptor < 0) return true;
+  const int result = close(fDescriptor);
+  fDescriptor = -1;
+  return result == 0;
+}
+
+bool WriteAll(int aDescriptor, std::string_view aData) {
+  while (!aData.empty()) {
+    const ssize_t written = write(aDescriptor, aData.data(), aData.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    aData.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+int CreateUniqueFile(const std::string& aFolder, std::string_view aPrefix, std::string_view aSuffix,
+                     std::string& aPath) {
+  for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+    std::string path = aFolder;
+    path += aPrefix;
+    path += UniquePart();
+    path += aSuffix;
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0) {
+      aPath = path;
+      return descriptor;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+std::string FolderOfNativePath(const std::string& aPath) {
+  const auto slash = aPath.find_last_of('/');
+  if (slash == std::string::npos) return "./";
+  return aPath.substr(0, slash + 1);
+}
+
+}  // namespace qv::platform
