@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "base/currency.h"
 #include "base/date_time.h"
@@ -37,6 +39,9 @@ std::string ExecutableBaseName();
 // The first command-line parameter that equals aName or starts with aName + ":" or "="
 // (compared in lower case): whole, or the value after the separator. Empty when none.
 std::string CommandLineValue(std::string_view aName, bool aWhole);
+// The same search in a given parameter list (without the program name).
+std::string CommandLineValueIn(const std::vector<std::string>& aParameters, std::string_view aName,
+                               bool aWhole);
 int32_t MillisecondsOfDay(DateTime aDateTime);
 
 // Text conversions used by the accessors; they throw qv::Error with the conversion
@@ -45,6 +50,20 @@ int32_t MillisecondsOfDay(DateTime aDateTime);
 int32_t StrToInt(std::string_view aText);
 Currency StrToCurrency(std::string_view aText);
 bool StrToBool(std::string_view aText);
+// The same conversions without failing: false when the text does not convert.
+bool TryStrToInt(std::string_view aText, int32_t& aResult);
+bool TryStrToCurrency(std::string_view aText, Currency& aResult);
+
+// The date in the machine's short date format (regional settings): 09/08/2023 with the
+// day-month-year format. The zero date-time gives 30/12/1899 like any other date.
+std::string ShortDateText(DateTime aValue);
+
+// A printf-like format of aValues: %s (any value), %d (integer), %f (number), %x (integer in
+// hexadecimal), %% (a percent sign), each with optional "-", width and ".precision".
+// A directive without a fitting value fails with
+// "Format '<pattern>' invalid or incompatible with argument".
+using FormatValue = std::variant<int64_t, double, std::string>;
+std::string FormatText(std::string_view aPattern, const std::vector<FormatValue>& aValues);
 
 // ASCII letter case.
 std::string LowerCase(std::string_view aText);
