@@ -1,0 +1,177 @@
+#include "driver/wrappers.h"
+
+#include <exception>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "base/date_time.h"
+#include "driver/processor_registry.h"
+#include "framework/io_handler.h"
+#include "platform/error.h"
+#include "platform/regional_settings.h"
+
+namespace qv::driver {
+
+using framework::dt_Receipt;
+using framework::dt_ZReport;
+using framework::kFiscalProcessor;
+using framework::let_error;
+using framework::let_info;
+
+namespace {
+
+constexpr const char* kOutOfMemory = "Out of memory";
+constexpr const char* kUnknownFailure = "Unknown error";
+
+}  // namespace
+
+kFiscalProcessorWrapper::kFiscalProcessorWrapper()
+    : fHandler(std::make_unique<kFiscalProcessorHandler>()) {}
+
+kFiscalProcessorWrapper::~kFiscalProcessorWrapper() = default;
+
+template <typename TOperation, typename TOnSuccess>
+void kFiscalProcessorWrapper::Serve(const std::string& aXml,
+                                    qvReceiptHandlerDocumentTypes aDocumentTypes, bool aCreate,
+                                    TOperation aOperation, TOnSuccess aOnSuccess,
+                                    bool aWithoutHandleSucceeds) {
+  try {
+    fHandler->Deserialize(aXml, aDocumentTypes);
+    if (aWithoutHandleSucceeds && fHandler->DeviceHandle() <= 0) return;
+    FindProcessor(aCreate);
+    if (aOperation(*fProcessor)) {
+      aOnSuccess(*fProcessor);
+    } else {
+      fError = true;
+      fErrorText = fProcessor->IOHandler().ErrorMessage();
+    }
+  } catch (const std::bad_alloc&) {
+    SetError(kOutOfMemory);
+  } catch (const std::exception& error) {
+    SetError(error.what());
+  } catch (...) {
+    SetError(kUnknownFailure);
+  }
+}
+
+void kFiscalProcessorWrapper::FindProcessor(bool aCreate) {
+  const int32_t handle = fHandler->DeviceHandle();
+  if (handle > 0) {
+    tProcessorHandles& handles = ProcessorHandles();
+    auto found = handles.find(handle);
+    if (found == handles.end()) throw qv::Error("Processor Handle not found");
+    found->second->IOHandler().ResetCustomError();
+    fProcessor = found->second;
+    return;
+  }
+  if (!aCreate) throw qv::Error("Fiscal Processor has not previously opened");
+  const std::string driver = fHandler->Driver();
+  tProcessorClasses& classes = ProcessorClasses();
+  auto registered = classes.find(driver);
+  if (registered == classes.end()) {
+    throw qv::Error("Fiscal Processor Driver [" + driver + "] not registered.");
+  }
+  // A constructor that fails leaves nothing registered and the handle counter unchanged.
+  std::unique_ptr<kFiscalProcessor> processor = registered->second(*fHandler);
+  fProcessor = &AdoptProcessor(std::move(processor));
+}
+
+void kFiscalProcessorWrapper::SetError(std::string_view aMessage) noexcept {
+  fError = true;
+  try {
+    fErrorText.assign(aMessage);
+  } catch (...) {
+    fErrorText.clear();  // the message could not be kept; the call still fails
+  }
+  if (fProcessor == nullptr) return;
+  try {
+    fProcessor->IOHandler().Debug(let_error, std::string(aMessage));
+  } catch (...) {
+    // A log line that cannot be queued must not hide the call's own failure.
+  }
+}
+
+void kFiscalProcessorWrapper::LogInfo(const std::string& aTag, const std::string& aText) {
+  fProcessor->IOHandler().WriteLog(let_info, aTag, aText);
+}
+
+void kFiscalProcessorWrapper_OPEN::Process(const std::string& aXml) {
+  Serve(
+      aXml, {}, /*aCreate=*/true,
+      [this](kFiscalProcessor& aProcessor) { return aProcessor.Open(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        fHandle = aProcessor.Handle();
+        LogInfo("OPEN", "Assigned Handle: " + std::to_string(fHandle));
+      });
+}
+
+void kFiscalProcessorWrapper_PROCESSRECEIPT::Process(const std::string& aXml) {
+  Serve(
+      aXml, {dt_Receipt}, /*aCreate=*/false,
+      [this](kFiscalProcessor& aProcessor) { return aProcessor.ProcessReceipt(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        fOutput = aProcessor.XmlOutput();
+        LogInfo("PROCESSRECEIPT", "Updated Receipt:\r\n" + fOutput);
+      });
+}
+
+void kFiscalProcessorWrapper_PROCESSZREPORT::CopyCounters(
+    const framework::qvFiscalCounters& aCounters) {
+  fCurrentReceiptNo = aCounters.CurrentReceiptNo;
+  fCurrentReportNo = aCounters.CurrentReportNo;
+  fReportDateTime = aCounters.ReportDateTime;
+  fDailyTotal = aCounters.DailyTotal;
+  fDailySales = aCounters.DailySales;
+  fDailyRefunds = aCounters.DailyRefunds;
+  fDailyVoids = aCounters.DailyVoids;
+  fDailyDiscounts = aCounters.DailyDiscounts;
+  fGrandTotalTotal = aCounters.GrandTotalTotal;
+  fGrandTotalSales = aCounters.GrandTotalSales;
+  fGrandTotalRefunds = aCounters.GrandTotalRefunds;
+  fGrandTotalVoids = aCounters.GrandTotalVoids;
+  fGrandTotalDiscounts = aCounters.GrandTotalDiscounts;
+  fReportText = aCounters.Text;
+}
+
+void kFiscalProcessorWrapper_PROCESSZREPORT::Process(const std::string& aXml) {
+  Serve(
+      aXml, {dt_ZReport}, /*aCreate=*/false,
+      [this](kFiscalProcessor& aProcessor) { return aProcessor.ProcessZReport(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        CopyCounters(aProcessor.Counters());
+        LogInfo("PROCESSZREPORT", "ReportNo: " + std::to_string(CurrentReportNo()));
+      });
+}
+
+void kFiscalProcessorWrapper_PROCESSXREPORT::Process(const std::string& aXml) {
+  Serve(
+      aXml, {}, /*aCreate=*/false,
+      [this](kFiscalProcessor& aProcessor) { return aProcessor.ProcessXReport(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        CopyCounters(aProcessor.Counters());
+        const std::string timeSeparator = platform::CurrentRegionalSettings().timeSeparator;
+        LogInfo("PROCESSXREPORT",
+                "Data: " + base::FormatDateTime("yyyy-mm-dd hh:nn:ss", ReportDateTime(), "/",
+                                                timeSeparator));
+      });
+}
+
+void kFiscalProcessorWrapper_GETSTATUS::Process(const std::string& aXml) {
+  // Without a handle the host gets the default status, and nothing is logged.
+  Serve(
+      aXml, {}, /*aCreate=*/false,
+      [this](kFiscalProcessor& aProcessor) { return aProcessor.ProcessGetStatus(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        const framework::qvProcessorStatus& status = aProcessor.Status();
+        fDayOpened = status.DayOpened;
+        fDateTime = status.DateTime;
+        fTrainingMode = status.TrainingMode;
+        fFirmwareVersion = status.FirmwareVersion;
+        fSerialNumber = status.SerialNumber;
+        fFiscalMode = status.FiscalMode;
+      },
+      /*aWithoutHandleSucceeds=*/true);
+}
+
+}  // namespace qv::driver

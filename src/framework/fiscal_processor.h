@@ -1,0 +1,219 @@
+// kFiscalProcessor: the abstract fiscal processor of one till, and the result records it
+// fills for the export wrappers.
+//
+// A processor is constructed by OPEN through its registered class (kFiscalProcessorClass)
+// with the request context of that call, given its handle, and lives until the library is
+// unloaded (it is never destroyed while the library is loaded). It owns:
+//   - its log and error channel (kIOHandler, never connected), whose log file is
+//     "<host folder>\LogFiles\FiscalPrinter\<driver>_<LogId>_<yyyymmdd>.log";
+//   - the device tables (VAT, departments, economic activities);
+//   - its folder tree "C:\QV_FPR_DB\<till serial>\" with Queue, Errors, Processed and
+//     Journal, and the names of the two counters files in its root (set by Open).
+//
+// A concrete processor derives from this class, overrides every pure virtual operation and
+// registers a factory for its class under its driver name (see driver/processor_registry.h).
+//
+// Threading: one host call at a time; nothing here takes a lock. The log channel's writer has
+// a thread of its own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/currency.h"
+#include "base/date_time.h"
+#include "documents/codes.h"
+
+namespace qv::documents {
+class kVatTable;
+class kDeptTable;
+class kEconomicActivityTable;
+class kReceiptReference;
+}  // namespace qv::documents
+
+namespace qv::framework {
+
+class kIOHandler;
+class kFiscalProcessorHandler;
+// Result record of the journal report operations (processor public operations).
+struct _int_EJREPORT_result;
+
+// Figures of the last Z- or X-report; read by the report wrappers of the exports.
+struct qvFiscalCounters {
+  int32_t CurrentReceiptNo = 0;
+  int32_t CurrentReportNo = 0;
+  base::DateTime ReportDateTime = 0;
+  base::Currency DailyTotal;
+  base::Currency DailySales;
+  base::Currency DailyRefunds;
+  base::Currency DailyVoids;
+  base::Currency DailyDiscounts;
+  base::Currency GrandTotalTotal;
+  base::Currency GrandTotalSales;
+  base::Currency GrandTotalRefunds;
+  base::Currency GrandTotalVoids;
+  base::Currency GrandTotalDiscounts;
+  std::string Text;
+};
+
+// Result of the last status operation.
+struct qvProcessorStatus {
+  bool DayOpened = false;
+  base::DateTime DateTime = 0;
+  bool TrainingMode = false;
+  std::string FirmwareVersion;
+  std::string SerialNumber;
+  std::string FiscalMode;
+};
+
+// Result of the last lottery-receipt query.
+struct qvLotteryReceiptStatus {
+  bool CorrectlySent = false;
+  std::string StatusCode;
+  std::string StatusDescription;
+  std::string ReferenceId;
+};
+
+class kFiscalProcessor {
+ public:
+  // Creates the device tables, then the log channel that the request context's device
+  // configuration builds for "<host folder>\LogFiles\FiscalPrinter" (the TCP channel, never
+  // connected), and gives it GetDriverVersion as its version text. A channel that cannot be
+  // created fails the construction with its message.
+  explicit kFiscalProcessor(kFiscalProcessorHandler& aHandler);
+  // Destroys the device tables, then the log channel (which writes its STOP line).
+  virtual ~kFiscalProcessor();
+  kFiscalProcessor(const kFiscalProcessor&) = delete;
+  kFiscalProcessor& operator=(const kFiscalProcessor&) = delete;
+
+  int32_t Handle() const { return fHandle; }
+  void SetHandle(int32_t aHandle) { fHandle = aHandle; }
+  const std::string& XmlOutput() const { return fXmlOutput; }
+  const qvProcessorStatus& Status() const { return fStatus; }
+  kIOHandler& IOHandler() const { return *fIOHandler; }
+  const qvFiscalCounters& Counters() const { return fCounters; }
+  const qvLotteryReceiptStatus& LotteryReceiptStatus() const { return fLotteryReceiptStatus; }
+  documents::kVatTable& VatTable() const { return *fVatTable; }
+  documents::kDeptTable& DeptTable() const { return *fDeptTable; }
+  documents::kEconomicActivityTable& EATable() const { return *fEATable; }
+
+  const std::string& DirErrors() const { return fDirErrors; }
+  const std::string& DirJournal() const { return fDirJournal; }
+  const std::string& DirProcessed() const { return fDirProcessed; }
+  const std::string& DirQueue() const { return fDirQueue; }
+  const std::string& CountersActualFileName() const { return fCountersActualFileName; }
+  const std::string& CountersPreviousFileName() const { return fCountersPreviousFileName; }
+
+  // "Version " + the library's version + " - " + its release date in the machine's short
+  // date format; both parts empty while the version information is not loaded.
+  static std::string GetDriverVersion();
+
+  // Whether aFileName exists. When it does, aList is cleared and receives the lines that
+  // follow the first line equal to "[aSectionName]" (letter case ignored, nothing trimmed)
+  // up to the next line beginning with "[" or the end of the file.
+  bool LoadIniSection(const std::string& aFileName, const std::string& aSectionName,
+                      std::vector<std::string>& aList);
+
+ protected:
+  // The device operations, in their fixed order. The public operations of the processor
+  // call them; every concrete processor overrides all of them. True means done.
+  virtual bool Connect() = 0;
+  virtual bool GetStatus(bool& aDayOpened, base::DateTime& aDateTime, bool& aTrainingMode,
+                         std::string& aFirmwareVersion, std::string& aSerialNumber,
+                         std::string& aFiscalMode) = 0;
+  virtual bool GetDateTime(base::DateTime& aDateTime) = 0;
+  virtual bool SetDateTime(base::DateTime aDateTime) = 0;
+  virtual bool SetTrainingMode() = 0;
+  virtual bool GetVatTable() = 0;
+  virtual bool SetVatTable(documents::kVatTable& aVatTable) = 0;
+  virtual bool GetDeptTable() = 0;
+  virtual bool SetEATable(documents::kEconomicActivityTable& aEATable) = 0;
+  virtual bool GetEATable() = 0;
+  virtual bool SetDeptTable(documents::kDeptTable& aDeptTable) = 0;
+  virtual bool OpenDrawer(int32_t aDrawerNumber) = 0;
+  virtual bool EJReportZReports(documents::qvEJReportDestination aDestination,
+                                base::DateTime aStartDate, base::DateTime aEndDate,
+                                _int_EJREPORT_result& aResult) = 0;
+  virtual bool EJReportFiscalReceipts(documents::qvEJReportDestination aDestination,
+                                      base::DateTime aStartDate, base::DateTime aEndDate,
+                                      int32_t aStartNumber, int32_t aEndNumber,
+                                      _int_EJREPORT_result& aResult) = 0;
+  virtual bool EJReportNonFiscalReceipts(documents::qvEJReportDestination aDestination,
+                                         base::DateTime aStartDate, base::DateTime aEndDate,
+                                         int32_t aStartNumber, int32_t aEndNumber,
+                                         _int_EJREPORT_result& aResult) = 0;
+  virtual bool EJReportCreditNotes(documents::qvEJReportDestination aDestination,
+                                   base::DateTime aStartDate, base::DateTime aEndDate,
+                                   int32_t aStartNumber, int32_t aEndNumber,
+                                   _int_EJREPORT_result& aResult) = 0;
+  virtual bool EJReportInvoices(documents::qvEJReportDestination aDestination,
+                                base::DateTime aStartDate, base::DateTime aEndDate,
+                                int32_t aStartNumber, int32_t aEndNumber,
+                                _int_EJREPORT_result& aResult) = 0;
+  virtual bool GetEJFiles(documents::qvEJFilesRequestType aRequestType, base::DateTime aStartDate,
+                          base::DateTime aEndDate, const std::string& aOutputDir,
+                          int32_t& aFilesCount) = 0;
+  virtual bool IsConnected() = 0;
+  virtual bool IsDayOpened() = 0;
+  virtual bool GetLotteryReceiptStatus(documents::kReceiptReference& aReference) = 0;
+  virtual bool ReservedCheck() = 0;
+
+ public:
+  // The start-up checks of the concrete processor; its Open calls them.
+  virtual bool Init() = 0;
+  // Sets up the till's folders from the request's till serial: the root
+  // "C:\QV_FPR_DB\<TillSerial>" with Queue, Errors, Processed and Journal (created with their
+  // parents; a folder that cannot be created is passed over) and the names of the counters
+  // files "counters.actual.fprc" and "counters.previous.fprc" in the root. Returns True. A
+  // till serial holding characters that no folder name may hold, or "\", "/", ":" or "..",
+  // fails with "Invalid characters in path" before anything is changed. A concrete processor
+  // calls it first from its own Open.
+  virtual bool Open(kFiscalProcessorHandler& aHandler);
+  virtual bool ProcessReceipt(kFiscalProcessorHandler& aHandler) = 0;
+  virtual bool ProcessZReport(kFiscalProcessorHandler& aHandler) = 0;
+  virtual bool ProcessXReport(kFiscalProcessorHandler& aHandler) = 0;
+  virtual bool ProcessGetStatus(kFiscalProcessorHandler& aHandler) = 0;
+
+ protected:
+  int32_t fHandle = 0;
+  std::string fXmlOutput;
+  qvProcessorStatus fStatus;
+  // Device tables: created before the channel, destroyed before it.
+  std::unique_ptr<documents::kVatTable> fVatTable;
+  std::unique_ptr<documents::kDeptTable> fDeptTable;
+  std::unique_ptr<documents::kEconomicActivityTable> fEATable;
+  std::unique_ptr<kIOHandler> fIOHandler;
+  std::string fDirErrors;
+  std::string fDirJournal;
+  std::string fDirProcessed;
+  std::string fDirQueue;
+  std::string fCountersActualFileName;
+  std::string fCountersPreviousFileName;
+  std::string fSerialNumber;
+  qvFiscalCounters fCounters;
+  qvLotteryReceiptStatus fLotteryReceiptStatus;
+  int32_t fEJFilesCount = 0;
+};
+
+// A processor class: constructs an object of a descendant of kFiscalProcessor with the
+// request context of the OPEN call. The caller owns the result.
+using kFiscalProcessorClass = std::unique_ptr<kFiscalProcessor> (*)(kFiscalProcessorHandler&);
+
+// The class reference of a descendant: ProcessorClassOf<kFiscalProcessor_KAVREN>().
+template <typename TProcessor>
+kFiscalProcessorClass ProcessorClassOf() {
+  return [](kFiscalProcessorHandler& aHandler) -> std::unique_ptr<kFiscalProcessor> {
+    return std::make_unique<TProcessor>(aHandler);
+  };
+}
+
+// The root folder of a till: "C:\QV_FPR_DB\" followed by the till serial. Fails with
+// "Invalid characters in path" for a serial that would leave the fiscal database.
+std::string TillRootFolder(const std::string& aTillSerial);
+// Joins two parts of a path with one "\" unless the first already ends with one; fails with
+// "Invalid characters in path" for a part holding a character no path may hold.
+std::string JoinPath(const std::string& aFirst, const std::string& aSecond);
+
+}  // namespace qv::framework

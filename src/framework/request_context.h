@@ -1,0 +1,131 @@
+// kFiscalProcessorHandler: the request context of one exported call.
+//
+// It parses the request XML, rewrites it into the device configuration (the request's
+// processor name as driver, a fixed local TCP connection in place of whatever connection the
+// request carries), keeps the request text and the till serial, and hands the parsed request
+// to the readers of the documents the call asks for. It owns one object of every kind of
+// request document; the readers of kinds not asked for do not run and their objects stay
+// empty.
+//
+// Threading: one object per call, used by the calling thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "documents/codes.h"
+#include "framework/device_handler.h"
+
+namespace qv::documents {
+class kReceipt;
+class kNFReceipt;
+class kCustomerDisplay;
+class kDrawer;
+class kEJReport;
+class kVatTable;
+class kDeptTable;
+class kEconomicActivityTable;
+class kPaymentReceipt;
+class kReceiptReference;
+class kEJFilesRequest;
+class kZReport;
+}  // namespace qv::documents
+
+namespace qv::framework {
+
+// The kinds of document a request may carry, in their fixed order (member n is bit n of a
+// set).
+enum qvReceiptHandlerDocumentType : uint8_t {
+  dt_Receipt,
+  dt_NFReceipt,
+  dt_Display,
+  dt_Drawer,
+  dt_EJReport,
+  dt_VatTable,
+  dt_DeptTable,
+  dt_Pay,
+  dt_ReceiptReference,
+  dt_EJFilesRequest,
+  dt_XReport,
+  dt_ZReport
+};
+using qvReceiptHandlerDocumentTypes = documents::EnumSet<qvReceiptHandlerDocumentType, 12>;
+
+// The fixed connection every request is given: the processor's channel serves only as its
+// log, so it is a TCP channel to this machine that is never connected.
+inline constexpr const char* kFixedConnectionAddress = "localhost";
+inline constexpr int32_t kFixedConnectionPort = 5001;
+inline constexpr int32_t kFixedConnectTimeout = 3000;
+inline constexpr int32_t kFixedReadTimeout = 5000;
+
+class kFiscalProcessorHandler : public kDeviceHandler {
+ public:
+  // An empty device configuration and twelve empty request documents.
+  kFiscalProcessorHandler();
+  // Destroys the request documents (in their fixed order), then the device configuration.
+  ~kFiscalProcessorHandler() override;
+  kFiscalProcessorHandler(const kFiscalProcessorHandler&) = delete;
+  kFiscalProcessorHandler& operator=(const kFiscalProcessorHandler&) = delete;
+
+  // Fills the context from the request text aXml:
+  //  - the processor name is the text of Parameters/Processor, or of Parameters/PROCESSOR
+  //    when there is no Processor element; it replaces the text of the root's Driver element;
+  //  - every Connection element of the root is replaced by the TCP connection to localhost,
+  //    port 5001, with time-outs 3000 and 5000 ms;
+  //  - the rewritten request fills the device configuration; TillSerial is the parameter
+  //    "FPTillSerial" (empty when absent);
+  //  - the reader of every kind in aDocumentTypes runs on the parsed request, in the fixed
+  //    order receipt, non-fiscal receipt, display, drawer, journal report, VAT table,
+  //    Z-report, economic activities and departments, payment, receipt reference, journal
+  //    files request. The first failing reader fails the call; later ones do not run.
+  // Malformed XML fails with the parser's message; a request without Parameters, without a
+  // processor name element in it, or without a Driver element fails with
+  // "Parameters node not found", "Processor node not found" or "Driver node not found".
+  void Deserialize(const std::string& aXml, qvReceiptHandlerDocumentTypes aDocumentTypes);
+
+  const std::string& XmlString() const { return fXmlString; }
+  const std::string& TillSerial() const { return fTillSerial; }
+
+  documents::kReceipt& Receipt() const { return *fReceipt; }
+  documents::kNFReceipt& NFReceipt() const { return *fNFReceipt; }
+  documents::kCustomerDisplay& CustomerDisplay() const { return *fCustomerDisplay; }
+  documents::kDrawer& Drawer() const { return *fDrawer; }
+  documents::kEJReport& EJReport() const { return *fEJReport; }
+  documents::kVatTable& VATTable() const { return *fVATTable; }
+  documents::kDeptTable& DeptTable() const { return *fDeptTable; }
+  documents::kEconomicActivityTable& EATable() const { return *fEATable; }
+  documents::kReceiptReference& ReceiptReference() const { return *fReceiptReference; }
+  documents::kEJFilesRequest& EJFilesRequest() const { return *fEJFilesRequest; }
+  documents::kZReport& ZReport() const { return *fZreport; }
+
+ protected:
+  // The payment-terminal receipt has no public property.
+  documents::kPaymentReceipt& PaymentReceipt() const { return *fPaymentReceipt; }
+
+ private:
+  void ReadDocuments(const pugi::xml_document& aRequest,
+                     qvReceiptHandlerDocumentTypes aDocumentTypes);
+
+  std::string fXmlString;
+  std::string fTillSerial;
+  std::unique_ptr<documents::kReceipt> fReceipt;
+  std::unique_ptr<documents::kNFReceipt> fNFReceipt;
+  std::unique_ptr<documents::kCustomerDisplay> fCustomerDisplay;
+  std::unique_ptr<documents::kDrawer> fDrawer;
+  std::unique_ptr<documents::kEJReport> fEJReport;
+  std::unique_ptr<documents::kVatTable> fVATTable;
+  std::unique_ptr<documents::kDeptTable> fDeptTable;
+  std::unique_ptr<documents::kEconomicActivityTable> fEATable;
+  std::unique_ptr<documents::kPaymentReceipt> fPaymentReceipt;
+  std::unique_ptr<documents::kReceiptReference> fReceiptReference;
+  std::unique_ptr<documents::kEJFilesRequest> fEJFilesRequest;
+  std::unique_ptr<documents::kZReport> fZreport;
+};
+
+// Rewrites the request text as the device configuration reads it: Driver := the processor
+// name, the request's Connection elements replaced by the fixed TCP connection. Returns the
+// rewritten text. Same failures as kFiscalProcessorHandler::Deserialize.
+std::string RewriteRequest(const std::string& aXml);
+
+}  // namespace qv::framework
