@@ -1,0 +1,271 @@
+// The in-process server AlgoDll: the class factory of Box and the Box object, which serves
+// the _Box interface with the simulated signing device and the box's control file.
+//
+// Failures are reported as COM does: a failure result code, with an error object (its
+// description) left on the calling thread, which the caller takes through the exported
+// DllGetErrorInfo. Every Box operation clears a previous error object first. No C++
+// exception leaves the library.
+#include <atomic>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "box_control.h"
+#include "kavren/algo_dll.h"
+#include "platform/com.h"
+#include "platform/export.h"
+#include "signing_device.h"
+
+namespace qv::standins {
+namespace {
+
+using kavren::_Box;
+using kavren::IID__Box;
+using platform::Guid;
+using platform::HRESULT;
+using platform::OleStr;
+
+std::atomic<long> gLiveObjects{0};
+
+// Leaves an error object describing a failure of aOperation and gives aResult back.
+HRESULT Fail(HRESULT aResult, std::string_view aOperation,
+             const std::optional<std::string>& aDescription) {
+  if (aDescription) {
+    platform::ComPtr<platform::IErrorInfo> info = platform::ComPtr<platform::IErrorInfo>::Attach(
+        platform::NewErrorInfo(*aDescription, "AlgoDll.Box", IID__Box));
+    platform::SetErrorInfo(0, info.Get());
+  }
+  return aResult;
+}
+
+// Replaces an out-text with a new OLE string (the caller frees it).
+void Give(OleStr* aOut, const std::string& aText) {
+  if (aOut == nullptr) return;
+  *aOut = platform::NewOleString(aText);
+}
+
+std::string TextOf(const OleStr* aText) {
+  return aText == nullptr ? std::string() : platform::OleStringToUtf8(*aText);
+}
+
+class tBox final : public _Box, public platform::ISupportErrorInfo {
+ public:
+  tBox() { ++gLiveObjects; }
+  tBox(const tBox&) = delete;
+  tBox& operator=(const tBox&) = delete;
+
+  // IUnknown, reached through either base.
+  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
+    if (aObject == nullptr) return platform::E_POINTER;
+    if (aIid == platform::IID_IUnknown || aIid == platform::IID_IDispatch || aIid == IID__Box) {
+      *aObject = static_cast<_Box*>(this);
+    } else if (aIid == platform::IID_ISupportErrorInfo) {
+      *aObject = static_cast<platform::ISupportErrorInfo*>(this);
+    } else {
+      *aObject = nullptr;
+      return platform::E_NOINTERFACE;
+    }
+    AddRef();
+    return platform::S_OK;
+  }
+  uint32_t QV_COMCALL AddRef() override { return ++fReferences; }
+  uint32_t QV_COMCALL Release() override {
+    const uint32_t left = --fReferences;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // ISupportErrorInfo
+  HRESULT QV_COMCALL InterfaceSupportsErrorInfo(const Guid& aIid) override {
+    return aIid == IID__Box ? platform::S_OK : platform::S_FALSE;
+  }
+
+  // IDispatch: this component is called through its table of operations only.
+  HRESULT QV_COMCALL GetTypeInfoCount(uint32_t* aCount) override {
+    if (aCount == nullptr) return platform::E_POINTER;
+    *aCount = 0;
+    return platform::S_OK;
+  }
+  HRESULT QV_COMCALL GetTypeInfo(uint32_t, uint32_t, void** aTypeInfo) override {
+    if (aTypeInfo != nullptr) *aTypeInfo = nullptr;
+    return platform::E_NOTIMPL;
+  }
+  HRESULT QV_COMCALL GetIDsOfNames(const Guid&, OleStr*, uint32_t, uint32_t, int32_t*) override {
+    return platform::E_NOTIMPL;
+  }
+  HRESULT QV_COMCALL Invoke(int32_t, const Guid&, uint32_t, uint16_t, void*, void*, void*,
+                            uint32_t*) override {
+    return platform::E_NOTIMPL;
+  }
+
+  // _Box
+  HRESULT QV_COMCALL Reserved1() override { return platform::E_NOTIMPL; }
+  HRESULT QV_COMCALL Reserved5() override { return platform::E_NOTIMPL; }
+  HRESULT QV_COMCALL Reserved8() override { return platform::E_NOTIMPL; }
+  HRESULT QV_COMCALL Reserved9() override { return platform::E_NOTIMPL; }
+  HRESULT QV_COMCALL Reserved10() override { return platform::E_NOTIMPL; }
+
+  HRESULT QV_COMCALL Installation(OleStr* aLibraryPath, OleStr* aBoxFiles) override {
+    return Guarded("Installation", [&](const tBoxControl& aControl) {
+      const std::string boxFiles = std::string(kBoxFolder) + "$SERIAL\\;" + kControlFileName;
+      Give(aLibraryPath, aControl.Value("Installation", "librarypath")
+                             .value_or(platform::ModulePathOf(&gLiveObjects)));
+      Give(aBoxFiles, aControl.Value("Installation", "boxfiles").value_or(boxFiles));
+      return platform::S_OK;
+    });
+  }
+
+  HRESULT QV_COMCALL GetVersionInfo(OleStr* aPort, int16_t* aStatus, OleStr* aText, int16_t* aInOut,
+                                    OleStr* aText2) override {
+    return PortOperation("GetVersionInfo", aPort, aStatus, aText, aText2,
+                         [](tSigningDevice& aDevice, const std::string& aPortText) {
+                           return aDevice.VersionInfo(aPortText);
+                         });
+  }
+
+  HRESULT QV_COMCALL CheckBoxSystem(OleStr* aPort, int16_t* aStatus, OleStr* aText, int16_t* aInOut,
+                                    OleStr* aText2) override {
+    return PortOperation("CheckBoxSystem", aPort, aStatus, aText, aText2,
+                         [](tSigningDevice& aDevice, const std::string& aPortText) {
+                           return aDevice.CheckSystem(aPortText);
+                         });
+  }
+
+  HRESULT QV_COMCALL MakeZReport(OleStr* aPort, int16_t* aStatus, OleStr* aText, int16_t* aInOut,
+                                 OleStr* aText2) override {
+    return PortOperation(
+        "MakeZReport", aPort, aStatus, aText, aText2,
+        [](tSigningDevice& aDevice, const std::string&) { return aDevice.CloseDay(); });
+  }
+
+  HRESULT QV_COMCALL Sign(OleStr* aPort, OleStr* aFileName, int16_t* aStatus, OleStr* aSignature,
+                          int16_t* aInOut1, OleStr* aText, int16_t* aInOut2) override {
+    const std::string fileName = TextOf(aFileName);
+    return PortOperation(
+        "Sign", aPort, aStatus, aSignature, aText,
+        [&](tSigningDevice& aDevice, const std::string&) { return aDevice.Sign(fileName); });
+  }
+
+ private:
+  ~tBox() { --gLiveObjects; }
+
+  // Clears the thread's error object, applies a forced result of the control file, runs
+  // aWork and turns any exception into E_UNEXPECTED with its message.
+  template <class Work>
+  HRESULT Guarded(std::string_view aOperation, Work aWork) {
+    platform::SetErrorInfo(0, nullptr);
+    try {
+      const tBoxControl control = tBoxControl::Read();
+      if (const auto forced = control.ForcedResult(aOperation)) {
+        return Fail(*forced, aOperation, control.ErrorDescription(aOperation));
+      }
+      return aWork(control);
+    } catch (const std::exception& failure) {
+      return Fail(platform::E_UNEXPECTED, aOperation, std::string(failure.what()));
+    } catch (...) {
+      return Fail(platform::E_UNEXPECTED, aOperation, std::string("Unknown failure"));
+    }
+  }
+
+  // The common shape of the device operations: port in and out unchanged, a status, the
+  // answer text and a second text that tells what the status means.
+  template <class DeviceCall>
+  HRESULT PortOperation(std::string_view aOperation, OleStr* aPort, int16_t* aStatus, OleStr* aText,
+                        OleStr* aText2, DeviceCall aCall) {
+    if (aStatus == nullptr) return platform::E_POINTER;
+    return Guarded(aOperation, [&](const tBoxControl& aControl) {
+      tDeviceAnswer answer;
+      if (const auto status = aControl.ForcedStatus(aOperation)) {
+        answer = {*status, std::string(aOperation) + " refused by the signing device"};
+      } else {
+        tSigningDevice device(aControl.NewDeviceSerial());
+        answer = aCall(device, TextOf(aPort));
+      }
+      if (const auto text = aControl.ForcedText(aOperation)) answer.text = *text;
+      *aStatus = answer.status;
+      Give(aText, answer.text);
+      Give(aText2, answer.status == kStatusDone ? "OK" : "Status " + std::to_string(answer.status));
+      return platform::S_OK;
+    });
+  }
+
+  std::atomic<uint32_t> fReferences{1};
+};
+
+class tBoxFactory final : public platform::IClassFactory {
+ public:
+  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
+    if (aObject == nullptr) return platform::E_POINTER;
+    if (aIid == platform::IID_IUnknown || aIid == platform::IID_IClassFactory) {
+      *aObject = static_cast<platform::IClassFactory*>(this);
+      AddRef();
+      return platform::S_OK;
+    }
+    *aObject = nullptr;
+    return platform::E_NOINTERFACE;
+  }
+  // The factory is a static object of the library: counting keeps the library's lock count.
+  uint32_t QV_COMCALL AddRef() override { return ++gLocks + 1; }
+  uint32_t QV_COMCALL Release() override { return --gLocks + 1; }
+
+  HRESULT QV_COMCALL CreateInstance(platform::IUnknown* aOuter, const Guid& aIid,
+                                    void** aObject) override {
+    if (aObject == nullptr) return platform::E_POINTER;
+    *aObject = nullptr;
+    if (aOuter != nullptr) return platform::CLASS_E_NOAGGREGATION;
+    platform::SetErrorInfo(0, nullptr);
+    try {
+      const tBoxControl control = tBoxControl::Read();
+      if (const auto forced = control.ForcedResult("CreateInstance")) {
+        return Fail(*forced, "CreateInstance", control.ErrorDescription("CreateInstance"));
+      }
+      auto* box = new tBox();
+      const HRESULT result = box->QueryInterface(aIid, aObject);
+      box->Release();
+      return result;
+    } catch (const std::exception& failure) {
+      return Fail(platform::E_UNEXPECTED, "CreateInstance", std::string(failure.what()));
+    }
+  }
+  HRESULT QV_COMCALL LockServer(int32_t aLock) override {
+    if (aLock != 0) {
+      ++gLocks;
+    } else {
+      --gLocks;
+    }
+    return platform::S_OK;
+  }
+
+  static std::atomic<long> gLocks;
+};
+
+std::atomic<long> tBoxFactory::gLocks{0};
+tBoxFactory gFactory;
+
+}  // namespace
+}  // namespace qv::standins
+
+extern "C" {
+
+QV_EXPORT qv::platform::HRESULT QV_COMCALL DllGetClassObject(const qv::platform::Guid* aClsid,
+                                                             const qv::platform::Guid* aIid,
+                                                             void** aObject) {
+  using namespace qv::platform;
+  if (aObject == nullptr || aClsid == nullptr || aIid == nullptr) return E_POINTER;
+  *aObject = nullptr;
+  if (!(*aClsid == qv::kavren::CLSID_Box)) return CLASS_E_CLASSNOTAVAILABLE;
+  return qv::standins::gFactory.QueryInterface(*aIid, aObject);
+}
+
+QV_EXPORT qv::platform::HRESULT QV_COMCALL DllCanUnloadNow() {
+  using qv::standins::gLiveObjects;
+  using qv::standins::tBoxFactory;
+  return gLiveObjects == 0 && tBoxFactory::gLocks == 0 ? qv::platform::S_OK : qv::platform::S_FALSE;
+}
+
+// The error object that a failing Box operation left on the calling thread (see com.h).
+QV_EXPORT qv::platform::HRESULT QV_COMCALL DllGetErrorInfo(uint32_t aReserved,
+                                                           qv::platform::IErrorInfo** aInfo) {
+  return qv::platform::GetErrorInfo(aReserved, aInfo);
+}
+}

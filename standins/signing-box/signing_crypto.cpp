@@ -1,0 +1,97 @@
+// Ed25519 through OpenSSL's EVP interface.
+#include "signing_crypto.h"
+
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace qv::standins {
+namespace {
+
+struct tKeyFree {
+  void operator()(EVP_PKEY* aKey) const { EVP_PKEY_free(aKey); }
+};
+struct tContextFree {
+  void operator()(EVP_PKEY_CTX* aContext) const { EVP_PKEY_CTX_free(aContext); }
+};
+struct tDigestFree {
+  void operator()(EVP_MD_CTX* aContext) const { EVP_MD_CTX_free(aContext); }
+};
+struct tBioFree {
+  void operator()(BIO* aBio) const { BIO_free(aBio); }
+};
+using tKey = std::unique_ptr<EVP_PKEY, tKeyFree>;
+using tBio = std::unique_ptr<BIO, tBioFree>;
+
+[[noreturn]] void Fail(const std::string& aWhat) {
+  const unsigned long code = ERR_get_error();
+  char reason[256] = "unknown reason";
+  if (code != 0) ERR_error_string_n(code, reason, sizeof reason);
+  ERR_clear_error();
+  throw std::runtime_error(aWhat + ": " + reason);
+}
+
+std::string BioText(BIO* aBio) {
+  char* data = nullptr;
+  const long length = BIO_get_mem_data(aBio, &data);
+  return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
+}
+
+}  // namespace
+
+tKeyPair NewEd25519KeyPair() {
+  std::unique_ptr<EVP_PKEY_CTX, tContextFree> context(
+      EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr));
+  EVP_PKEY* raw = nullptr;
+  if (!context || EVP_PKEY_keygen_init(context.get()) <= 0 ||
+      EVP_PKEY_keygen(context.get(), &raw) <= 0) {
+    Fail("Cannot make the device key");
+  }
+  tKey key(raw);
+  tBio privateBio(BIO_new(BIO_s_mem()));
+  tBio publicBio(BIO_new(BIO_s_mem()));
+  if (!privateBio || !publicBio ||
+      PEM_write_bio_PrivateKey(privateBio.get(), key.get(), nullptr, nullptr, 0, nullptr,
+                               nullptr) != 1 ||
+      PEM_write_bio_PUBKEY(publicBio.get(), key.get()) != 1) {
+    Fail("Cannot write the device key");
+  }
+  return {BioText(privateBio.get()), BioText(publicBio.get())};
+}
+
+std::string SignEd25519(const std::string& aPrivatePem, std::string_view aMessage) {
+  tBio bio(BIO_new_mem_buf(aPrivatePem.data(), static_cast<int>(aPrivatePem.size())));
+  tKey key(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+  if (!key || EVP_PKEY_id(key.get()) != EVP_PKEY_ED25519) Fail("Cannot read the device key");
+  std::unique_ptr<EVP_MD_CTX, tDigestFree> context(EVP_MD_CTX_new());
+  std::size_t length = 0;
+  if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1 ||
+      EVP_DigestSign(context.get(), nullptr, &length,
+                     reinterpret_cast<const unsigned char*>(aMessage.data()),
+                     aMessage.size()) != 1) {
+    Fail("Cannot sign");
+  }
+  std::string signature(length, '\0');
+  if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                     reinterpret_cast<const unsigned char*>(aMessage.data()),
+                     aMessage.size()) != 1) {
+    Fail("Cannot sign");
+  }
+  signature.resize(length);
+  return signature;
+}
+
+std::string Base64(std::string_view aBytes) {
+  std::vector<unsigned char> text(4 * ((aBytes.size() + 2) / 3) + 1);
+  const int length =
+      EVP_EncodeBlock(text.data(), reinterpret_cast<const unsigned char*>(aBytes.data()),
+                      static_cast<int>(aBytes.size()));
+  return std::string(reinterpret_cast<const char*>(text.data()), static_cast<std::size_t>(length));
+}
+
+}  // namespace qv::standins
