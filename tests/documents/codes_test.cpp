@@ -272,6 +272,10 @@ TEST(NormalizeText, BlanksEveryOtherNonAsciiOrControlCharacter) {
   // A character outside the basic plane is two UTF-16 units and becomes two blanks.
   EXPECT_EQ(krptUtil::NormalizeText("a\U0001F600b"), "a  b");
   EXPECT_EQ(krptUtil::NormalizeText(""), "");
+  // Bytes that are no UTF-8 still print as one blank each, never as garbage.
+  EXPECT_EQ(krptUtil::NormalizeText(std::string("a\xFF"
+                                                "b")),
+            "a b");
   EXPECT_EQ(krptUtil::NormalizeText("Plain text 123 !"), "Plain text 123 !");
 }
 
