@@ -1,0 +1,170 @@
+#include "base/xml_utils.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/utils.h"
+#include "platform/error.h"
+
+namespace qv::base {
+namespace {
+
+std::string MessageOf(auto aCall) {
+  try {
+    aCall();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// A parsed request whose root element is the parent of every accessor call.
+class XmlAccessors : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ParseXml(fDocument,
+             "<Root>"
+             "<N>12</N><Empty/><Blank></Blank><X>x</X><Neg>-7</Neg>"
+             "<Amount>12.3456</Amount><Grouped>1,234.50</Grouped><Round>0.00015</Round>"
+             "<When>2023-08-09T09:39:19</When><WhenZone>2023-08-09T09:39:19.042+02:00</WhenZone>"
+             "<BadWhen>2023-13-09T09:39:19</BadWhen>"
+             "<Flag>FALSE</Flag><One>1</One><Word>maybe</Word>"
+             "<Outer><Inner>deep</Inner></Outer><Mixed>a<b/>c</Mixed>"
+             "<Cdata><![CDATA[<raw>]]></Cdata><Escaped>a &amp; b</Escaped>"
+             "<Item kind=\"sale\" Code=\"7\">first</Item><Item>second</Item>"
+             "</Root>");
+    fRoot = fDocument.document_element();
+  }
+
+  pugi::xml_document fDocument;
+  pugi::xml_node fRoot;
+};
+
+TEST_F(XmlAccessors, StringsComeFromDirectChildrenWithExactNames) {
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "N"), "12");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "n"), "");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Inner"), "");  // a grandchild
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Outer"), "");  // element content
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Mixed"), "");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Empty"), "");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Cdata"), "<raw>");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Escaped"), "a & b");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Item"), "first");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(pugi::xml_node(), "N"), "");
+}
+
+TEST_F(XmlAccessors, Integers) {
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsInteger(fRoot, "N"), 12);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsInteger(fRoot, "Neg"), -7);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsInteger(fRoot, "n"), 0);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsInteger(fRoot, "Empty"), 0);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsInteger(fRoot, "Outer"), 0);
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsInteger(fRoot, "X"); }),
+            "Error in processing node X as integer.\r\n'x' is not a valid integer value");
+}
+
+TEST_F(XmlAccessors, Currencies) {
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsCurrency(fRoot, "Amount").Raw(), 123456);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsCurrency(fRoot, "Round").Raw(), 2);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsCurrency(fRoot, "Missing").Raw(), 0);
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsCurrency(fRoot, "Blank").Raw(), 0);
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsCurrency(fRoot, "Grouped"); }),
+            "Error in processing node Grouped as currency.\r\n"
+            "'1,234.50' is not a valid floating point value");
+}
+
+TEST_F(XmlAccessors, DateTimes) {
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::GetNodeValueAsDateTime(fRoot, "When"),
+                   EncodeDateTime(DateTimeParts{2023, 8, 9, 9, 39, 19, 0}));
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::GetNodeValueAsDateTime(fRoot, "WhenZone"),
+                   EncodeDateTime(DateTimeParts{2023, 8, 9, 9, 39, 19, 42}));
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::GetNodeValueAsDateTime(fRoot, "Missing"), 0.0);
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsDateTime(fRoot, "BadWhen"); }),
+            "Error in processing node BadWhen as datetime.\r\n"
+            "DateTime Format invalid: [2023-13-09T09:39:19]");
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsDateTime(fRoot, "Empty"); }),
+            "Error in processing node Empty as datetime.\r\nDateTime Format invalid: []");
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::TryGetNodeValueAsDateTime(fRoot, "BadWhen"), 0.0);
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::TryGetNodeValueAsDateTime(fRoot, "Empty"), 0.0);
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::TryGetNodeValueAsDateTime(fRoot, "Missing"), 0.0);
+  EXPECT_DOUBLE_EQ(tQV_XMLUtils::TryGetNodeValueAsDateTime(fRoot, "When"),
+                   EncodeDateTime(DateTimeParts{2023, 8, 9, 9, 39, 19, 0}));
+}
+
+TEST_F(XmlAccessors, Booleans) {
+  EXPECT_TRUE(tQV_XMLUtils::GetNodeValueAsBoolean(fRoot, "Missing", true));
+  EXPECT_FALSE(tQV_XMLUtils::GetNodeValueAsBoolean(fRoot, "Missing", false));
+  EXPECT_FALSE(tQV_XMLUtils::GetNodeValueAsBoolean(fRoot, "Flag", true));
+  EXPECT_TRUE(tQV_XMLUtils::GetNodeValueAsBoolean(fRoot, "One", false));
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsBoolean(fRoot, "Empty", true); }),
+            "Error in processing node Empty as boolean.\r\n'' is not a valid boolean value");
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsBoolean(fRoot, "Word", true); }),
+            "Error in processing node Word as boolean.\r\n'maybe' is not a valid boolean value");
+}
+
+TEST_F(XmlAccessors, PresenceAndAttributes) {
+  EXPECT_TRUE(tQV_XMLUtils::HasNode(fRoot, "Empty"));
+  EXPECT_TRUE(tQV_XMLUtils::HasNode(fRoot, "X"));
+  EXPECT_FALSE(tQV_XMLUtils::HasNode(fRoot, "Inner"));
+  EXPECT_FALSE(tQV_XMLUtils::HasNode(fRoot, "x"));
+  const pugi::xml_node item = FindChild(fRoot, "Item");
+  EXPECT_EQ(tQV_XMLUtils::GetAttributeValueAsString(item, "kind"), "sale");
+  EXPECT_EQ(tQV_XMLUtils::GetAttributeValueAsString(item, "code"), "");
+  EXPECT_EQ(tQV_XMLUtils::GetAttributeValueAsString(item, "Code"), "7");
+  EXPECT_EQ(tQV_XMLUtils::GetAttributeValueAsString(item, "absent"), "");
+}
+
+TEST(XmlDocument, AddNodeAppendsAndRenderShowsTheTree) {
+  pugi::xml_document document;
+  ParseXml(document, "<?xml version=\"1.0\"?>\n<Request>\n  <A>1</A>\n</Request>");
+  pugi::xml_node root = document.document_element();
+  const pugi::xml_node added = tQV_XMLUtils::AddNode(root, "Type", "TCP & more");
+  tQV_XMLUtils::AddNode(root, "Nothing", "");
+  EXPECT_EQ(ElementText(added), "TCP & more");
+  EXPECT_EQ(RenderXml(document),
+            "<Request><A>1</A><Type>TCP &amp; more</Type><Nothing/></Request>");
+  EXPECT_EQ(RenderXml(added), "<Type>TCP &amp; more</Type>");
+  // What was rendered reads back the same.
+  pugi::xml_document again;
+  ParseXml(again, RenderXml(document));
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(again.document_element(), "Type"), "TCP & more");
+  EXPECT_TRUE(tQV_XMLUtils::HasNode(again.document_element(), "Nothing"));
+}
+
+TEST(XmlDocument, MalformedTextFailsWithTheParserDescription) {
+  pugi::xml_document document;
+  EXPECT_EQ(MessageOf([&] { ParseXml(document, "<A><B></A>"); }),
+            "Start-end tags mismatch at offset 8");
+  EXPECT_EQ(MessageOf([&] { ParseXml(document, ""); }), "No document element found at offset 0");
+}
+
+TEST(XmlDocument, DeclaredEntitiesAreNeverExpanded) {
+  pugi::xml_document document;
+  ParseXml(document,
+           "<!DOCTYPE r [<!ENTITY big \"AAAAAAAAAA\"><!ENTITY ext SYSTEM \"/etc/passwd\">]>"
+           "<r><a>&big;</a><b>&ext;</b></r>");
+  const pugi::xml_node root = document.document_element();
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root, "a"), "&big;");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root, "b"), "&ext;");
+}
+
+TEST(XmlDocument, RefusesDeepNestingAndHugeTexts) {
+  std::string deep;
+  for (int i = 0; i < 256; ++i) deep += "<a>";
+  for (int i = 0; i < 256; ++i) deep += "</a>";
+  pugi::xml_document document;
+  EXPECT_NO_THROW(ParseXml(document, deep));
+  std::string deeper;
+  for (int i = 0; i < 100000; ++i) deeper += "<a>";
+  for (int i = 0; i < 100000; ++i) deeper += "</a>";
+  EXPECT_EQ(MessageOf([&] { ParseXml(document, deeper); }),
+            "XML document nested deeper than 256 elements");
+  EXPECT_FALSE(document.document_element());
+  std::string huge = "<a>" + std::string(64u * 1024u * 1024u, 'x') + "</a>";
+  EXPECT_EQ(MessageOf([&] { ParseXml(document, huge); }),
+            "XML document too large: more than 64 MiB");
+}
+
+}  // namespace
+}  // namespace qv::base
