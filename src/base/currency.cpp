@@ -5,43 +5,54 @@
 #include <cmath>
 #include <limits>
 
+#include "base/wide_integer.h"
 #include "platform/error.h"
 
 namespace qv::base {
 
 namespace {
 
-using Int128 = __int128;
-
-constexpr Int128 kMin = std::numeric_limits<int64_t>::min();
-constexpr Int128 kMax = std::numeric_limits<int64_t>::max();
+constexpr uint64_t kNegativeLimit = uint64_t{1} << 63;  // magnitude of the smallest value
 
 [[noreturn]] void ThrowOverflow() { throw Error("Currency overflow"); }
 
-int64_t Checked(Int128 aValue) {
-  if (aValue < kMin || aValue > kMax) ThrowOverflow();
-  return static_cast<int64_t>(aValue);
+uint64_t Magnitude(int64_t aValue) {
+  return aValue < 0 ? 0 - static_cast<uint64_t>(aValue) : static_cast<uint64_t>(aValue);
 }
 
-Int128 Abs(Int128 aValue) { return aValue < 0 ? -aValue : aValue; }
+// The signed value of a magnitude, or an overflow failure.
+int64_t Signed(uint64_t aMagnitude, bool aNegative) {
+  if (aNegative) {
+    if (aMagnitude > kNegativeLimit) ThrowOverflow();
+    return aMagnitude == kNegativeLimit ? std::numeric_limits<int64_t>::min()
+                                        : -static_cast<int64_t>(aMagnitude);
+  }
+  if (aMagnitude >= kNegativeLimit) ThrowOverflow();
+  return static_cast<int64_t>(aMagnitude);
+}
 
-// aNumerator / aDenominator rounded to the nearest integer, halves to the even neighbour.
-Int128 DivideHalfEven(Int128 aNumerator, Int128 aDenominator) {
-  Int128 quotient = aNumerator / aDenominator;  // truncated toward zero
-  Int128 remainder = aNumerator % aDenominator;
-  if (remainder == 0) return quotient;
-  Int128 twiceRemainder = Abs(remainder) * 2;
-  Int128 divisor = Abs(aDenominator);
-  bool negative = (aNumerator < 0) != (aDenominator < 0);
-  bool roundAway = twiceRemainder > divisor || (twiceRemainder == divisor && (quotient % 2) != 0);
-  if (roundAway) quotient += negative ? -1 : 1;
-  return quotient;
+// aNumerator / aDenominator rounded to the nearest integer, halves to the even neighbour,
+// as a signed 64-bit value.
+int64_t DivideHalfEven(UInt128 aNumerator, uint64_t aDenominator, bool aNegative) {
+  uint64_t remainder = 0;
+  const UInt128 quotient = aNumerator.DivideBy(aDenominator, remainder);
+  if (quotient.high != 0) ThrowOverflow();
+  uint64_t magnitude = quotient.low;
+  const uint64_t rest = aDenominator - remainder;  // remainder < denominator: no wrap
+  const bool roundUp = remainder > rest || (remainder == rest && remainder != 0 && magnitude % 2);
+  if (roundUp) {
+    if (magnitude == std::numeric_limits<uint64_t>::max()) ThrowOverflow();
+    ++magnitude;
+  }
+  return Signed(magnitude, aNegative);
 }
 
 }  // namespace
 
 Currency Currency::FromInteger(int64_t aValue) {
-  return Currency(Checked(static_cast<Int128>(aValue) * kScale));
+  const UInt128 scaled = UInt128::Multiply(Magnitude(aValue), kScale);
+  if (scaled.high != 0) ThrowOverflow();
+  return Currency(Signed(scaled.low, aValue < 0));
 }
 
 Currency Currency::FromDouble(double aValue) {
@@ -55,25 +66,30 @@ Currency Currency::FromDouble(double aValue) {
   return Currency(static_cast<int64_t>(rounded));
 }
 
-Currency Currency::operator-() const { return Currency(Checked(-static_cast<Int128>(fValue))); }
+Currency Currency::operator-() const { return Currency(Signed(Magnitude(fValue), fValue > 0)); }
 
 Currency Currency::operator+(Currency aOther) const {
-  return Currency(Checked(static_cast<Int128>(fValue) + aOther.fValue));
+  int64_t result = 0;
+  if (__builtin_add_overflow(fValue, aOther.fValue, &result)) ThrowOverflow();
+  return Currency(result);
 }
 
 Currency Currency::operator-(Currency aOther) const {
-  return Currency(Checked(static_cast<Int128>(fValue) - aOther.fValue));
+  int64_t result = 0;
+  if (__builtin_sub_overflow(fValue, aOther.fValue, &result)) ThrowOverflow();
+  return Currency(result);
 }
 
 Currency Currency::operator*(Currency aOther) const {
-  Int128 product = static_cast<Int128>(fValue) * aOther.fValue;
-  return Currency(Checked(DivideHalfEven(product, kScale)));
+  const UInt128 product = UInt128::Multiply(Magnitude(fValue), Magnitude(aOther.fValue));
+  return Currency(DivideHalfEven(product, kScale, (fValue < 0) != (aOther.fValue < 0)));
 }
 
 Currency Currency::operator/(Currency aOther) const {
   if (aOther.fValue == 0) throw Error("Division by zero");
-  Int128 numerator = static_cast<Int128>(fValue) * kScale;
-  return Currency(Checked(DivideHalfEven(numerator, aOther.fValue)));
+  const UInt128 numerator = UInt128::Multiply(Magnitude(fValue), kScale);
+  return Currency(
+      DivideHalfEven(numerator, Magnitude(aOther.fValue), (fValue < 0) != (aOther.fValue < 0)));
 }
 
 }  // namespace qv::base

@@ -97,17 +97,22 @@ bool DecimalToCurrency(const DecimalNumber& aNumber, Currency& aResult) {
       }
     }
   }
+  // The magnitude may reach 2^63 (the smallest value); every step checks against it.
+  constexpr uint64_t kLimit = uint64_t{1} << 63;
   if (kept.size() > 19) return false;
-  __int128 value = 0;
-  for (char digit : kept) value = value * 10 + (digit - '0');
+  uint64_t value = 0;
+  for (char digit : kept) value = value * 10 + static_cast<uint64_t>(digit - '0');
+  if (value > kLimit) return false;
   for (int64_t k = 0; k < scale; ++k) {
+    if (value > kLimit / 10) return false;
     value *= 10;
-    if (value > static_cast<__int128>(INT64_MAX) + 1) return false;
   }
   if (roundUp) ++value;
-  if (aNumber.negative) value = -value;
-  if (value < INT64_MIN || value > INT64_MAX) return false;
-  aResult = Currency::FromRaw(static_cast<int64_t>(value));
+  if (value > kLimit || (value == kLimit && !aNumber.negative)) return false;
+  const int64_t signedValue = !aNumber.negative ? static_cast<int64_t>(value)
+                              : value == kLimit ? INT64_MIN
+                                                : -static_cast<int64_t>(value);
+  aResult = Currency::FromRaw(signedValue);
   return true;
 }
 
