@@ -243,7 +243,10 @@ std::string DriverVersionText() {
   const tQV_Application* application = Application();
   if (!application) return "Version  - ";
   const tQV_ApplicationInfo& info = application->Info();
-  return "Version " + info.Version() + " - " + ShortDateText(info.ReleaseDate());
+  // Version strings without a release date leave the date empty, as before loading.
+  const std::string date =
+      info.ReleaseDate() == 0 ? std::string() : ShortDateText(info.ReleaseDate());
+  return "Version " + info.Version() + " - " + date;
 }
 
 }  // namespace qv::base

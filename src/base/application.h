@@ -198,7 +198,8 @@ void ShowUserMessageOverWait(int aKind, const std::string& aText);
 // The version text of the application ("1.06"), empty without an application object.
 std::string ApplicationVersion();
 // "Version " + version + " - " + release date in the machine's short date format
-// ("Version 1.06 - 09/08/2023"); "Version  - " without an application object.
+// ("Version 1.06 - 09/08/2023"); "Version  - " without an application object (the date
+// is also empty when the version strings give none).
 std::string DriverVersionText();
 
 }  // namespace qv::base
