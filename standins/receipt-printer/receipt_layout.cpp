@@ -190,7 +190,9 @@ std::vector<std::string> tReceiptLayout::Wrap(std::string_view aText) const {
     start = end + 1;
     while (Width(paragraph) > fWidth) {
       std::string line = platform::Utf16Left(paragraph, fWidth);
-      const std::size_t blank = line.find_last_of(' ');
+      // A blank right after the full width is the natural break.
+      const bool breaksAfter = platform::Utf16Mid(paragraph, fWidth, 1) == " ";
+      const std::size_t blank = breaksAfter ? line.size() : line.find_last_of(' ');
       std::string rest;
       if (blank != std::string::npos && blank > 0) {
         rest = paragraph.substr(blank + 1);
