@@ -1,5 +1,6 @@
 // Regional settings from the environment's locale, read through a locale object of their
 // own (newlocale / nl_langinfo_l) so that the host's process locale is never changed.
+#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 
@@ -30,6 +31,22 @@ bool IsNeutralLocale(const std::string& aName) {
   return aName == "C" || aName == "POSIX" || aName.rfind("C.", 0) == 0;
 }
 
+// A short locale text in aCharacterSet as UTF-8; empty when it cannot be converted.
+std::string ToUtf8(const std::string& aText, const std::string& aCharacterSet) {
+  if (aCharacterSet == "UTF-8" || aCharacterSet == "ANSI_X3.4-1968") return aText;
+  const iconv_t converter = iconv_open("UTF-8", aCharacterSet.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return {};
+  char buffer[64];
+  char* in = const_cast<char*>(aText.data());
+  std::size_t inLeft = aText.size();
+  char* out = buffer;
+  std::size_t outLeft = sizeof buffer;
+  const bool converted =
+      iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(converter);
+  return converted ? std::string(buffer, out - buffer) : std::string();
+}
+
 // Owns one locale object.
 class Locale {
  public:
@@ -42,7 +59,10 @@ class Locale {
   Locale(const Locale&) = delete;
   Locale& operator=(const Locale&) = delete;
   bool IsValid() const { return fHandle != locale_t{}; }
-  std::string Info(nl_item aItem) const { return nl_langinfo_l(aItem, fHandle); }
+  // The item as UTF-8 (a locale with an 8-bit character set gives its own bytes).
+  std::string Info(nl_item aItem) const {
+    return ToUtf8(nl_langinfo_l(aItem, fHandle), nl_langinfo_l(CODESET, fHandle));
+  }
 
  private:
   locale_t fHandle;

@@ -1,0 +1,313 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "platform/error.h"
+#include "platform/lock_file.h"
+#include "platform/support/platform_test_support.h"
+
+namespace qv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnvironment;
+using test::ScratchFolder;
+
+std::string ContentOf(const fs::path& aPath) {
+  std::ifstream file(aPath, std::ios::binary);
+  std::stringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& aPath, const std::string& aContent) {
+  std::ofstream(aPath, std::ios::binary) << aContent;
+}
+
+std::vector<std::string> NamesIn(const fs::path& aFolder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(aFolder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(DriveMapping, DriveLetterUsesItsEnvironmentVariable) {
+  ScopedEnvironment driveC("QVFP_DRIVE_C", "/srv/till/c/");
+  ScopedEnvironment driveD("QVFP_DRIVE_D", "/media/d");
+  EXPECT_EQ(NativePath("C:\\QV_FPR_DB\\T1\\"), "/srv/till/c/QV_FPR_DB/T1/");
+  EXPECT_EQ(NativePath("c:\\QV_FPR_DB\\T1\\Queue"), "/srv/till/c/QV_FPR_DB/T1/Queue");
+  EXPECT_EQ(NativePath("D:/Box/AlgoDll"), "/media/d/Box/AlgoDll");
+  EXPECT_EQ(NativePath("C:"), "/srv/till/c");
+  EXPECT_EQ(NativePath("C:file.txt"), "/srv/till/c/file.txt");
+}
+
+TEST(DriveMapping, DriveCDefaultsToTheUsersDataFolder) {
+  ScopedEnvironment driveC("QVFP_DRIVE_C", std::nullopt);
+  ScopedEnvironment home("HOME", "/home/cashier");
+  EXPECT_EQ(NativePath("C:\\QV_FPR_DB\\T1\\"), "/home/cashier/.local/share/qvfp/C/QV_FPR_DB/T1/");
+  ScopedEnvironment emptyDriveC("QVFP_DRIVE_C", "");
+  EXPECT_EQ(NativePath("C:\\x"), "/home/cashier/.local/share/qvfp/C/x");
+}
+
+TEST(DriveMapping, PathsWithoutDriveOnlyChangeDelimiters) {
+  EXPECT_EQ(NativePath("LogFiles\\FiscalPrinter\\a.log"), "LogFiles/FiscalPrinter/a.log");
+  EXPECT_EQ(NativePath("/var/tmp/x"), "/var/tmp/x");
+  EXPECT_EQ(NativePath("QVFP_CYKAVREN.Lock"), "QVFP_CYKAVREN.Lock");
+}
+
+TEST(DriveMapping, AbsolutePathsAndDelimiters) {
+  EXPECT_TRUE(IsAbsolutePath("C:\\QV_FPR_DB"));
+  EXPECT_TRUE(IsAbsolutePath("c:/x"));
+  EXPECT_TRUE(IsAbsolutePath("\\\\server\\share"));
+  EXPECT_TRUE(IsAbsolutePath("/tmp"));
+  EXPECT_FALSE(IsAbsolutePath("C:relative"));
+  EXPECT_FALSE(IsAbsolutePath("LogFiles\\a.log"));
+  EXPECT_FALSE(IsAbsolutePath(""));
+  EXPECT_TRUE(IsPathDelimiter('\\'));
+  EXPECT_TRUE(IsPathDelimiter('/'));
+  EXPECT_FALSE(IsPathDelimiter(':'));
+}
+
+TEST(Folders, ForceDirectoriesCreatesTheTillTreeOnDriveC) {
+  ScratchFolder scratch;
+  ScopedEnvironment driveC("QVFP_DRIVE_C", scratch.Path().string());
+  EXPECT_TRUE(ForceDirectories("C:\\QV_FPR_DB\\T1\\Queue\\"));
+  EXPECT_TRUE(fs::is_directory(scratch.Path() / "QV_FPR_DB" / "T1" / "Queue"));
+  EXPECT_TRUE(DirectoryExists("C:\\QV_FPR_DB\\T1"));
+  EXPECT_TRUE(ForceDirectories("C:\\QV_FPR_DB\\T1\\Queue")) << "existing folder";
+  EXPECT_FALSE(FileExists("C:\\QV_FPR_DB\\T1"));
+
+  WriteFile(scratch.Path() / "QV_FPR_DB" / "blocker", "x");
+  EXPECT_FALSE(ForceDirectories("C:\\QV_FPR_DB\\blocker\\Journal"));
+  EXPECT_TRUE(FileExists("C:\\QV_FPR_DB\\blocker"));
+  EXPECT_FALSE(DirectoryExists("C:\\QV_FPR_DB\\blocker"));
+}
+
+TEST(Files, CopyWithoutOverwriteFailsOnAnExistingTarget) {
+  ScratchFolder scratch;
+  WriteFile(scratch.File("counters.actual.fprc"), "new");
+  WriteFile(scratch.File("counters.previous.fprc"), "old");
+  std::string error;
+  EXPECT_FALSE(CopyFileNoOverwrite(scratch.File("counters.actual.fprc"),
+                                   scratch.File("counters.previous.fprc"), error));
+  EXPECT_NE(error.find("File exists"), std::string::npos) << error;
+  EXPECT_EQ(ContentOf(scratch.File("counters.previous.fprc")), "old");
+
+  EXPECT_TRUE(
+      CopyFileNoOverwrite(scratch.File("counters.actual.fprc"), scratch.File("copy"), error));
+  EXPECT_EQ(ContentOf(scratch.File("copy")), "new");
+
+  EXPECT_FALSE(CopyFileNoOverwrite(scratch.File("missing"), scratch.File("other"), error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(scratch.File("other")));
+}
+
+TEST(Files, CopyReplaceOverwritesTheTarget) {
+  ScratchFolder scratch;
+  WriteFile(scratch.File("a"), std::string(200000, 'a'));
+  WriteFile(scratch.File("b"), "old");
+  std::string error;
+  EXPECT_TRUE(CopyFileReplace(scratch.File("a"), scratch.File("b"), error)) << error;
+  EXPECT_EQ(ContentOf(scratch.File("b")), std::string(200000, 'a'));
+  EXPECT_EQ(NamesIn(scratch.Path()), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(Files, MoveAndDelete) {
+  ScratchFolder scratch;
+  WriteFile(scratch.File("request.xml"), "receipt");
+  WriteFile(scratch.File("taken.xml"), "other");
+  EXPECT_FALSE(MoveFile(scratch.File("request.xml"), scratch.File("taken.xml")))
+      << "an existing target is never replaced";
+  EXPECT_EQ(ContentOf(scratch.File("taken.xml")), "other");
+  EXPECT_TRUE(MoveFile(scratch.File("request.xml"), scratch.File("processed.xml")));
+  EXPECT_FALSE(fs::exists(scratch.File("request.xml")));
+  EXPECT_EQ(ContentOf(scratch.File("processed.xml")), "receipt");
+  EXPECT_TRUE(DeleteFile(scratch.File("processed.xml")));
+  EXPECT_FALSE(fs::exists(scratch.File("processed.xml")));
+  EXPECT_FALSE(DeleteFile(scratch.File("processed.xml")));
+}
+
+TEST(Files, AppendReadWriteAndSize) {
+  ScratchFolder scratch;
+  const std::string log = scratch.File("app.log");
+  std::string error;
+  EXPECT_TRUE(AppendToFile(log, "line 1\r\n", error));
+  EXPECT_TRUE(AppendToFile(log, "γραμμή 2\r\n", error));
+  std::string content;
+  EXPECT_TRUE(ReadWholeFile(log, content, error));
+  EXPECT_EQ(content, "line 1\r\nγραμμή 2\r\n");
+  EXPECT_EQ(FileSize(log), static_cast<int64_t>(content.size()));
+
+  EXPECT_TRUE(WriteWholeFile(log, "short", error));
+  EXPECT_EQ(ContentOf(log), "short");
+  EXPECT_EQ(FileSize(log), 5);
+
+  EXPECT_EQ(FileSize(scratch.File("missing")), -1);
+  EXPECT_FALSE(ReadWholeFile(scratch.File("missing"), content, error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_FALSE(AppendToFile(scratch.File("no/such/folder.log"), "x", error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+TEST(Files, AppendFailsWhileAnotherHolderHasTheFileExclusively) {
+  ScratchFolder scratch;
+  const std::string log = scratch.File("device.log");
+  std::string error;
+  ASSERT_TRUE(AppendToFile(log, "first\r\n", error));
+  LockFile holder;
+  ASSERT_TRUE(holder.TryAcquireWithoutTruncating(log, error)) << error;
+  EXPECT_FALSE(AppendToFile(log, "second\r\n", error));
+  EXPECT_NE(error.find("Resource temporarily unavailable"), std::string::npos) << error;
+  holder.Release();
+  EXPECT_TRUE(AppendToFile(log, "third\r\n", error)) << error;
+  EXPECT_EQ(ContentOf(log), "first\r\nthird\r\n");
+}
+
+class AtomicReplace : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteFile(fTarget, "<Counters>old</Counters>"); }
+  void TearDown() override {
+    for (auto operation : {FileOperation::Write, FileOperation::Flush, FileOperation::Rename}) {
+      InjectFileFault(operation, 0);
+    }
+  }
+
+  // Replaces the counters file while aOperation is made to fail; the error's message.
+  std::string FailingReplace(FileOperation aOperation) {
+    InjectFileFault(aOperation, 1);
+    try {
+      ReplaceFileAtomically(fTarget, "<Counters>new</Counters>");
+    } catch (const Error& error) {
+      return error.what();
+    }
+    return "no error";
+  }
+
+  ScratchFolder fScratch;
+  std::string fTarget = fScratch.File("counters.actual.fprc");
+};
+
+TEST_F(AtomicReplace, WritesTheNewContentAndLeavesNothingElse) {
+  fs::permissions(fTarget, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ReplaceFileAtomically(fTarget, "<Counters>new</Counters>");
+  EXPECT_EQ(ContentOf(fTarget), "<Counters>new</Counters>");
+  EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc"}));
+  EXPECT_EQ(fs::status(fTarget).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ReplaceFileAtomically(fScratch.File("new.fprc"), "created");
+  EXPECT_EQ(ContentOf(fScratch.File("new.fprc")), "created");
+}
+
+TEST_F(AtomicReplace, FailedWriteFlushOrRenameKeepsTheOldContent) {
+  const std::string expected = "Cannot write file \"" + fTarget + "\". Input/output error";
+  for (auto operation : {FileOperation::Write, FileOperation::Flush, FileOperation::Rename}) {
+    SCOPED_TRACE(static_cast<int>(operation));
+    EXPECT_EQ(FailingReplace(operation), expected);
+    EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
+    EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc"}))
+        << "the temporary file is removed";
+  }
+}
+
+TEST_F(AtomicReplace, FaultHitsTheNthCallOnlyOnce) {
+  InjectFileFault(FileOperation::Rename, 2);
+  ReplaceFileAtomically(fTarget, "first");
+  EXPECT_EQ(ContentOf(fTarget), "first");
+  EXPECT_THROW(ReplaceFileAtomically(fTarget, "second"), Error);
+  EXPECT_EQ(ContentOf(fTarget), "first");
+  ReplaceFileAtomically(fTarget, "third");
+  EXPECT_EQ(ContentOf(fTarget), "third");
+}
+
+TEST_F(AtomicReplace, CopyReplaceGoesThroughTheSameSeam) {
+  WriteFile(fScratch.File("source"), "copied");
+  InjectFileFault(FileOperation::Flush, 1);
+  std::string error;
+  EXPECT_FALSE(CopyFileReplace(fScratch.File("source"), fTarget, error));
+  EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
+  EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
+  EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc", "source"}));
+}
+
+TEST_F(AtomicReplace, MissingFolderIsReported) {
+  const std::string target = fScratch.File("missing/counters.actual.fprc");
+  try {
+    ReplaceFileAtomically(target, "x");
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot write file \"" + target + "\". No such file or directory");
+  }
+}
+
+TEST(TemporaryFiles, NewFileWithPrefixInTmpdir) {
+  ScratchFolder scratch;
+  ScopedEnvironment tmpdir("TMPDIR", scratch.Path().string());
+  EXPECT_EQ(TemporaryFolder(), scratch.Path().string() + "/");
+  const std::string first = CreateTemporaryFile("tmp");
+  const std::string second = CreateTemporaryFile("tmp");
+  EXPECT_NE(first, second);
+  for (const std::string& path : {first, second}) {
+    EXPECT_EQ(fs::path(path).parent_path(), scratch.Path());
+    EXPECT_EQ(fs::path(path).filename().string().rfind("tmp", 0), 0u) << path;
+    EXPECT_EQ(fs::path(path).extension(), ".tmp");
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_EQ(fs::file_size(path), 0u);
+  }
+  EXPECT_EQ(NamesIn(scratch.Path()).size(), 2u);
+}
+
+TEST(TemporaryFiles, DefaultFolderAndFailure) {
+  {
+    ScopedEnvironment tmpdir("TMPDIR", std::nullopt);
+    EXPECT_EQ(TemporaryFolder(), "/tmp/");
+  }
+  ScratchFolder scratch;
+  ScopedEnvironment tmpdir("TMPDIR", scratch.File("gone"));
+  try {
+    CreateTemporaryFile("tmp");
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos)
+        << error.what();
+  }
+}
+
+TEST(SubFolders, ListsOnlyDirectSubfoldersWithCreationTimes) {
+  ScratchFolder scratch;
+  ScopedEnvironment driveC("QVFP_DRIVE_C", scratch.Path().string());
+  fs::create_directories(scratch.Path() / "Box" / "CY0001" / "inner");
+  fs::create_directories(scratch.Path() / "Box" / "CY0002");
+  WriteFile(scratch.Path() / "Box" / "notes.txt", "not a folder");
+  const LocalTime now = Now();
+
+  std::vector<SubFolder> folders = ListSubFolders("C:\\Box\\");
+  std::sort(folders.begin(), folders.end(),
+            [](const SubFolder& a, const SubFolder& b) { return a.name < b.name; });
+  ASSERT_EQ(folders.size(), 2u);
+  EXPECT_EQ(folders[0].name, "CY0001");
+  EXPECT_EQ(folders[1].name, "CY0002");
+  for (const SubFolder& folder : folders) {
+    // Created moments ago: the same local day and hour as now (or the minute just turned).
+    EXPECT_EQ(folder.createdAt.year, now.year);
+    EXPECT_EQ(folder.createdAt.month, now.month);
+    EXPECT_EQ(folder.createdAt.day, now.day);
+    EXPECT_LE(std::abs((now.hour * 60 + now.minute) -
+                       (folder.createdAt.hour * 60 + folder.createdAt.minute)),
+              1);
+    EXPECT_GE(folder.createdAt.millisecond, 0);
+    EXPECT_LT(folder.createdAt.millisecond, 1000);
+  }
+  EXPECT_EQ(ListSubFolders("C:\\Box\\CY0001").size(), 1u);
+  EXPECT_TRUE(ListSubFolders("C:\\Box\\CY0002").empty());
+  EXPECT_TRUE(ListSubFolders("C:\\NoSuchBox").empty());
+}
+
+}  // namespace
+}  // namespace qv::platform

@@ -1,0 +1,105 @@
+#include "platform/lock_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/file_system.h"
+#include "platform/support/platform_test_support.h"
+
+namespace qv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::HelperProgram;
+using test::RunningProgram;
+using test::RunProgram;
+using test::ScratchFolder;
+using test::ShellQuote;
+
+class LockFileTest : public ::testing::Test {
+ protected:
+  void TearDown() override { InjectFileFault(FileOperation::Lock, 0); }
+
+  ScratchFolder fScratch;
+  std::string fPath = fScratch.File("QVFP_CYKAVREN.Lock");
+};
+
+TEST_F(LockFileTest, SecondHolderInTheSameProcessIsRefused) {
+  LockFile first, second;
+  std::string error;
+  ASSERT_TRUE(first.TryAcquire(fPath, error)) << error;
+  EXPECT_TRUE(first.IsHeld());
+  EXPECT_FALSE(second.TryAcquire(fPath, error));
+  EXPECT_FALSE(second.IsHeld());
+  EXPECT_EQ(error, "Resource temporarily unavailable");
+
+  first.Release();
+  EXPECT_FALSE(first.IsHeld());
+  EXPECT_TRUE(fs::exists(fPath)) << "the file stays on disk";
+  EXPECT_TRUE(second.TryAcquire(fPath, error)) << error;
+}
+
+TEST_F(LockFileTest, DestructionReleases) {
+  std::string error;
+  {
+    LockFile first;
+    ASSERT_TRUE(first.TryAcquire(fPath, error));
+  }
+  LockFile second;
+  EXPECT_TRUE(second.TryAcquire(fPath, error)) << error;
+}
+
+TEST_F(LockFileTest, AcquiringTruncatesTheFile) {
+  std::ofstream(fPath) << "left over";
+  LockFile lock;
+  std::string error;
+  ASSERT_TRUE(lock.TryAcquire(fPath, error));
+  EXPECT_EQ(fs::file_size(fPath), 0u);
+}
+
+TEST_F(LockFileTest, HolderInAnotherProcessExcludesThisOne) {
+  RunningProgram holder(HelperProgram("platform_lock_holder") + " hold " + ShellQuote(fPath) +
+                        " 500");
+  std::string line;
+  ASSERT_TRUE(holder.ReadLine(line));
+  ASSERT_EQ(line, "locked");
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.TryAcquire(fPath, error));
+  EXPECT_EQ(error, "Resource temporarily unavailable");
+  ASSERT_TRUE(holder.ReadLine(line));
+  EXPECT_EQ(line, "released");
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_TRUE(lock.TryAcquire(fPath, error)) << error;
+}
+
+TEST_F(LockFileTest, HolderInThisProcessExcludesAnotherProcess) {
+  LockFile lock;
+  std::string error;
+  ASSERT_TRUE(lock.TryAcquire(fPath, error));
+  const std::string command = HelperProgram("platform_lock_holder") + " try " + ShellQuote(fPath);
+  EXPECT_EQ(RunProgram(command).output, "refused: Resource temporarily unavailable\n");
+  lock.Release();
+  EXPECT_EQ(RunProgram(command).output, "locked\nreleased\n");
+}
+
+TEST_F(LockFileTest, InjectedFailureRefusesLikeAnotherHolder) {
+  InjectFileFault(FileOperation::Lock, 1);
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.TryAcquire(fPath, error));
+  EXPECT_EQ(error, "Resource temporarily unavailable");
+  EXPECT_TRUE(lock.TryAcquire(fPath, error)) << "the fault hits one call only";
+}
+
+TEST_F(LockFileTest, MissingFolderIsReported) {
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.TryAcquire(fScratch.File("gone/QVFP_CYKAVREN.Lock"), error));
+  EXPECT_EQ(error, "No such file or directory");
+  EXPECT_FALSE(lock.IsHeld());
+}
+
+}  // namespace
+}  // namespace qv::platform

@@ -1,0 +1,79 @@
+#include "platform/unicode.h"
+
+#include <gtest/gtest.h>
+
+namespace qv::platform {
+namespace {
+
+const std::string kReplacement = "\xEF\xBF\xBD";
+
+std::string Replacements(int aCount) {
+  std::string text;
+  for (int i = 0; i < aCount; ++i) text += kReplacement;
+  return text;
+}
+
+// UTF-8 through UTF-16 and back.
+std::string Cleaned(const std::string& aText) { return Utf16ToUtf8(Utf8ToUtf16(aText)); }
+
+TEST(Utf8ToUtf16, ValidTextRoundTrips) {
+  const std::string text = "Καλημέρα, € 12.50 — 😀 end";
+  const std::u16string units = Utf8ToUtf16(text);
+  EXPECT_EQ(units, u"Καλημέρα, € 12.50 — 😀 end");
+  EXPECT_EQ(Utf16ToUtf8(units), text);
+}
+
+TEST(Utf8ToUtf16, InvalidInputBecomesOneReplacementPerBrokenPiece) {
+  EXPECT_EQ(Cleaned("\xC0\xAF"), Replacements(2)) << "overlong slash";
+  EXPECT_EQ(Cleaned("\xE0\x80\xAF"), Replacements(3)) << "overlong three-byte form";
+  EXPECT_EQ(Cleaned("\xF0\x80\x80\xAF"), Replacements(4)) << "overlong four-byte form";
+  EXPECT_EQ(Cleaned("\xED\xA0\x80"), Replacements(3)) << "surrogate encoded in UTF-8";
+  EXPECT_EQ(Cleaned("\xF4\x90\x80\x80"), Replacements(4)) << "above U+10FFFF";
+  EXPECT_EQ(Cleaned("\xFF\xFE"), Replacements(2)) << "bytes that never occur";
+  EXPECT_EQ(Cleaned("a\x80z"), "a" + kReplacement + "z") << "stray continuation byte";
+}
+
+TEST(Utf8ToUtf16, TruncatedSequenceKeepsTheFollowingCharacters) {
+  EXPECT_EQ(Cleaned("a\xE2\x82"), "a" + kReplacement) << "cut off at the end";
+  EXPECT_EQ(Cleaned("a\xE2\x82z"), "a" + kReplacement + "z");
+  EXPECT_EQ(Cleaned("\xF0\x9F\x98"), kReplacement);
+  EXPECT_EQ(Cleaned("\xCE"
+                    "Α"),
+            kReplacement + "Α")
+      << "lead byte followed by a new lead";
+}
+
+TEST(Utf16ToUtf8, LoneSurrogatesBecomeReplacementCharacters) {
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD83D, u'b'}), "a" + kReplacement + "b");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{0xDE00, u'b'}), kReplacement + "b");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD83D}), "a" + kReplacement);
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}), kReplacement + "😀");
+}
+
+TEST(Utf16Length, CountsUnitsNotBytes) {
+  EXPECT_EQ(Utf16Length(""), 0u);
+  EXPECT_EQ(Utf16Length("abc"), 3u);
+  EXPECT_EQ(Utf16Length("Καλημέρα"), 8u);
+  EXPECT_EQ(Utf16Length("€"), 1u);
+  EXPECT_EQ(Utf16Length("😀"), 2u);
+  EXPECT_EQ(Utf16Length("a\xE0\x80\xAF"), 4u) << "each replacement counts one";
+}
+
+TEST(Utf16Left, TakesLeadingUnits) {
+  EXPECT_EQ(Utf16Left("Καλημέρα", 4), "Καλη");
+  EXPECT_EQ(Utf16Left("abc", 10), "abc");
+  EXPECT_EQ(Utf16Left("abc", 0), "");
+  EXPECT_EQ(Utf16Left("ab😀c", 4), "ab😀");
+  EXPECT_EQ(Utf16Left("ab😀c", 3), "ab" + kReplacement) << "pair cut in half";
+}
+
+TEST(Utf16Mid, TakesUnitsFromAStart) {
+  EXPECT_EQ(Utf16Mid("Καλημέρα", 4, 4), "μέρα");
+  EXPECT_EQ(Utf16Mid("Καλημέρα", 6, 100), "ρα");
+  EXPECT_EQ(Utf16Mid("abc", 3, 1), "");
+  EXPECT_EQ(Utf16Mid("abc", 99, 1), "");
+  EXPECT_EQ(Utf16Mid("a😀b", 2, 2), kReplacement + "b") << "starts on the second half";
+}
+
+}  // namespace
+}  // namespace qv::platform
