@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
 #include "platform/regional_settings.h"
 
 namespace qv::base {
@@ -246,8 +247,14 @@ TEST_F(ApplicationTest, NotifyIconIsRecordedAndRemovedAtDestruction) {
 }
 
 TEST_F(ApplicationTest, SingleInstanceExcludesASecondHolder) {
-  auto first = Make();
-  auto second = Make({"/batch"});
+  // A name of this process's own, so that test runs side by side do not meet.
+  const auto guarded = [this](std::vector<std::string> aCommandLine) {
+    tQV_ApplicationEnvironment environment = Environment(std::move(aCommandLine));
+    environment.executableBaseName = "PosHost" + std::to_string(platform::ProcessId());
+    return std::make_unique<tQV_Application>(FakeFactory(fLog), environment);
+  };
+  auto first = guarded({});
+  auto second = guarded({"/batch"});
   first->SetSingleInstance(true);
   EXPECT_TRUE(first->SingleInstance());
   EXPECT_FALSE(first->Terminated());
@@ -256,9 +263,12 @@ TEST_F(ApplicationTest, SingleInstanceExcludesASecondHolder) {
   EXPECT_EQ(second->LastError(), "Impossible to enter single instance mode.");
 
   first->SetSingleInstance(false);
-  auto third = Make();
+  auto third = guarded({});
   third->SetSingleInstance(true);
   EXPECT_FALSE(third->Terminated());
+  third.reset();
+  EXPECT_TRUE(platform::DeleteFile(platform::TemporaryFolder() + "PosHost" +
+                                   std::to_string(platform::ProcessId()) + ".instance.lock"));
 }
 
 TEST_F(ApplicationTest, AWrongReleaseDateFailsCreation) {

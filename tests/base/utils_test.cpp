@@ -185,7 +185,7 @@ TEST(CommandLineValue, MatchesFlagsAndValuesIgnoringCase) {
 }
 
 TEST(CommandLineValue, ReadsTheRealCommandLineOfAChildProgram) {
-  const std::string output = platform::TemporaryFolder() + "base_command_line_probe.txt";
+  const std::string output = platform::CreateTemporaryFile("tmp");
   const std::string command = std::string(QV_BIN_DIR) +
                               "/base_command_line_probe /Batch=1 /debug other > \"" + output + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0);
