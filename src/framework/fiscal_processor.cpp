@@ -60,7 +60,7 @@ std::string JoinPath(const std::string& aFirst, const std::string& aSecond) {
   if (HasInvalidPathCharacters(aFirst) || HasInvalidPathCharacters(aSecond)) {
     throw Error(kInvalidPath);
   }
-  if (aFirst.empty() || aFirst.back() == '\\') return aFirst + aSecond;
+  if (aFirst.empty() || platform::IsPathDelimiter(aFirst.back())) return aFirst + aSecond;
   return aFirst + "\\" + aSecond;
 }
 

@@ -212,7 +212,8 @@ kFiscalProcessorClass ProcessorClassOf() {
 // The root folder of a till: "C:\QV_FPR_DB\" followed by the till serial. Fails with
 // "Invalid characters in path" for a serial that would leave the fiscal database.
 std::string TillRootFolder(const std::string& aTillSerial);
-// Joins two parts of a path with one "\" unless the first already ends with one; fails with
+// Joins two parts of a path with one "\" unless the first already ends with a delimiter ("\"
+// or "/"); fails with
 // "Invalid characters in path" for a part holding a character no path may hold.
 std::string JoinPath(const std::string& aFirst, const std::string& aSecond);
 
