@@ -1,6 +1,8 @@
 // The channel factory of the device configuration: one channel class per connection type.
 
 #include "base/utils.h"
+#include "channels/io_handler_com.h"
+#include "channels/io_handler_serial.h"
 #include "channels/io_handler_tcp.h"
 #include "framework/device_handler.h"
 #include "framework/io_handler.h"
@@ -35,6 +37,10 @@ std::unique_ptr<kIOHandler> NewChannel(const kConnection& aConnection, const std
   switch (aConnection.ConnectionType()) {
     case qvConnectionType::TCP:
       return std::make_unique<channels::kIOHandler_TCP>(&aConnection, aLogDir, aFileName);
+    case qvConnectionType::Serial:
+      return std::make_unique<channels::kIOHandler_Serial>(&aConnection, aLogDir, aFileName);
+    case qvConnectionType::Com:
+      return std::make_unique<channels::kIOHandler_Com>(&aConnection, aLogDir, aFileName);
     default:
       throw Error(std::string("Connection type ") +
                   ConnectionTypeName(aConnection.ConnectionType()) +
