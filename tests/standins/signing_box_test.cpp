@@ -277,6 +277,11 @@ TEST_F(SigningBox, CreationFailuresHaveTheirResultCodes) {
             platform::REGDB_E_CLASSNOTREG);
   EXPECT_NE(error.find("NoSuchBox.so"), std::string::npos) << error;
 
+  EXPECT_EQ(platform::CreateInProcessObject(BinFolder() + "QVRP_GENERIC_10.dll", CLSID_Box,
+                                            IID__Box, box.OutVoid(), error),
+            platform::CO_E_ERRORINDLL);
+  EXPECT_NE(error.find("exports no DllGetClassObject"), std::string::npos) << error;
+
   const platform::Guid otherClass = platform::GuidOf("{00000000-0000-0000-0000-000000000001}");
   EXPECT_EQ(
       platform::CreateInProcessObject(LibraryPath(), otherClass, IID__Box, box.OutVoid(), error),
