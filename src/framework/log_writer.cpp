@@ -107,12 +107,15 @@ void tQV_LogThread::SetWriter(tQV_LogWriter* aWriter) {
 }
 
 bool tQV_LogThread::Enqueue(std::string&& aLine) {
+  bool wasEmpty;
   {
     std::lock_guard lock(fMutex);
     if (fEnded) return false;
+    wasEmpty = fQueue.empty();
     fQueue.push_back(std::move(aLine));
   }
-  fWakeUp.notify_one();
+  // The thread waits only on an empty queue; while it has lines it needs no wake-up call.
+  if (wasEmpty) fWakeUp.notify_one();
   return true;
 }
 
