@@ -69,11 +69,6 @@ std::string FileText(const std::string& aPath) {
   return content;
 }
 
-void WriteFile(const std::string& aPath, const std::string& aContent) {
-  std::string error;
-  if (!platform::WriteWholeFile(aPath, aContent, error)) throw std::runtime_error(error);
-}
-
 void AppendLog(const std::string& aFolder, const std::string& aLine) {
   std::string error;
   if (!platform::AppendToFile(aFolder + "signatures.log", aLine + "\n", error)) {
@@ -112,8 +107,10 @@ std::string tSigningDevice::OpenCurrentDevice() {
   }
   if (!platform::FileExists(folder + "key.pem")) {
     const tKeyPair keys = NewEd25519KeyPair();
-    WriteFile(folder + "public.pem", keys.publicPem);
-    WriteFile(folder + "key.pem", keys.privatePem);  // last: a key always has its public half
+    // Each file appears whole or not at all, and the private key last: a device killed while
+    // it makes its key makes a new one at the next call instead of keeping half a key.
+    platform::ReplaceFileAtomically(folder + "public.pem", keys.publicPem);
+    platform::ReplaceFileAtomically(folder + "key.pem", keys.privatePem);
   }
   return folder;
 }
