@@ -2,6 +2,7 @@
 
 #include "base/utils.h"
 #include "channels/io_handler_com.h"
+#include "channels/io_handler_opos.h"
 #include "channels/io_handler_serial.h"
 #include "channels/io_handler_tcp.h"
 #include "framework/device_handler.h"
@@ -35,6 +36,8 @@ const char* ConnectionTypeName(qvConnectionType aType) {
 std::unique_ptr<kIOHandler> NewChannel(const kConnection& aConnection, const std::string& aLogDir,
                                        const std::string& aFileName) {
   switch (aConnection.ConnectionType()) {
+    case qvConnectionType::OPOS:
+      return std::make_unique<channels::kIOHandler_OPOS>(&aConnection, aLogDir, aFileName);
     case qvConnectionType::TCP:
       return std::make_unique<channels::kIOHandler_TCP>(&aConnection, aLogDir, aFileName);
     case qvConnectionType::Serial:
