@@ -236,9 +236,6 @@ TEST_F(ChannelFactoryTest, TcpConnectionGivesAnUnconnectedTcpChannel) {
   auto* tcp = dynamic_cast<channels::kIOHandler_TCP*>(channel.get());
   ASSERT_NE(tcp, nullptr);
   EXPECT_EQ(tcp->ClassName(), "kIOHandler_TCP");
-  EXPECT_EQ(tcp->TCPClient().host, "localhost");
-  EXPECT_EQ(tcp->TCPClient().port, 5001);
-  EXPECT_EQ(tcp->TCPClient().connectTimeout, 3000);
   EXPECT_FALSE(tcp->Connected());
   EXPECT_EQ(tcp->ConnectTimeout(), 3000);
   EXPECT_EQ(tcp->ReadTimeout(), 5000);
@@ -256,19 +253,6 @@ TEST_F(ChannelFactoryTest, HexLogParameterMustReadTrue) {
   }
   fDevice.SetParameter("HEXLOG", "");
   EXPECT_FALSE(fDevice.CreateIOHandler(fFolder.Path())->HexLog());
-}
-
-TEST_F(ChannelFactoryTest, TcpConnectWithoutTransportFailsAndSaysSo) {
-  std::unique_ptr<kIOHandler> channel = fDevice.CreateIOHandler(fFolder.Path());
-  EXPECT_FALSE(channel->Connect());
-  EXPECT_FALSE(channel->Connected());
-  channel.reset();
-  const std::vector<std::string> messages = Messages();
-  ASSERT_EQ(messages.size(), 10u);
-  EXPECT_EQ(messages[2], "kIOHandler_TCP");
-  EXPECT_EQ(messages[6], "Host=localhost");
-  EXPECT_EQ(messages[7], "Port=5001");
-  EXPECT_EQ(messages[8], "ERROR - Connect Error:TCP transport is not available in this build");
 }
 
 TEST_F(ChannelFactoryTest, ConnectionTypeWithoutChannelFailsBeforeAnyLog) {
