@@ -23,6 +23,8 @@ TComPort::~TComPort() {
 }
 
 void TComPort::Open() {
+  // Opening an open port starts it afresh.
+  fIsOpen = false;
   const int error = fComHandle.Open("\\\\.\\" + PortName());
   if (error == kPortMissing) throw TComPortException(PortName() + " is not a valid COM port.");
   if (error != 0) {

@@ -39,7 +39,7 @@ class TComPort {
   // Opens "\\.\COMn" exclusively and applies the current line parameters. Fails with
   // "COMn is not a valid COM port." when the port does not exist, "Cannot open COMn (error
   // #e)." for any other refusal, and with the messages of SetLineParameters; after a
-  // failure the port is closed.
+  // failure the port is closed. An open port is closed and opened afresh.
   void Open();
   // Discards pending input and output, then releases the port; closed afterwards in any case.
   void Close();
