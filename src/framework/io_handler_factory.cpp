@@ -2,6 +2,7 @@
 
 #include "base/utils.h"
 #include "channels/io_handler_com.h"
+#include "channels/io_handler_http.h"
 #include "channels/io_handler_opos.h"
 #include "channels/io_handler_serial.h"
 #include "channels/io_handler_tcp.h"
@@ -40,6 +41,8 @@ std::unique_ptr<kIOHandler> NewChannel(const kConnection& aConnection, const std
       return std::make_unique<channels::kIOHandler_OPOS>(&aConnection, aLogDir, aFileName);
     case qvConnectionType::TCP:
       return std::make_unique<channels::kIOHandler_TCP>(&aConnection, aLogDir, aFileName);
+    case qvConnectionType::HTTP:
+      return std::make_unique<channels::kIOHandler_HTTP>(&aConnection, aLogDir, aFileName);
     case qvConnectionType::Serial:
       return std::make_unique<channels::kIOHandler_Serial>(&aConnection, aLogDir, aFileName);
     case qvConnectionType::Com:
