@@ -2,11 +2,13 @@
 // RegisterBuiltInProcessors once, right after the processor tables were created; each
 // processor module adds the registration of its class here, under its driver name.
 #include "driver/processor_registry.h"
+#include "kavren/fiscal_processor_kavren.h"
 
 namespace qv::driver {
 
 void RegisterBuiltInProcessors() {
-  // The signing processor registers "QVFP_CYKAVREN_10" here.
+  RegisterProcessorClass(kavren::kFiscalProcessor_KAVREN::kDriverName,
+                         framework::ProcessorClassOf<kavren::kFiscalProcessor_KAVREN>());
 }
 
 }  // namespace qv::driver

@@ -1,0 +1,223 @@
+#include "kavren/report_text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "base/utils.h"
+#include "platform/unicode.h"
+
+namespace qv::kavren {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr int kSignificantDigits = 6;
+constexpr size_t kLabelWidth = 34;
+constexpr size_t kValueWidth = 10;
+
+int DigitCount(uint64_t aValue) {
+  int digits = 0;
+  while (aValue > 0) {
+    aValue /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+uint64_t PowerOfTen(int aExponent) {
+  uint64_t power = 1;
+  for (int i = 0; i < aExponent; ++i) power *= 10;
+  return power;
+}
+
+// Divides by 10^aDigits, rounding halves away from zero (on a magnitude).
+uint64_t RoundAway(uint64_t aValue, int aDigits) {
+  if (aDigits <= 0) return aValue;
+  uint64_t unit = PowerOfTen(aDigits);
+  uint64_t quotient = aValue / unit;
+  if ((aValue % unit) * 2 >= unit) ++quotient;
+  return quotient;
+}
+
+std::string Digits(uint64_t aValue) {
+  if (aValue == 0) return "0";
+  std::string digits;
+  while (aValue > 0) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(aValue % 10)));
+    aValue /= 10;
+  }
+  return digits;
+}
+
+std::string Grouped(const std::string& aDigits, const std::string& aSeparator) {
+  if (aSeparator.empty()) return aDigits;
+  std::string grouped;
+  for (size_t i = 0; i < aDigits.size(); ++i) {
+    if (i > 0 && (aDigits.size() - i) % 3 == 0) grouped += aSeparator;
+    grouped += aDigits[i];
+  }
+  return grouped;
+}
+
+// aMagnitude is the value times 10^aScale. Writes the report number form with aDecimals
+// decimals shown (2 for amounts, 0 for counts).
+std::string ReportNumber(bool aNegative, uint64_t aMagnitude, int aScale, int aDecimals,
+                         const platform::RegionalSettings& aSettings) {
+  const int integerDigits = DigitCount(aMagnitude / PowerOfTen(aScale));
+  // Keep at most 6 significant digits and at most aDecimals decimals.
+  int keptDecimals = std::min(aDecimals, kSignificantDigits - integerDigits);
+  uint64_t rounded = RoundAway(aMagnitude, aScale - keptDecimals);
+  // rounded is now the value times 10^keptDecimals (keptDecimals may be negative).
+  uint64_t integerPart =
+      keptDecimals >= 0 ? rounded / PowerOfTen(keptDecimals) : rounded * PowerOfTen(-keptDecimals);
+  std::string sign = aNegative && rounded != 0 ? "-" : "";
+  std::string integerText = Digits(integerPart);
+  if (integerText.size() > kSignificantDigits) {
+    std::string significant = integerText.substr(0, kSignificantDigits);
+    while (significant.size() > 1 && significant.back() == '0') significant.pop_back();
+    std::string exponent = std::to_string(integerText.size() - 1);
+    if (aDecimals > 0 && exponent.size() < 2) exponent = "0" + exponent;
+    std::string mantissa = significant.substr(0, 1);
+    if (significant.size() > 1) mantissa += aSettings.decimalSeparator + significant.substr(1);
+    return sign + mantissa + "E" + exponent;
+  }
+  std::string text = sign + Grouped(integerText, aSettings.thousandSeparator);
+  if (aDecimals > 0) {
+    uint64_t fraction = keptDecimals > 0 ? rounded % PowerOfTen(keptDecimals) : 0;
+    std::string fractionText = Digits(fraction);
+    while (static_cast<int>(fractionText.size()) < keptDecimals) fractionText.insert(0, "0");
+    if (keptDecimals <= 0) fractionText.clear();
+    while (static_cast<int>(fractionText.size()) < aDecimals) fractionText += '0';
+    text += aSettings.decimalSeparator + fractionText;
+  }
+  return text;
+}
+
+std::string PadRight(const std::string& aText, size_t aWidth) {
+  size_t length = platform::Utf16Length(aText);
+  return length >= aWidth ? aText : aText + std::string(aWidth - length, ' ');
+}
+
+std::string PadLeft(const std::string& aText, size_t aWidth) {
+  size_t length = platform::Utf16Length(aText);
+  return length >= aWidth ? aText : std::string(aWidth - length, ' ') + aText;
+}
+
+class tReportWriter {
+ public:
+  explicit tReportWriter(const platform::RegionalSettings& aSettings) : fSettings(aSettings) {}
+  void Line(const std::string& aText = {}) { fText += aText + kCrLf; }
+  void Separator() { Line(std::string(44, '-')); }
+  void Amount(const std::string& aLabel, base::Currency aValue) {
+    Line(PadRight(aLabel, kLabelWidth) + PadLeft(ReportAmount(aValue, fSettings), kValueWidth));
+  }
+  // The last line of a report: no line break after it.
+  std::string FinishWithCount(const std::string& aLabel, int64_t aValue) {
+    return fText + PadRight(aLabel, kLabelWidth) +
+           PadLeft(ReportCount(aValue, fSettings), kValueWidth);
+  }
+  void Heading(const tReportHeading& aHeading) {
+    Line("Cassa " + aHeading.till);
+    Line("Data " + base::FormatDateTime("dd/mm/yyyy hh:nn", aHeading.now, fSettings.dateSeparator,
+                                        fSettings.timeSeparator));
+  }
+  void DailyFigures(const framework::qvFiscalCounters& aCounters) {
+    Amount("Totale Giorno", aCounters.DailyTotal);
+    Line();
+    Amount("Totale Giorno Vendite", aCounters.DailySales);
+    Amount("Totale Giorno Resi", aCounters.DailyRefunds);
+    Amount("Totale Giorno Annullamenti", aCounters.DailyVoids);
+    Line();
+    Separator();
+    Line();
+  }
+
+ private:
+  const platform::RegionalSettings& fSettings;
+  std::string fText;
+};
+
+std::string ReplaceAllIgnoringCase(const std::string& aText, const std::string& aWhat,
+                                   const std::string& aWith) {
+  std::string lowerText = base::LowerCase(aText);
+  std::string lowerWhat = base::LowerCase(aWhat);
+  std::string result;
+  size_t from = 0;
+  for (size_t at = lowerText.find(lowerWhat); at != std::string::npos;
+       at = lowerText.find(lowerWhat, from)) {
+    result += aText.substr(from, at - from) + aWith;
+    from = at + aWhat.size();
+  }
+  return result + aText.substr(from);
+}
+
+}  // namespace
+
+std::string ReportAmount(base::Currency aValue, const platform::RegionalSettings& aSettings) {
+  int64_t raw = aValue.Raw();
+  uint64_t magnitude = raw < 0 ? uint64_t{0} - static_cast<uint64_t>(raw) : raw;
+  return ReportNumber(raw < 0, magnitude, /*aScale=*/4, /*aDecimals=*/2, aSettings);
+}
+
+std::string ReportCount(int64_t aValue, const platform::RegionalSettings& aSettings) {
+  uint64_t magnitude = aValue < 0 ? uint64_t{0} - static_cast<uint64_t>(aValue) : aValue;
+  return ReportNumber(aValue < 0, magnitude, /*aScale=*/0, /*aDecimals=*/0, aSettings);
+}
+
+std::string ReportZNumberText(int32_t aNumber) {
+  return base::FixedWidthNumber(aNumber, 4, 0, false, "");
+}
+
+std::string BuildZReportText(const framework::qvFiscalCounters& aCounters,
+                             const tReportHeading& aHeading,
+                             const platform::RegionalSettings& aSettings) {
+  tReportWriter report(aSettings);
+  report.Line("Z-REPORT # " + ReportZNumberText(aCounters.CurrentReportNo));
+  report.Line();
+  report.Separator();
+  report.Line();
+  report.Heading(aHeading);
+  report.Line();
+  report.Separator();
+  report.Line();
+  report.Amount("Grantotale", aCounters.GrandTotalTotal);
+  report.Line();
+  report.Amount("Grantotale Vendite", aCounters.GrandTotalSales);
+  report.Amount("Grantotale Resi", aCounters.GrandTotalRefunds);
+  report.Amount("Grantotale Annullamenti", aCounters.GrandTotalVoids);
+  report.Line();
+  report.Separator();
+  report.Line();
+  report.DailyFigures(aCounters);
+  return report.FinishWithCount("Scontrini Emessi", aCounters.CurrentReceiptNo);
+}
+
+std::string BuildXReportText(const framework::qvFiscalCounters& aCounters,
+                             const tReportHeading& aHeading,
+                             const platform::RegionalSettings& aSettings) {
+  tReportWriter report(aSettings);
+  report.Line("X-REPORT");
+  report.Separator();
+  report.Line();
+  report.Heading(aHeading);
+  report.Line();
+  report.Separator();
+  report.Line();
+  report.DailyFigures(aCounters);
+  return report.FinishWithCount("Scontrini Emessi", aCounters.CurrentReceiptNo);
+}
+
+std::string HostZReportText(const std::vector<std::string>& aLines, const std::string& aZNumber) {
+  std::string text;
+  for (const std::string& line : aLines) text += line + kCrLf;
+  if (text.find("DAILY REPORT") == std::string::npos)
+    text = "DAILY REPORT" + std::string(kCrLf) + text;
+  return ReplaceAllIgnoringCase(text, "DAILY REPORT", "Z-REPORT # " + aZNumber);
+}
+
+std::string SignatureBlock(const std::string& aDeviceSerial, const std::string& aAnswer) {
+  return std::string(kCrLf) + kCrLf + "S/N: " + aDeviceSerial + kCrLf + aAnswer + kCrLf + kCrLf +
+         "LEGAL RECEIPT";
+}
+
+}  // namespace qv::kavren

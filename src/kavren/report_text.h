@@ -1,0 +1,45 @@
+// The texts of the Z- and X-reports: fixed layout, 44 columns, Italian labels, numbers in
+// the machine's separators. Pure functions of their arguments; safe from any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/currency.h"
+#include "base/date_time.h"
+#include "framework/fiscal_processor.h"
+#include "platform/regional_settings.h"
+
+namespace qv::kavren {
+
+// A report figure: rounded to at most 6 significant digits and at most 2 decimals (none for a
+// count), halves away from zero; written in exponent form past 6 integer digits
+// (1.23457E06, a count 1E6), otherwise grouped by thousands with exactly 2 decimals for an
+// amount (12,345.70; -5.00).
+std::string ReportAmount(base::Currency aValue, const platform::RegionalSettings& aSettings);
+std::string ReportCount(int64_t aValue, const platform::RegionalSettings& aSettings);
+
+// The Z number as printed and in journal names: the last four digits, zero-padded.
+std::string ReportZNumberText(int32_t aNumber);
+
+struct tReportHeading {
+  std::string till;
+  base::DateTime now = 0;
+};
+
+std::string BuildZReportText(const framework::qvFiscalCounters& aCounters,
+                             const tReportHeading& aHeading,
+                             const platform::RegionalSettings& aSettings);
+std::string BuildXReportText(const framework::qvFiscalCounters& aCounters,
+                             const tReportHeading& aHeading,
+                             const platform::RegionalSettings& aSettings);
+
+// The host's own Z-report text: its lines, each ended by CR LF, headed by "DAILY REPORT"
+// unless it holds those words, with every "DAILY REPORT" (any letter case) replaced by
+// "Z-REPORT # " and the Z number.
+std::string HostZReportText(const std::vector<std::string>& aLines, const std::string& aZNumber);
+
+// The block appended when the signing component closed the day.
+std::string SignatureBlock(const std::string& aDeviceSerial, const std::string& aAnswer);
+
+}  // namespace qv::kavren

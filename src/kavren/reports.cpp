@@ -1,0 +1,140 @@
+// The Z-report, which closes the fiscal day in the counters and in the signing device, and
+// the X-report, which shows the open day.
+#include <string>
+#include <tuple>
+
+#include "base/utils.h"
+#include "documents/other_documents.h"
+#include "framework/io_handler.h"
+#include "framework/request_context.h"
+#include "kavren/fiscal_processor_kavren.h"
+#include "kavren/report_text.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+
+namespace qv::kavren {
+
+namespace {
+
+// Releases the counters lock on every way out of the Z-report.
+class tCountersLock {
+ public:
+  explicit tCountersLock(kFiscalProcessorCounters& aCounters) : fCounters(aCounters) {
+    fCounters.Lock();
+  }
+  ~tCountersLock() { fCounters.Unlock(); }
+  tCountersLock(const tCountersLock&) = delete;
+  tCountersLock& operator=(const tCountersLock&) = delete;
+
+ private:
+  kFiscalProcessorCounters& fCounters;
+};
+
+void CopyOrFail(const std::string& aSource, const std::string& aTarget) {
+  std::string error;
+  if (!platform::CopyFileNoOverwrite(aSource, aTarget, error)) throw Error(error);
+}
+
+bool LaterThan(const platform::LocalTime& aLeft, const platform::LocalTime& aRight) {
+  auto key = [](const platform::LocalTime& t) {
+    return std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond);
+  };
+  return key(aLeft) > key(aRight);
+}
+
+tReportHeading Heading(const kFiscalProcessorCounters& aCounters) {
+  return tReportHeading{aCounters.TillSerial(), base::NowDateTime()};
+}
+
+}  // namespace
+
+void kFiscalProcessor_KAVREN::FillCounters() {
+  const kFiscalProcessorCounters& store = *fFPCounters;
+  fCounters.CurrentReceiptNo = store.CurrentReceiptNo();
+  fCounters.CurrentReportNo = store.CurrentZReportNo();
+  fCounters.ReportDateTime = base::DateOf(base::NowDateTime());
+  fCounters.DailyTotal = store.DailyTotal();
+  fCounters.DailySales = store.DailySales();
+  fCounters.DailyRefunds = store.DailyRefunds();
+  fCounters.DailyVoids = store.DailyVoids();
+  fCounters.DailyDiscounts = store.DailyDiscounts();
+  fCounters.GrandTotalTotal = store.GrandTotalTotal();
+  fCounters.GrandTotalSales = store.GrandTotalSales();
+  fCounters.GrandTotalRefunds = store.GrandTotalRefunds();
+  fCounters.GrandTotalVoids = store.GrandTotalVoids();
+  fCounters.GrandTotalDiscounts = store.GrandTotalDiscounts();
+}
+
+std::string kFiscalProcessor_KAVREN::ReportZNumber() const {
+  return ReportZNumberText(fCounters.CurrentReportNo);
+}
+
+void kFiscalProcessor_KAVREN::KeepCountersCopies() {
+  if (!platform::FileExists(fCountersActualFileName)) return;
+  if (platform::FileExists(fCountersPreviousFileName)) {
+    platform::DeleteFile(fCountersPreviousFileName);
+  }
+  CopyOrFail(fCountersActualFileName, fCountersPreviousFileName);
+  const std::string dayFolder =
+      framework::JoinPath(fDirProcessed, base::FormatDateTime("yyyymmdd", base::NowDateTime()));
+  platform::ForceDirectories(dayFolder);
+  CopyOrFail(fCountersActualFileName,
+             framework::JoinPath(
+                 dayFolder, ReportZNumberText(fFPCounters->CurrentZReportNo()) + "-9999.fprd"));
+}
+
+bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) {
+  LogInfo("PROCESSZREPORT", "BEGIN");
+  tCountersLock lock(*fFPCounters);
+  fFPCounters->Refresh();
+  FillCounters();
+  const documents::kZReport& request = aHandler.ZReport();
+  fCounters.Text = request.PrintText() ? HostZReportText(request.Text(), ReportZNumber())
+                                       : BuildZReportText(fCounters, Heading(*fFPCounters),
+                                                          platform::CurrentRegionalSettings());
+  KeepCountersCopies();
+  fFPCounters->Z();
+
+  kBox::tAnswer closed = fBox->MakeZReport(fProcessorPort);
+  LogInfo("MakeZReport", "[" + std::to_string(closed.status) + "]\r\n" + closed.text);
+  const bool dayClosed = closed.status == 0;
+  if (dayClosed) {
+    FindBoxSerialNumber();
+    fCounters.Text += SignatureBlock(fSerialNumber, closed.text);
+  }
+  LogInfo("PROCESSZREPORT", "END");
+  return dayClosed;
+}
+
+bool kFiscalProcessor_KAVREN::ProcessXReport(kFiscalProcessorHandler&) {
+  LogInfo("PROCESSXREPORT", "BEGIN");
+  fFPCounters->Refresh();
+  FillCounters();
+  fCounters.Text =
+      BuildXReportText(fCounters, Heading(*fFPCounters), platform::CurrentRegionalSettings());
+  LogInfo("PROCESSXREPORT", "END");
+  return true;
+}
+
+bool kFiscalProcessor_KAVREN::FindBoxSerialNumber() {
+  fSerialNumber.clear();
+  // The day is already closed on both sides when this runs: a missing box folder must not
+  // fail the Z-report, or the host would repeat it.
+  if (fBoxDirName.empty() || !platform::DirectoryExists(fBoxDirName)) {
+    LogError("SerialNumber", "The specified path was not found: \"" + fBoxDirName + "\"");
+    return false;
+  }
+  bool found = false;
+  platform::LocalTime newest;
+  for (const platform::SubFolder& folder : platform::ListSubFolders(fBoxDirName)) {
+    if (!found || LaterThan(folder.createdAt, newest)) {
+      fSerialNumber = folder.name;
+      newest = folder.createdAt;
+      found = true;
+    }
+  }
+  LogInfo("SerialNumber", fSerialNumber);
+  return !fSerialNumber.empty();
+}
+
+}  // namespace qv::kavren
