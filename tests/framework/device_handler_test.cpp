@@ -183,8 +183,7 @@ TEST(DeviceXml, HandleIsWrittenUnlessTheMethodIsOpen) {
   kDeviceHandler printing;
   printing.SetMethod("PRINTFR");
   printing.SetDeviceHandle(5);
-  EXPECT_NE(printing.Serialize().find("<LogId/><Handle>5</Handle><Connection>"),
-            std::string::npos);
+  EXPECT_NE(printing.Serialize().find("<LogId/><Handle>5</Handle><Connection>"), std::string::npos);
   kDeviceHandler noMethod;
   EXPECT_NE(noMethod.Serialize().find("<Method/><LogId/><Handle>0</Handle>"), std::string::npos);
 }

@@ -208,9 +208,9 @@ TEST_F(LogWriterTest, MessagesAreCutToTheMaximumLength) {
   }
   const std::string prefix = "2023-08-09 09:39:19:042 - ";
   EXPECT_EQ(FileLines(fFolder / "cut.log"),
-            (std::vector<std::string>{prefix + "ABCDE",
-                                      prefix + "\xCE\x91\xCE\x92\xCE\x93\xCE\x94\xCE\x95",
-                                      prefix + "ABCD\xEF\xBF\xBD", prefix + "ABC\xF0\x9F\x98\x80"}));
+            (std::vector<std::string>{
+                prefix + "ABCDE", prefix + "\xCE\x91\xCE\x92\xCE\x93\xCE\x94\xCE\x95",
+                prefix + "ABCD\xEF\xBF\xBD", prefix + "ABC\xF0\x9F\x98\x80"}));
   EXPECT_EQ(FileLines(fFolder / "whole.log"), std::vector<std::string>{prefix + "ABCDEFGH"});
 }
 
