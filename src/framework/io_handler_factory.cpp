@@ -2,9 +2,11 @@
 
 #include "base/utils.h"
 #include "channels/io_handler_com.h"
+#include "channels/io_handler_dll.h"
 #include "channels/io_handler_http.h"
 #include "channels/io_handler_opos.h"
 #include "channels/io_handler_serial.h"
+#include "channels/io_handler_spool.h"
 #include "channels/io_handler_tcp.h"
 #include "framework/device_handler.h"
 #include "framework/io_handler.h"
@@ -47,6 +49,10 @@ std::unique_ptr<kIOHandler> NewChannel(const kConnection& aConnection, const std
       return std::make_unique<channels::kIOHandler_Serial>(&aConnection, aLogDir, aFileName);
     case qvConnectionType::Com:
       return std::make_unique<channels::kIOHandler_Com>(&aConnection, aLogDir, aFileName);
+    case qvConnectionType::DLL:
+      return std::make_unique<channels::kIOHandler_Dll>(&aConnection, aLogDir, aFileName);
+    case qvConnectionType::Spool:
+      return std::make_unique<channels::kIOHandler_Spool>(&aConnection, aLogDir, aFileName);
     default:
       throw Error(std::string("Connection type ") +
                   ConnectionTypeName(aConnection.ConnectionType()) +
