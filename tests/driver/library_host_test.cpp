@@ -147,7 +147,9 @@ TEST_F(LibraryHost, HandlesStartAtOneAndAreNeverReused) {
   for (std::size_t i = 0; i < run.calls.size(); ++i) {
     EXPECT_EQ(run.calls[i].handle, handles[i]) << "call " << i;
     EXPECT_EQ(run.calls[i].rc, codes[i]) << "call " << i;
-    if (codes[i] == 0) EXPECT_FALSE(run.calls[i].error.has_value()) << "call " << i;
+    if (codes[i] == 0) {
+      EXPECT_FALSE(run.calls[i].error.has_value()) << "call " << i;
+    }
   }
   EXPECT_EQ(run.calls[4].error, "Test processor cannot be built");
   EXPECT_EQ(run.calls[6].error, "Test open failed");
