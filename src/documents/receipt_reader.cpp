@@ -1,8 +1,11 @@
 // Reading a Receipt element of a request into the receipt object. The reader takes only the
 // element names it knows; everything else in the element is left for the receipt-printer
 // driver, which works on the request text itself. The first failure ends the reading.
+#include <array>
+#include <initializer_list>
 #include <string_view>
 
+#include "base/utils.h"
 #include "base/xml_utils.h"
 #include "documents/receipt.h"
 #include "platform/error.h"
@@ -10,6 +13,135 @@
 namespace qv::documents {
 
 using U = krptUtil;
+
+namespace {
+
+bool IsNamed(const pugi::xml_node& aNode, std::string_view aName) {
+  return aNode.type() == pugi::node_element && aName == aNode.name();
+}
+
+// The values of one element (a body line, a tax, a payment, a message line), read exactly as
+// the krptUtil accessors read them: the first child of each name counts, a missing child gives
+// the default, a text that does not convert fails with the accessor's own message. The
+// children are looked up in one pass instead of one scan per value, which keeps a receipt of
+// a thousand lines quick to read.
+class FieldReader {
+ public:
+  FieldReader(const pugi::xml_node& aParent, std::initializer_list<std::string_view> aNames)
+      : fParent(aParent) {
+    for (std::string_view name : aNames) {
+      if (fCount < fSlots.size()) fSlots[fCount++].name = name;
+    }
+    // Tills write the values in the usual order, so the search starts after the last match.
+    std::size_t missing = fCount;
+    std::size_t next = 0;
+    for (pugi::xml_node child = aParent.first_child(); child && missing > 0;
+         child = child.next_sibling()) {
+      if (child.type() != pugi::node_element) continue;
+      const char* name = child.name();
+      for (std::size_t tried = 0, i = next; tried < fCount; ++tried, i = (i + 1) % fCount) {
+        if (!fSlots[i].node && NameIs(name, fSlots[i].name)) {
+          fSlots[i].node = child;
+          --missing;
+          next = (i + 1) % fCount;
+          break;
+        }
+      }
+    }
+  }
+
+  std::string Text(std::string_view aName) const {
+    const pugi::xml_node node = Find(aName);
+    std::string_view text;
+    if (SingleText(node, text)) return std::string(text);
+    return base::ElementText(node);
+  }
+  Currency Amount(std::string_view aName) const {
+    const pugi::xml_node node = Find(aName);
+    std::string_view text;
+    std::string composed;
+    if (!SingleText(node, text)) {
+      composed = base::ElementText(node);
+      text = composed;
+    }
+    Currency value;
+    if (text.empty() || base::TryStrToCurrency(text, value)) return value;
+    return U::GetNodeValueAsCurrency(fParent, aName);  // fails with the accessor's message
+  }
+  bool Flag(std::string_view aName, bool aDefault) const {
+    // Booleans are rare in a line: the accessor itself is quick enough.
+    return Find(aName) ? U::GetNodeValueAsBoolean(fParent, aName, aDefault) : aDefault;
+  }
+
+ private:
+  struct Slot {
+    std::string_view name;
+    pugi::xml_node node;
+  };
+
+  // The text of aNode without copying, when it is missing, empty or one text node (the usual
+  // case); false when the text has to be composed.
+  static bool SingleText(const pugi::xml_node& aNode, std::string_view& aText) {
+    aText = {};
+    const pugi::xml_node first = aNode.first_child();
+    if (!first) return true;
+    const pugi::xml_node_type type = first.type();
+    if ((type != pugi::node_pcdata && type != pugi::node_cdata) || first.next_sibling()) {
+      return false;
+    }
+    aText = first.value();
+    return true;
+  }
+
+  // aName (NUL-terminated) equals aWanted; most names differ in their first letter.
+  static bool NameIs(const char* aName, std::string_view aWanted) {
+    for (const char letter : aWanted) {
+      if (*aName++ != letter) return false;
+    }
+    return *aName == '\0';
+  }
+
+  pugi::xml_node Find(std::string_view aName) const {
+    // The reads name their values with the same literals as the constructor.
+    for (std::size_t i = 0; i < fCount; ++i) {
+      if (fSlots[i].name.data() == aName.data()) return fSlots[i].node;
+    }
+    for (std::size_t i = 0; i < fCount; ++i) {
+      if (fSlots[i].name == aName) return fSlots[i].node;
+    }
+    return base::FindChild(fParent, aName);  // a name the reader did not announce
+  }
+
+  pugi::xml_node fParent;
+  std::array<Slot, 12> fSlots{};
+  std::size_t fCount = 0;
+};
+
+// Code, description, department, tax code and price: the values shared by the voucher and
+// gift-card lines.
+template <class TLine>
+void ReadPricedItem(const FieldReader& aFields, TLine& aLine) {
+  aLine.SetCode(aFields.Text("Code"));
+  aLine.SetDescription(aFields.Text("Description"));
+  aLine.SetDepartment(aFields.Text("Department"));
+  aLine.SetTaxCode(aFields.Text("TaxCode"));
+  aLine.SetPrice(aFields.Amount("Price"));
+}
+
+template <class TLine>
+void ReadAmountAdjustment(const FieldReader& aFields, TLine& aLine) {
+  aLine.SetAmount(aFields.Amount("Amount"));
+  aLine.SetDescription(aFields.Text("Description"));
+}
+
+template <class TLine>
+void ReadPercentageAdjustment(const FieldReader& aFields, TLine& aLine) {
+  aLine.SetPercentage(aFields.Amount("Percentage"));
+  aLine.SetAmount(aFields.Amount("Amount"));
+  aLine.SetDescription(aFields.Text("Description"));
+}
+
+}  // namespace
 
 // The reading steps of kReceipt::Deserialize; a friend of the line classes whose values come
 // from the document only.
@@ -28,44 +160,10 @@ class kReceiptReader {
  private:
   static void ReadLineValues(const pugi::xml_node& aNode, kReceiptLine& aLine);
   static void ReadProductSale(const pugi::xml_node& aNode, kReceiptLineProductSale& aLine);
-  static void ReadWeightedProductSale(const pugi::xml_node& aNode,
-                                      kReceiptLineWeightedProductSale& aLine);
   static void ReadCollectAmount(const pugi::xml_node& aNode, kReceiptLineCollectAmount& aLine);
   static std::unique_ptr<kReceiptMessageLine> ReadMessageLine(const pugi::xml_node& aNode,
                                                               kReceipt& aReceipt);
 };
-
-namespace {
-
-bool IsNamed(const pugi::xml_node& aNode, std::string_view aName) {
-  return aNode.type() == pugi::node_element && aName == aNode.name();
-}
-
-// Code, description, department, tax code and price: the values shared by the voucher and
-// gift-card lines.
-template <class TLine>
-void ReadPricedItem(const pugi::xml_node& aNode, TLine& aLine) {
-  aLine.SetCode(U::GetNodeValueAsString(aNode, "Code"));
-  aLine.SetDescription(U::GetNodeValueAsString(aNode, "Description"));
-  aLine.SetDepartment(U::GetNodeValueAsString(aNode, "Department"));
-  aLine.SetTaxCode(U::GetNodeValueAsString(aNode, "TaxCode"));
-  aLine.SetPrice(U::GetNodeValueAsCurrency(aNode, "Price"));
-}
-
-template <class TLine>
-void ReadAmountAdjustment(const pugi::xml_node& aNode, TLine& aLine) {
-  aLine.SetAmount(U::GetNodeValueAsCurrency(aNode, "Amount"));
-  aLine.SetDescription(U::GetNodeValueAsString(aNode, "Description"));
-}
-
-template <class TLine>
-void ReadPercentageAdjustment(const pugi::xml_node& aNode, TLine& aLine) {
-  aLine.SetPercentage(U::GetNodeValueAsCurrency(aNode, "Percentage"));
-  aLine.SetAmount(U::GetNodeValueAsCurrency(aNode, "Amount"));
-  aLine.SetDescription(U::GetNodeValueAsString(aNode, "Description"));
-}
-
-}  // namespace
 
 pugi::xml_node kReceiptReader::FindReceiptElement(const pugi::xml_document& aXmlDocument) {
   const pugi::xml_node root = aXmlDocument.document_element();
@@ -153,87 +251,89 @@ void kReceiptReader::ReadHeaders(const pugi::xml_node& aNode, std::vector<std::s
   }
 }
 
+// Product sales, returns and weighted sales; the weighted sale has its tare after the amount.
 void kReceiptReader::ReadProductSale(const pugi::xml_node& aNode, kReceiptLineProductSale& aLine) {
-  aLine.SetCode(U::GetNodeValueAsString(aNode, "Code"));
-  aLine.SetDescription(U::GetNodeValueAsString(aNode, "Description"));
-  aLine.SetQuantity(U::GetNodeValueAsCurrency(aNode, "Quantity"));
-  aLine.SetUOM(U::GetNodeValueAsString(aNode, "UOM"));
-  aLine.SetDepartment(U::GetNodeValueAsString(aNode, "Department"));
-  aLine.SetTaxCode(U::GetNodeValueAsString(aNode, "TaxCode"));
-  aLine.SetPrice(U::GetNodeValueAsCurrency(aNode, "Price"));
-  aLine.SetAmount(U::GetNodeValueAsCurrency(aNode, "Amount"));
-}
-
-void kReceiptReader::ReadWeightedProductSale(const pugi::xml_node& aNode,
-                                             kReceiptLineWeightedProductSale& aLine) {
-  ReadProductSale(aNode, aLine);
-  aLine.fTare = U::GetNodeValueAsCurrency(aNode, "Tare");
+  const FieldReader fields(
+      aNode, {"Code", "Description", "Quantity", "UOM", "Department", "TaxCode", "Price", "Amount",
+              "Tare", "FreeOfCharge", "Attribute"});
+  aLine.SetCode(fields.Text("Code"));
+  aLine.SetDescription(fields.Text("Description"));
+  aLine.SetQuantity(fields.Amount("Quantity"));
+  aLine.SetUOM(fields.Text("UOM"));
+  aLine.SetDepartment(fields.Text("Department"));
+  aLine.SetTaxCode(fields.Text("TaxCode"));
+  aLine.SetPrice(fields.Amount("Price"));
+  aLine.SetAmount(fields.Amount("Amount"));
+  if (aLine.LineType() == rlt_WeightedProductSale) {
+    static_cast<kReceiptLineWeightedProductSale&>(aLine).fTare = fields.Amount("Tare");
+  }
+  aLine.SetFreeOfCharge(fields.Flag("FreeOfCharge", false));
+  aLine.SetAttribute(U::DecodeLineAttribute(fields.Text("Attribute")));
 }
 
 void kReceiptReader::ReadCollectAmount(const pugi::xml_node& aNode,
                                        kReceiptLineCollectAmount& aLine) {
-  aLine.fDescription = U::GetNodeValueAsString(aNode, "Description");
-  aLine.fDepartment = U::GetNodeValueAsString(aNode, "Department");
-  aLine.fTaxCode = U::GetNodeValueAsString(aNode, "TaxCode");
-  aLine.fAmount = U::GetNodeValueAsCurrency(aNode, "Amount");
+  const FieldReader fields(aNode, {"Description", "Department", "TaxCode", "Amount"});
+  aLine.fDescription = fields.Text("Description");
+  aLine.fDepartment = fields.Text("Department");
+  aLine.fTaxCode = fields.Text("TaxCode");
+  aLine.fAmount = fields.Amount("Amount");
 }
 
 // The values of one body line, by its type (the class always matches the type).
 void kReceiptReader::ReadLineValues(const pugi::xml_node& aNode, kReceiptLine& aLine) {
   switch (aLine.LineType()) {
     case rlt_ProductSale:
-    case rlt_ProductReturn: {
-      auto& line = static_cast<kReceiptLineProductSale&>(aLine);
-      ReadProductSale(aNode, line);
-      line.SetFreeOfCharge(U::GetNodeValueAsBoolean(aNode, "FreeOfCharge", false));
-      line.SetAttribute(U::DecodeLineAttribute(U::GetNodeValueAsString(aNode, "Attribute")));
+    case rlt_ProductReturn:
+    case rlt_WeightedProductSale:
+      ReadProductSale(aNode, static_cast<kReceiptLineProductSale&>(aLine));
       break;
-    }
-    case rlt_WeightedProductSale: {
-      auto& line = static_cast<kReceiptLineWeightedProductSale&>(aLine);
-      ReadWeightedProductSale(aNode, line);
-      line.SetFreeOfCharge(U::GetNodeValueAsBoolean(aNode, "FreeOfCharge", false));
-      line.SetAttribute(U::DecodeLineAttribute(U::GetNodeValueAsString(aNode, "Attribute")));
-      break;
-    }
     case rlt_VoucherSale: {
+      const FieldReader fields(
+          aNode, {"Code", "Description", "Department", "TaxCode", "Price", "FreeOfCharge"});
       auto& line = static_cast<kReceiptLineVoucherSale&>(aLine);
-      ReadPricedItem(aNode, line);
-      line.SetFreeOfCharge(U::GetNodeValueAsBoolean(aNode, "FreeOfCharge", false));
+      ReadPricedItem(fields, line);
+      line.SetFreeOfCharge(fields.Flag("FreeOfCharge", false));
       break;
     }
     case rlt_VoucherRedeem:
-      // A redeemed voucher is never free of charge.
-      ReadPricedItem(aNode, static_cast<kReceiptLineVoucherSale&>(aLine));
+      // A redeemed voucher or gift card is never free of charge.
+      ReadPricedItem(FieldReader(aNode, {"Code", "Description", "Department", "TaxCode", "Price"}),
+                     static_cast<kReceiptLineVoucherSale&>(aLine));
       break;
     case rlt_GiftCardSale: {
+      const FieldReader fields(
+          aNode, {"Code", "Description", "Department", "TaxCode", "Price", "FreeOfCharge"});
       auto& line = static_cast<kReceiptLineGiftCardSale&>(aLine);
-      ReadPricedItem(aNode, line);
-      line.SetFreeOfCharge(U::GetNodeValueAsBoolean(aNode, "FreeOfCharge", false));
+      ReadPricedItem(fields, line);
+      line.SetFreeOfCharge(fields.Flag("FreeOfCharge", false));
       break;
     }
     case rlt_GiftCardRedeem:
-      ReadPricedItem(aNode, static_cast<kReceiptLineGiftCardSale&>(aLine));
+      ReadPricedItem(FieldReader(aNode, {"Code", "Description", "Department", "TaxCode", "Price"}),
+                     static_cast<kReceiptLineGiftCardSale&>(aLine));
       break;
     case rlt_SubTotal:
       static_cast<kReceiptLineSubtotal&>(aLine).SetAmount(
-          U::GetNodeValueAsCurrency(aNode, "Amount"));
+          FieldReader(aNode, {"Amount"}).Amount("Amount"));
       break;
     case rlt_Text:
       static_cast<kReceiptLineText&>(aLine).SetDescription(
-          U::GetNodeValueAsString(aNode, "Description"));
+          FieldReader(aNode, {"Description"}).Text("Description"));
       break;
     case rlt_DiscountAmount:
     case rlt_DiscountAmountOnSubtotal:
     case rlt_MarkupAmount:
     case rlt_MarkupAmountOnSubtotal:
-      ReadAmountAdjustment(aNode, static_cast<kReceiptLineDiscountAmount&>(aLine));
+      ReadAmountAdjustment(FieldReader(aNode, {"Amount", "Description"}),
+                           static_cast<kReceiptLineDiscountAmount&>(aLine));
       break;
     case rlt_DiscountPercentage:
     case rlt_DiscountPercentageOnSubTotal:
     case rlt_MarkupPercentage:
     case rlt_MarkupPercentageOnSubTotal:
-      ReadPercentageAdjustment(aNode, static_cast<kReceiptLineDiscountPercentage&>(aLine));
+      ReadPercentageAdjustment(FieldReader(aNode, {"Percentage", "Amount", "Description"}),
+                               static_cast<kReceiptLineDiscountPercentage&>(aLine));
       break;
     case rlt_CollectAmount:
       ReadCollectAmount(aNode, static_cast<kReceiptLineCollectAmount&>(aLine));
