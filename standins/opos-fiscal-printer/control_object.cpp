@@ -5,8 +5,9 @@
 // A control object is a session with one printer: Open names the device, ClaimDevice takes it
 // (waiting for another control that holds it), DeviceEnabled switches it on; a method that
 // needs a state the session has not reached answers OPOS_E_CLOSED, OPOS_E_NOTCLAIMED or
-// OPOS_E_DISABLED. Every method sets ResultCode, ResultCodeExtended (with OPOS_E_EXTENDED)
-// and ErrorString, and is recorded in the calls record.
+// OPOS_E_DISABLED. Every method sets ResultCode, ResultCodeExtended (0 unless the answer has
+// one; a forced answer may give one with any result) and ErrorString, and is recorded in the
+// calls record.
 //
 // DirectIO commands: 1 gives the printer state in Data and "state=..;day=..;training=..;
 // receipt=..;z=..;total=.." in the string; 2 makes the next method other than DirectIO answer
@@ -483,7 +484,7 @@ class tControl final : public IOPOSFiscalPrinter, public platform::ISupportError
         if (answer.result == OPOS_SUCCESS) answer = aWork(control);
       }
       fResultCode = answer.result;
-      fResultCodeExtended = answer.result == OPOS_E_EXTENDED ? answer.extended : 0;
+      fResultCodeExtended = answer.extended;
       fErrorString = answer.result == OPOS_SUCCESS ? std::string() : answer.error;
       RecordCall(fOpened ? fDeviceName : fRecordName, aCall, answer.result);
       *aResult = answer.result;
