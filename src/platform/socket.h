@@ -67,8 +67,6 @@ class TcpStream {
   void ShutdownWrite();
 
   const std::string& Peer() const { return fPeer; }
-  // The system's socket, for a TLS layer put on top of the connection by a test server.
-  intptr_t NativeHandle() const { return fHandle; }
 
  private:
   // Waits for data within aTimeoutMs (negative: no limit) and appends what comes to the
