@@ -429,6 +429,45 @@ TEST(BodyLines, AdjustmentSubtotalAndTextLines) {
   EXPECT_EQ(example.Lines()[1].NetAmount(), Cents(1667));
 }
 
+TEST(BodyLines, ValuesReadAsTheAccessorsReadThem) {
+  // Children in any order, repeated names (the first counts), CDATA, text broken by a comment,
+  // an element inside the value, blanks.
+  const std::string line =
+      "<ProductSale><Amount>1.5</Amount><Attribute>product</Attribute><Code>A<!-- x -->B</Code>"
+      "<Amount>9</Amount><Description><![CDATA[<fresh> & good]]></Description><UOM><b>kg</b>"
+      "</UOM><TaxCode>  T  </TaxCode><Price> 2.25 </Price><Code>later</Code></ProductSale>";
+  kReceipt receipt;
+  Read(receipt, ReceiptXml("", line));
+  pugi::xml_document document;
+  base::ParseXml(document, line);
+  const pugi::xml_node node = document.document_element();
+  const auto& sale = dynamic_cast<const kReceiptLineProductSale&>(receipt.Lines()[0]);
+  EXPECT_EQ(sale.Amount(), krptUtil::GetNodeValueAsCurrency(node, "Amount"));
+  EXPECT_EQ(sale.Amount(), Cents(150));
+  EXPECT_EQ(sale.Code(), krptUtil::GetNodeValueAsString(node, "Code"));
+  EXPECT_EQ(sale.StoredDescription(), "<fresh> & good");
+  EXPECT_EQ(sale.UOM(), krptUtil::GetNodeValueAsString(node, "UOM"));
+  EXPECT_EQ(sale.TaxCode(), "  T  ");
+  EXPECT_EQ(sale.Price(), krptUtil::GetNodeValueAsCurrency(node, "Price"));
+  EXPECT_EQ(sale.Attribute(), rla_Product);
+
+  EXPECT_EQ(ReadFailure(ReceiptXml("",
+                                   "<DiscountAmount><Amount>1</Amount><Amount>x</Amount>"
+                                   "</DiscountAmount><Text><Description>ok</Description>"
+                                   "</Text>")),
+            "");
+  EXPECT_EQ(ReadFailure(ReceiptXml("",
+                                   "<VoucherSale><FreeOfCharge>maybe</FreeOfCharge>"
+                                   "</VoucherSale>")),
+            "Error in processing node FreeOfCharge as boolean.\r\n'maybe' is not a valid "
+            "boolean value");
+  EXPECT_EQ(ReadFailure(ReceiptXml("",
+                                   "<WeightedProductSale><Tare>-</Tare>"
+                                   "</WeightedProductSale>")),
+            "Error in processing node Tare as currency.\r\n'-' is not a valid floating point "
+            "value");
+}
+
 // ---------------------------------------------------------------------------------------
 
 TEST(TaxesAndPayments, OnlyExactlyNamedChildrenCount) {
