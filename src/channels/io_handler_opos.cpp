@@ -352,13 +352,13 @@ bool kIOHandler_OPOS::PrintRecItem(const std::string& aCode, const std::string& 
                                    base::Currency aQuantity, const std::string& aUOM,
                                    int32_t aVatCode, base::Currency aPrice,
                                    base::Currency aAmount) {
-  const int32_t quantity = QuantityInThousandths(aQuantity);
   return Run("[PrintRecItem]->PrintRecItem(" + Quoted(aDescription) + "," + Amount(aAmount) + "," +
                  std::to_string(aQuantity.Raw() / base::Currency::kScale) + "," +
                  std::to_string(aVatCode) + "," + Amount(aPrice) + "," + Quoted(aUOM) + ")",
              [&](IOPOSFiscalPrinter& aControl, int32_t* aResult) {
                OleString description(aDescription);
                OleString unitName(aUOM);
+               const int32_t quantity = QuantityInThousandths(aQuantity);
                return aControl.PrintRecItem(description.Get(), aAmount.Raw(), quantity, aVatCode,
                                             aPrice.Raw(), unitName.Get(), aResult);
              });
@@ -368,13 +368,13 @@ bool kIOHandler_OPOS::PrintRecItemVoid(const std::string& aCode, const std::stri
                                        base::Currency aQuantity, const std::string& aUOM,
                                        int32_t aVatCode, base::Currency aPrice,
                                        base::Currency aAmount) {
-  const int32_t quantity = QuantityInThousandths(aQuantity);
   return Run("[PrintRecItemVoid]->PrintRecItemVoid(" + Quoted(aDescription) + "," +
                  Amount(aAmount) + "," + std::to_string(aVatCode) + "," + Amount(aPrice) + "," +
                  Quoted(aUOM) + ")",
              [&](IOPOSFiscalPrinter& aControl, int32_t* aResult) {
                OleString description(aDescription);
                OleString unitName(aUOM);
+               const int32_t quantity = QuantityInThousandths(aQuantity);
                return aControl.PrintRecItemVoid(description.Get(), aAmount.Raw(), quantity,
                                                 aVatCode, aPrice.Raw(), unitName.Get(), aResult);
              });

@@ -330,12 +330,15 @@ TEST_F(OposChannelTest, VoidRefundAndNotPaidLinesCarryTheirOwnArguments) {
   EXPECT_EQ(calls[6], "PrintRecNotPaid('On account',0.5) = 0");
 }
 
-TEST_F(OposChannelTest, QuantityBeyondTheControlsRangeIsRefusedBeforeAnyCall) {
+TEST_F(OposChannelTest, QuantityBeyondTheControlsRangeFailsAfterItsCallLine) {
   auto channel = ConnectedChannel();
   EXPECT_EQ(ErrorOf([&] {
               channel->PrintRecItem("", "Sand", Amount(3000000), "kg", 1, Amount(1), Amount(1));
             }),
             "Quantity 3000000 is out of range");
+  channel.reset();
+  EXPECT_EQ(Session(), (Lines{"[PrintRecItem]->PrintRecItem('Sand',1,3000000,1,1,'kg')"}));
+  EXPECT_EQ(SessionCalls(), Lines{});
 }
 
 TEST_F(OposChannelTest, NonFiscalTrainingAndReports) {
