@@ -89,8 +89,9 @@ class kOwnedList {
   bool Empty() const { return fItems.empty(); }
   T& operator[](std::size_t aIndex) { return *fItems.at(aIndex); }
   const T& operator[](std::size_t aIndex) const { return *fItems.at(aIndex); }
-  // Removes and destroys the item at aIndex.
+  // Removes and destroys the item at aIndex; an index past the end throws std::out_of_range.
   void Delete(std::size_t aIndex) {
+    fItems.at(aIndex);
     fItems.erase(fItems.begin() + static_cast<std::ptrdiff_t>(aIndex));
   }
   void Clear() { fItems.clear(); }
