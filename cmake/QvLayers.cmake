@@ -44,15 +44,20 @@ function(qv_test_suite name dir)
   endforeach()
 endfunction()
 
-# qv_module(NAME SOURCES... LIBS ...): a loadable library named exactly NAME.so (no "lib"
-# prefix), as the system names "NAME.dll".
+# qv_module(NAME [PRODUCT] SOURCES... LIBS ...): a loadable library named exactly NAME.so (no
+# "lib" prefix), as the system names "NAME.dll". PRODUCT keeps only the C exports visible.
 function(qv_module name)
-  cmake_parse_arguments(M "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(M "PRODUCT" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} SHARED ${M_SOURCES})
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
   if(NOT WIN32)
     set_target_properties(${name} PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    if(M_PRODUCT)
+      # A product library shows its C exports only (cmake/exports.map).
+      target_link_options(${name} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map)
+      set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/exports.map)
+    endif()
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PRIVATE ${M_LIBS})
