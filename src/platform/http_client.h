@@ -5,9 +5,10 @@
 //
 // Post gives the response body of a 2xx answer. Every other outcome fails with qv::Error:
 // an answer with another status fails with its status line ("HTTP/1.1 404 Not Found"); no
-// answer at all fails with the transport's text ("Failed to connect to 127.0.0.1 port 8080
-// after 0 ms: Connection refused", "Read timed out after 5000 ms"). ResponseCode tells which
-// status the last answer had, -1 when none came.
+// answer at all fails with the transport's text, followed by the system's text when there is
+// one ("Failed to connect to 127.0.0.1 port 8080 after 0 ms: Couldn't connect to server
+// (Connection refused)", "Read timed out after 5000 ms"). ResponseCode tells which status the
+// last answer had, -1 when none came.
 //
 // Only http and https are spoken, proxies from the environment are not used and redirects
 // are not followed: a request goes to the URL the caller gave and nowhere else.

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/error.h"
+#include "platform/system_error.h"
 
 namespace qv::platform {
 
@@ -218,7 +219,12 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
     if (transfer.timedOut) {
       throw Error("Read timed out after " + std::to_string(fReadTimeout) + " ms");
     }
-    throw Error(errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(result));
+    std::string message =
+        errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(result);
+    long systemError = 0;
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &systemError);
+    if (systemError != 0) message += " (" + SystemErrorText(static_cast<int>(systemError)) + ")";
+    throw Error(message);
   }
   if (status < 200 || status > 299) {
     throw Error(!transfer.statusLine.empty() ? transfer.statusLine

@@ -33,12 +33,18 @@ class ChannelLogTest : public ::testing::Test {
   static std::string LogName() { return "DEV_T1"; }
   std::string LogFile() const { return fFolder / "DEV_T1_20230809.log"; }
 
-  // The log's messages without their time stamps (an error keeps its "ERROR - " mark).
+  // The log's messages without their time stamps (an error keeps its "ERROR - " mark). A
+  // message that holds CR LF spans several lines of the file; it is put together again.
   std::vector<std::string> Messages() const {
     std::vector<std::string> messages;
     for (const std::string& line : FileLines(LogFile())) {
-      messages.push_back(line.rfind(kLogStamp, 0) == 0 ? line.substr(kLogStamp.size())
-                                                       : "?" + line);
+      if (line.rfind(kLogStamp, 0) == 0) {
+        messages.push_back(line.substr(kLogStamp.size()));
+      } else if (!messages.empty()) {
+        messages.back() += "\r\n" + line;
+      } else {
+        messages.push_back("?" + line);
+      }
     }
     return messages;
   }
