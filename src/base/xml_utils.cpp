@@ -2,6 +2,7 @@
 // documents rendered.
 #include "base/xml_utils.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "base/utils.h"
@@ -20,25 +21,74 @@ std::string NodeError(std::string_view aNodeName, std::string_view aKind,
          ".\r\n" + aCause.what();
 }
 
-// The depth of the deepest element, walked without recursion so that a hostile document
-// cannot exhaust the stack.
-int DeepestElement(const pugi::xml_node& aRoot) {
+// Skips a document type declaration from aAt (its "<!"), internal subset and quoted texts
+// included; gives the position after its ">".
+size_t SkipDoctype(std::string_view aText, size_t aAt) {
+  int brackets = 0;
+  char quote = 0;
+  for (size_t i = aAt + 2; i < aText.size(); ++i) {
+    const char c = aText[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[') {
+      ++brackets;
+    } else if (c == ']') {
+      --brackets;
+    } else if (c == '>' && brackets <= 0) {
+      return i + 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// The depth of the deepest element of a text that parsed as XML, found in one pass over the
+// text (no recursion, no walk over the parsed tree), so that a hostile document cannot exhaust
+// a stack and a large one costs little.
+int DeepestElement(std::string_view aText) {
+  constexpr size_t npos = std::string_view::npos;
   int depth = 0;
   int deepest = 0;
-  pugi::xml_node node = aRoot.first_child();
-  while (node) {
-    if (node.type() == pugi::node_element && depth + 1 > deepest) deepest = depth + 1;
-    if (node.first_child()) {
-      node = node.first_child();
-      ++depth;
-      continue;
-    }
-    while (node && !node.next_sibling() && node != aRoot) {
-      node = node.parent();
+  size_t at = aText.find('<');
+  while (at != npos && at + 1 < aText.size()) {
+    const char next = aText[at + 1];
+    size_t end;
+    if (next == '/') {
       --depth;
+      end = aText.find('>', at);
+      end = end == npos ? npos : end + 1;
+    } else if (next == '?') {
+      end = aText.find("?>", at + 2);
+      end = end == npos ? npos : end + 2;
+    } else if (aText.compare(at, 4, "<!--") == 0) {
+      end = aText.find("-->", at + 4);
+      end = end == npos ? npos : end + 3;
+    } else if (aText.compare(at, 9, "<![CDATA[") == 0) {
+      end = aText.find("]]>", at + 9);
+      end = end == npos ? npos : end + 3;
+    } else if (next == '!') {
+      end = SkipDoctype(aText, at);
+    } else {
+      char quote = 0;
+      end = npos;
+      for (size_t i = at + 1; i < aText.size(); ++i) {
+        const char c = aText[i];
+        if (quote != 0) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          end = i + 1;
+          break;
+        }
+      }
+      if (end == npos) break;
+      deepest = std::max(deepest, depth + 1);
+      if (aText[end - 2] != '/') ++depth;
     }
-    if (!node || node == aRoot) break;
-    node = node.next_sibling();
+    if (end == npos) break;
+    at = aText.find('<', end);
   }
   return deepest;
 }
@@ -161,7 +211,7 @@ void ParseXml(pugi::xml_document& aDocument, std::string_view aText) {
   if (!result) {
     throw Error(std::string(result.description()) + " at offset " + std::to_string(result.offset));
   }
-  if (DeepestElement(aDocument) > kMaxDepth) {
+  if (DeepestElement(aText) > kMaxDepth) {
     aDocument.reset();
     throw Error("XML document nested deeper than 256 elements");
   }

@@ -166,5 +166,24 @@ TEST(XmlDocument, RefusesDeepNestingAndHugeTexts) {
             "XML document too large: more than 64 MiB");
 }
 
+// The nesting limit counts elements only: markup inside comments, character data, quoted
+// attribute values and the document type does not deepen a document, and self-closed
+// elements close themselves.
+TEST(XmlDocument, NestingCountsElementsOnly) {
+  std::string deep;
+  for (int i = 0; i < 255; ++i) deep += "<a x='>'>";
+  std::string inner = "<!-- <b><b><b> --><![CDATA[<c><c>]]><?pi <d> ?><e/><e a=\"/>\"/><f></f>";
+  std::string text = "<!DOCTYPE a [<!ENTITY z \"<g>\">]>" + deep + inner;
+  for (int i = 0; i < 255; ++i) text += "</a>";
+  pugi::xml_document document;
+  EXPECT_NO_THROW(ParseXml(document, text));
+  EXPECT_TRUE(document.document_element());
+
+  std::string tooDeep = deep + "<a><a></a></a>";
+  for (int i = 0; i < 255; ++i) tooDeep += "</a>";
+  EXPECT_EQ(MessageOf([&] { ParseXml(document, tooDeep); }),
+            "XML document nested deeper than 256 elements");
+}
+
 }  // namespace
 }  // namespace qv::base
