@@ -37,8 +37,17 @@ namespace qv::framework {
 
 class kIOHandler;
 class kFiscalProcessorHandler;
-// Result record of the journal report operations (processor public operations).
+// Result records of the public device operations (framework/public_operations.h).
+struct _int_SETDATETIME_result;
+struct _int_SETDEPTTABLE_result;
+struct _int_SETVATTABLE_result;
+struct _int_CLOSE_result;
+struct _int_OPENDR_result;
+struct _int_GETVATTABLE_result;
+struct _int_GETDEPTTABLE_result;
 struct _int_EJREPORT_result;
+struct _int_GETEJFILES_result;
+struct _int_GETLOTTERYRCPTSTATUS_result;
 
 // Figures of the last Z- or X-report; read by the report wrappers of the exports.
 struct qvFiscalCounters {
@@ -115,6 +124,35 @@ class kFiscalProcessor {
   // up to the next line beginning with "[" or the end of the file.
   bool LoadIniSection(const std::string& aFileName, const std::string& aSectionName,
                       std::vector<std::string>& aList);
+
+  // The public device operations (framework/public_operations.cpp). Each writes the banner
+  // line (sixty "-", a blank and the operation's name) to the log, runs its device
+  // operations with the request's documents and fills aResult: LogFileName is the log
+  // channel's file; Error and ErrorText come from the channel's error state after the work
+  // (the Boolean results of the device operations are not examined), and the operation's
+  // own results are filled only when that state is clear. A raised failure leaves Error True.
+  //
+  // SetDateTime: the request parameter "DateTime" (fails with "DateTime Format invalid:
+  // [<text>]" when missing or malformed) is set when it lies after 1899-12-30 00:00; the
+  // device's date-time is returned in every case.
+  void Pub_SetDateTime(kFiscalProcessorHandler& aHandler, _int_SETDATETIME_result& aResult);
+  // Economic activities, then departments of the request's "DeptTable".
+  void Pub_SetDeptTable(kFiscalProcessorHandler& aHandler, _int_SETDEPTTABLE_result& aResult);
+  void Pub_SetVatTable(kFiscalProcessorHandler& aHandler, _int_SETVATTABLE_result& aResult);
+  // Disconnects the log channel.
+  void Pub_Close(kFiscalProcessorHandler& aHandler, _int_CLOSE_result& aResult);
+  void Pub_GetVatTable(kFiscalProcessorHandler& aHandler, _int_GETVATTABLE_result& aResult);
+  // The journal report of the request's "EJReport" type; the device operation fills Text.
+  void Pub_EJReport(kFiscalProcessorHandler& aHandler, _int_EJREPORT_result& aResult);
+  // Departments with the description and VAT mode of their economic activity; a department
+  // whose activity code is not in EATable keeps EACode with empty EADescription and
+  // EAVATMode (a line in the log says so).
+  void Pub_GetDeptTable(kFiscalProcessorHandler& aHandler, _int_GETDEPTTABLE_result& aResult);
+  void Pub_GetEJFiles(kFiscalProcessorHandler& aHandler, _int_GETEJFILES_result& aResult);
+  // Connects first when the device is not connected.
+  void Pub_GetLotteryReceiptStatus(kFiscalProcessorHandler& aHandler,
+                                   _int_GETLOTTERYRCPTSTATUS_result& aResult);
+  void Pub_OpenDrawer(kFiscalProcessorHandler& aHandler, _int_OPENDR_result& aResult);
 
  protected:
   // The device operations, in their fixed order. The public operations of the processor

@@ -8,7 +8,7 @@
 // The transport operations (Disconnect, ClearBuffers, Write, ReadUpTo, ReadChars, ReadAll,
 // DecodeError, InputBufferContainsData, SetParameter) follow Connect in this order as pure
 // virtual operations once the channels that carry data implement them; until then a channel
-// offers only its construction, Connected and Connect.
+// offers only its construction, Connected, Connect and Disconnect.
 //
 // Threading: one thread at a time per channel; the log lines go through the writer's queue,
 // so no operation here waits for the disk.
@@ -43,6 +43,9 @@ class kIOHandler {
   // Writes the connect banner (asterisks, class name, Version, ConnectTimeout=,
   // ReadTimeout=) and yields true; channels call it first, then open their transport.
   virtual bool Connect();
+  // Closes the transport and says whether the channel is closed afterwards. The base has no
+  // transport: it does nothing and yields true.
+  virtual bool Disconnect();
   // The channel's class name as written in the connect banner ("kIOHandler_TCP").
   virtual std::string ClassName() const = 0;
 

@@ -109,6 +109,14 @@ class tQV_LogWriter : public base::LogSink {
   std::string FileName() const;
   // FileName <- Directory joined with the file-name part of aValue; nothing is created.
   void SetFileName(const std::string& aValue);
+
+  // The application log reaches the file through base::LogSink: these forward to
+  // Directory, FileName, SetDirectory and SetFileName, with their failures.
+  std::string LogDirectory() const override { return Directory(); }
+  std::string LogFileName() const override { return FileName(); }
+  void MoveToDirectory(const std::string& aDirectory) override { SetDirectory(aDirectory); }
+  void RenameFile(const std::string& aFileName) override { SetFileName(aFileName); }
+
   int32_t MaxMessageLength() const { return fMaxMessageLength; }
   bool Daily() const { return fDaily; }
   int32_t MaxLogFileSize() const { return fMaxLogfileSize.load(); }

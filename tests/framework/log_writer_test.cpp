@@ -422,5 +422,38 @@ TEST_F(LogWriterTest, DrainAndStopAllWritesOutLiveWritersAndKeepsThemUsable) {
   EXPECT_EQ(FileLines(fFolder / "first.log").size(), 201u);
 }
 
+// ----- the writer seen as the application's log sink
+
+TEST_F(LogWriterTest, LogSinkMovesAndRenamesTheFileThroughTheWriter) {
+  const std::string other = fFolder / "moved";
+  {
+    tQV_LogWriter writer("App", fFolder.Path(), 0, false);
+    base::LogSink& sink = writer;
+    EXPECT_EQ(sink.LogDirectory(), fFolder.Path());
+    EXPECT_EQ(sink.LogFileName(), fFolder / "App.log");
+    sink.Write(let_info, "before");
+    // The thread takes the file name when it writes the line.
+    ASSERT_TRUE(Eventually([&] { return writer.QueuedLines() == 0; }));
+    sink.MoveToDirectory(other);
+    EXPECT_TRUE(platform::DirectoryExists(other));
+    EXPECT_EQ(sink.LogDirectory(), other);
+    EXPECT_EQ(sink.LogFileName(), other + "\\App.log");
+    sink.RenameFile("C:\\elsewhere\\Host.log");  // only the name part counts
+    EXPECT_EQ(sink.LogFileName(), other + "\\Host.log");
+    EXPECT_EQ(writer.FileName(), sink.LogFileName());
+    sink.Write(let_error, "after");
+    ASSERT_TRUE(Eventually([&] { return writer.QueuedLines() == 0; }));
+    EXPECT_EQ(ErrorOf([&] { sink.RenameFile("bad|name.log"); }), "Invalid characters in path");
+    EXPECT_EQ(sink.LogFileName(), other + "\\Host.log");
+    EXPECT_EQ(ErrorOf([&] { sink.MoveToDirectory(""); }), "Unable to create directory");
+    EXPECT_EQ(sink.LogDirectory(), "");
+  }
+  // Each line went to the file that was current when it was written.
+  EXPECT_EQ(FileLines(fFolder / "App.log"),
+            std::vector<std::string>{"2023-08-09 09:39:19:042 - before"});
+  EXPECT_EQ(FileLines(other + "\\Host.log"),
+            std::vector<std::string>{"2023-08-09 09:39:19:042 - ERROR - after"});
+}
+
 }  // namespace
 }  // namespace qv::framework
