@@ -25,19 +25,32 @@ constexpr int kDefaultPaperLength = 29700;
 constexpr int kHundredthsMmPerInch = 2540;
 constexpr unsigned char kWhiteSample = 0xFF;
 
+std::string LastSpoolerError() {
+  const char* text = cupsLastErrorString();
+  return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
+}
+
 // One connection to the spooler, closed with the object. The server is looked up again each
 // time, so that a changed CUPS_SERVER or client.conf counts from the next job on.
 class SpoolerConnection {
  public:
   SpoolerConnection() {
     cupsSetServer(nullptr);
-    const char* server = cupsServer();
-    fHttp = httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), /*blocking=*/1,
-                         kSpoolerConnectTimeoutMs, nullptr);
+    const std::string server = cupsServer();
+    // Made without connecting (a time-out of 0), so that a failed connect leaves its reason
+    // in the object instead of losing it when the object is freed.
+    fHttp = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                         /*blocking=*/1, /*msec=*/0, nullptr);
     if (fHttp == nullptr) {
-      const int code = errno;
-      fError = std::string("Unable to connect to the print server ") + server + ": " +
-               (code != 0 ? SystemErrorText(code) : std::string(cupsLastErrorString()));
+      fError = "Unable to connect to the print server " + server + ": " + LastSpoolerError();
+      return;
+    }
+    if (httpReconnect2(fHttp, kSpoolerConnectTimeoutMs, nullptr) != 0) {
+      const int code = httpError(fHttp);
+      fError = "Unable to connect to the print server " + server + ": " +
+               (code != 0 ? SystemErrorText(code) : LastSpoolerError());
+      httpClose(fHttp);
+      fHttp = nullptr;
       return;
     }
     httpSetTimeout(fHttp, kSpoolerReplyTimeoutSeconds, nullptr, nullptr);
@@ -57,9 +70,28 @@ class SpoolerConnection {
   std::string fError;
 };
 
-std::string LastSpoolerError() {
-  const char* text = cupsLastErrorString();
-  return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
+std::string PrinterUri(const std::string& aPrinter) {
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/printers/%s", aPrinter.c_str());
+  return uri;
+}
+
+// Asks the queue itself for a new job, so that a queue the spooler does not have is
+// reported in the spooler's words ("The printer or class does not exist."). The job id, or 0.
+int CreateJob(http_t* aHttp, const std::string& aPrinter, const std::string& aName) {
+  ipp_t* request = ippNewRequest(IPP_OP_CREATE_JOB);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               PrinterUri(aPrinter).c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, aName.c_str());
+  ipp_t* response = cupsDoRequest(aHttp, request, ("/printers/" + aPrinter).c_str());
+  ipp_attribute_t* id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
+  const int jobId =
+      cupsLastError() <= IPP_STATUS_OK_CONFLICTING && id != nullptr ? ippGetInteger(id, 0) : 0;
+  ippDelete(response);
+  return jobId;
 }
 
 // A job that failed half way is removed, on a connection of its own since the job's
@@ -79,7 +111,7 @@ bool SendJob(const std::string& aPrinter, const std::string& aName, const char* 
     return false;
   }
   http_t* http = connection.Http();
-  const int jobId = cupsCreateJob(http, aPrinter.c_str(), aName.c_str(), 0, nullptr);
+  const int jobId = CreateJob(http, aPrinter, aName);
   if (jobId == 0) {
     aError = LastSpoolerError();
     return false;
@@ -182,11 +214,9 @@ MediaSize ReadMedia(ipp_t* aResponse) {
 // Asks the queue for its default media and resolution; throws with the spooler's text.
 void ReadQueueDefaults(http_t* aHttp, const std::string& aPrinter, MediaSize& aMedia, int& aDpiX,
                        int& aDpiY) {
-  char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                   "/printers/%s", aPrinter.c_str());
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               PrinterUri(aPrinter).c_str());
   static const char* const kWanted[] = {"media-col-default", "media-default",
                                         "printer-resolution-default"};
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
