@@ -1,5 +1,7 @@
 #include "channels/io_handler_dll.h"
 
+#include <cerrno>
+
 #include "framework/device_handler.h"
 #include "platform/error.h"
 #include "platform/system_error.h"
@@ -21,6 +23,9 @@ kIOHandler_Dll::kIOHandler_Dll(const framework::kConnection* aConnection,
       fLibraryName(aConnection != nullptr ? aConnection->LibraryName() : std::string()) {
   WriteLog(framework::let_info, kCreateTitle, "Loading DLL " + fLibraryName);
   std::string loadError;
+  // The loader leaves the reason's code behind only when it has one; an old code from an
+  // earlier call must not be mistaken for it.
+  errno = 0;
   // An empty name would give the host program itself, which is no device library.
   const bool loaded = !fLibraryName.empty() && fLibraryHandle.Load(fLibraryName, loadError);
   if (!loaded) {
