@@ -87,7 +87,7 @@ std::string XmlElement(const std::string& aXml, const std::string& aName) {
 
 std::vector<std::string> TrailerValues(const std::string& aXml) {
   pugi::xml_document document;
-  EXPECT_TRUE(document.load_string(aXml.c_str()));
+  EXPECT_TRUE(document.load_string(aXml.c_str(), pugi::parse_default | pugi::parse_ws_pcdata));
   std::vector<std::string> values;
   const pugi::xml_node trailer =
       document.document_element().child("Receipt").child("TrailerMessages");
