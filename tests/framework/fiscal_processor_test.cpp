@@ -115,6 +115,9 @@ class FiscalProcessorTest : public ::testing::Test {
 
 TEST_F(FiscalProcessorTest, LogFileBesideTheHostIsNamedAfterDriverLogIdAndDay) {
   platform::OverrideClock([] { return platform::LocalTime{2023, 8, 9, 9, 39, 19, 42}; });
+  // A file left by an earlier run goes before the channel queues its START line.
+  platform::DeleteFile(std::string(QV_BIN_DIR) +
+                       "/LogFiles/FiscalPrinter/QVFP_PLAIN_10_A1_20230809.log");
   auto processor = Make(Request("<Processor>QVFP_PLAIN_10</Processor>", "A1"));
   const std::string logFile = processor->IOHandler().GetLogFileName();
   const std::string expectedEnd = "QVFP_PLAIN_10_A1_20230809.log";
@@ -124,7 +127,6 @@ TEST_F(FiscalProcessorTest, LogFileBesideTheHostIsNamedAfterDriverLogIdAndDay) {
   EXPECT_EQ(platform::NativePath(logFile),
             platform::NativePath(std::string(QV_BIN_DIR) +
                                  "/LogFiles/FiscalPrinter/QVFP_PLAIN_10_A1_20230809.log"));
-  platform::DeleteFile(logFile);
   processor->IOHandler().WriteLog(let_info, "OPEN", "BEGIN");
   processor.reset();  // the channel writes its STOP line and every queued line
   const std::string content = FileContent(logFile);
