@@ -28,21 +28,21 @@ class kIOHandler_Com : public framework::kIOHandler {
   std::string ClassName() const override { return "kIOHandler_Com"; }
 
   // True; nothing to close.
-  bool Disconnect();
-  void ClearBuffers();
+  bool Disconnect() override;
+  void ClearBuffers() override;
   // False: nothing is sent and nothing is logged.
-  bool Write(const std::string& aMessage);
+  bool Write(const std::string& aMessage) override;
   // The empty text.
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
-  std::string ReadChars(int32_t aCharsNum);
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
+  std::string ReadChars(int32_t aCharsNum) override;
   // Fails with "ReadAll Unsupported".
-  std::string ReadAll();
+  std::string ReadAll() override;
   // The empty text.
-  std::string DecodeError(int32_t aErrorCode);
+  std::string DecodeError(int32_t aErrorCode) override;
   // Fails with "InputBufferContainsData Unsupported".
-  bool InputBufferContainsData();
+  bool InputBufferContainsData() override;
   // Ignored.
-  void SetParameter(const std::string& aName, const std::string& aValue);
+  void SetParameter(const std::string& aName, const std::string& aValue) override;
 };
 
 }  // namespace qv::channels

@@ -41,21 +41,21 @@ class kIOHandler_Dll : public framework::kIOHandler {
   const std::string& LibraryName() const { return fLibraryName; }
 
   // True; nothing to close.
-  bool Disconnect();
-  void ClearBuffers();
+  bool Disconnect() override;
+  void ClearBuffers() override;
   // True: the device library, not the channel, carries the data.
-  bool Write(const std::string& aMessage);
+  bool Write(const std::string& aMessage) override;
   // The empty text.
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
-  std::string ReadChars(int32_t aCharsNum);
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
+  std::string ReadChars(int32_t aCharsNum) override;
   // Fails with "ReadAll Unsupported".
-  std::string ReadAll();
+  std::string ReadAll() override;
   // The empty text.
-  std::string DecodeError(int32_t aErrorCode);
+  std::string DecodeError(int32_t aErrorCode) override;
   // Fails with "InputBufferContainsData Unsupported".
-  bool InputBufferContainsData();
+  bool InputBufferContainsData() override;
   // Ignored.
-  void SetParameter(const std::string& aName, const std::string& aValue);
+  void SetParameter(const std::string& aName, const std::string& aValue) override;
 
  private:
   std::string fLibraryName;

@@ -43,25 +43,25 @@ class kIOHandler_HTTP : public framework::kIOHandler {
   std::string ClassName() const override { return "kIOHandler_HTTP"; }
 
   // Closes the client's connection; true when it is then not connected.
-  bool Disconnect();
-  void ClearBuffers() {}
+  bool Disconnect() override;
+  void ClearBuffers() override {}
   // One POST of aMessage; true for a 2xx answer. Logs "Write [<bytes>]:<aMessage>", on
   // failure "Post Error:<message>" and (for a status outside 2xx, or no answer as -1)
   // "Post Error:<code> <status text>", and always "Read:ResponseCode:<code>" CR LF
   // "<Response>".
-  bool Write(const std::string& aMessage);
+  bool Write(const std::string& aMessage) override;
   // The empty text.
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
-  std::string ReadChars(int32_t aCharsNum);
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
+  std::string ReadChars(int32_t aCharsNum) override;
   // Fails with "ReadAll Unsupported".
-  std::string ReadAll();
+  std::string ReadAll() override;
   // The status text of an HTTP status code ("Not Found"), "Unknown" for any other code.
-  std::string DecodeError(int32_t aErrorCode);
+  std::string DecodeError(int32_t aErrorCode) override;
   // Fails with "InputBufferContainsData Unsupported".
-  bool InputBufferContainsData();
+  bool InputBufferContainsData() override;
   // Sets the request header aName to aValue for every later POST (replacing its value when
   // the header is already set).
-  void SetParameter(const std::string& aName, const std::string& aValue);
+  void SetParameter(const std::string& aName, const std::string& aValue) override;
 
   const std::string& ContentType() const { return fContentType; }
   void SetContentType(const std::string& aValue) { fContentType = aValue; }

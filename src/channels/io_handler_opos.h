@@ -54,17 +54,17 @@ class kIOHandler_OPOS : public framework::kIOHandler {
   // Disables the device, then releases it when it reads disabled, then closes it when the
   // release succeeded. Connected is false afterwards unless the control raised a failure
   // ("[Disconnect]:<message>" logged, false). Never fails.
-  bool Disconnect();
-  void ClearBuffers() {}
+  bool Disconnect() override;
+  void ClearBuffers() override {}
   // Each fails with "<Operation> Unsupported" ("ReadUpto Unsupported" for ReadUpTo).
-  bool Write(const std::string& aMessage);
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
-  std::string ReadChars(int32_t aCharsNum);
-  std::string ReadAll();
-  bool InputBufferContainsData();
+  bool Write(const std::string& aMessage) override;
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
+  std::string ReadChars(int32_t aCharsNum) override;
+  std::string ReadAll() override;
+  bool InputBufferContainsData() override;
   // The empty text: the OPOS channel describes its failures with ErrorText.
-  std::string DecodeError(int32_t aErrorCode) { return {}; }
-  void SetParameter(const std::string& aName, const std::string& aValue) {}
+  std::string DecodeError(int32_t aErrorCode) override { return {}; }
+  void SetParameter(const std::string& aName, const std::string& aValue) override {}
 
   const std::string& DeviceName() const { return fDeviceName; }
   void SetDeviceName(const std::string& aValue) { fDeviceName = aValue; }

@@ -38,27 +38,27 @@ class kIOHandler_Serial : public framework::kIOHandler {
   std::string ClassName() const override { return "kIOHandler_Serial"; }
 
   // Closes the port; true when it is closed.
-  bool Disconnect();
+  bool Disconnect() override;
   // Discards the port's pending input and output.
-  void ClearBuffers();
+  void ClearBuffers() override;
   // Logs "Write:<aMessage>" and sends aMessage in the ANSI code page. True; the port's
   // failures propagate.
-  bool Write(const std::string& aMessage);
+  bool Write(const std::string& aMessage) override;
   // Reads until one of the terminator bytes aChars arrives, and yields everything read with
   // the terminator as its last character. When no byte comes for the read time-out, yields
   // what arrived and logs "Read Timeout:" as an error; never fails on a time-out.
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
   // Reads aCharsNum characters, or fewer when the read time-out passes first ("Read
   // Timeout:" logged as an error).
-  std::string ReadChars(int32_t aCharsNum);
+  std::string ReadChars(int32_t aCharsNum) override;
   // Fails with "ReadAll Unsupported".
-  std::string ReadAll();
+  std::string ReadAll() override;
   // The empty text: a serial port has no error texts of its own.
-  std::string DecodeError(int32_t aErrorCode);
+  std::string DecodeError(int32_t aErrorCode) override;
   // Whether bytes wait in the port's input queue.
-  bool InputBufferContainsData();
+  bool InputBufferContainsData() override;
   // The serial channel has no settings of its own; ignored.
-  void SetParameter(const std::string& aName, const std::string& aValue);
+  void SetParameter(const std::string& aName, const std::string& aValue) override;
 
   const TComPort& ComPort() const { return *fComPort; }
   TComPort& ComPort() { return *fComPort; }

@@ -54,23 +54,23 @@ class kIOHandler_Spool : public framework::kIOHandler {
   std::string ClassName() const override { return "kIOHandler_Spool"; }
 
   // True; nothing to close.
-  bool Disconnect();
-  void ClearBuffers();
+  bool Disconnect() override;
+  void ClearBuffers() override;
   // Raw: WriteRaw(aMessage). Normal: WriteNormal (aMessage is not used).
-  bool Write(const std::string& aMessage);
+  bool Write(const std::string& aMessage) override;
   // One raw job of aBytes as they are; the result and error as WriteRaw.
   bool WriteBytes(std::string_view aBytes);
   // The empty text.
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
-  std::string ReadChars(int32_t aCharsNum);
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
+  std::string ReadChars(int32_t aCharsNum) override;
   // Fails with "ReadAll Unsupported".
-  std::string ReadAll();
+  std::string ReadAll() override;
   // The empty text.
-  std::string DecodeError(int32_t aErrorCode);
+  std::string DecodeError(int32_t aErrorCode) override;
   // Fails with "InputBufferContainsData Unsupported".
-  bool InputBufferContainsData();
+  bool InputBufferContainsData() override;
   // Ignored.
-  void SetParameter(const std::string& aName, const std::string& aValue);
+  void SetParameter(const std::string& aName, const std::string& aValue) override;
 
   qvSpoolOutputType OutputType() const { return fOutputType; }
   void SetOutputType(qvSpoolOutputType aValue) { fOutputType = aValue; }

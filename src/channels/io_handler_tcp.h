@@ -41,12 +41,12 @@ class kIOHandler_TCP : public framework::kIOHandler {
   std::string ClassName() const override { return "kIOHandler_TCP"; }
 
   // Closes the connection when open; true when it is no longer connected.
-  bool Disconnect();
+  bool Disconnect() override;
   // Drops what was received and not read yet.
-  void ClearBuffers();
+  void ClearBuffers() override;
   // Logs "Write:<aMessage>" and sends the text (8-bit, or in CodePage). True; transport
   // failures propagate.
-  bool Write(const std::string& aMessage);
+  bool Write(const std::string& aMessage) override;
   // Logs "Write:" with the bytes as ASCII text (others as "?") and sends them. True;
   // transport failures propagate.
   bool WriteBytes(const std::string& aBytes);
@@ -55,22 +55,22 @@ class kIOHandler_TCP : public framework::kIOHandler {
   // since the call began, "Read Timeout:" as an error; a failed read (no byte within the
   // read time-out, a closed connection) is logged as "ReadUpTo Unexpected error:<message>".
   // Never fails.
-  std::string ReadUpTo(const std::vector<uint8_t>& aChars);
+  std::string ReadUpTo(const std::vector<uint8_t>& aChars) override;
   // Reads exactly aCharsNum bytes as characters and logs "Read:"; a failed read is logged
   // as "ReadChars Unexpected error:<message>" and gives the empty text. Never fails.
-  std::string ReadChars(int32_t aCharsNum);
+  std::string ReadChars(int32_t aCharsNum) override;
   // Reads until the peer closes ("Read:"), the read time-out passes since the call began
   // ("Read Timeout:") or a read fails ("ReadAll Unexpected error:"). Never fails.
-  std::string ReadAll();
+  std::string ReadAll() override;
   // Exactly aCount bytes with the client's current read time-out (no limit before any other
   // read has set one); nothing is logged; failures propagate.
   std::string ReadBytes(int32_t aCount);
   // The empty text: the TCP channel has no error texts of its own.
-  std::string DecodeError(int32_t aErrorCode);
+  std::string DecodeError(int32_t aErrorCode) override;
   // Whether received bytes wait to be read; never waits for the peer.
-  bool InputBufferContainsData();
+  bool InputBufferContainsData() override;
   // The TCP channel has no settings of its own; ignored.
-  void SetParameter(const std::string& aName, const std::string& aValue);
+  void SetParameter(const std::string& aName, const std::string& aValue) override;
 
   const platform::TcpClient& TCPClient() const { return fTCPClient; }
   platform::TcpClient& TCPClient() { return fTCPClient; }

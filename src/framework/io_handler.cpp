@@ -48,8 +48,6 @@ bool kIOHandler::Connect() {
   return true;
 }
 
-bool kIOHandler::Disconnect() { return true; }
-
 void kIOHandler::Debug(tQV_MessageType aEntryType, const std::string& aMessage) {
   if (fLogger) fLogger->Write(aEntryType, aMessage);
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/currency.h"
 #include "framework/log_writer.h"
@@ -43,9 +44,24 @@ class kIOHandler {
   // Writes the connect banner (asterisks, class name, Version, ConnectTimeout=,
   // ReadTimeout=) and yields true; channels call it first, then open their transport.
   virtual bool Connect();
-  // Closes the transport and says whether the channel is closed afterwards. The base has no
-  // transport: it does nothing and yields true.
-  virtual bool Disconnect();
+  // The transport operations, in their fixed order; every channel implements them (a channel
+  // without the facility fails with "<Operation> Unsupported" or answers empty).
+  // Closes the transport; says whether the channel is closed afterwards.
+  virtual bool Disconnect() = 0;
+  // Discards pending input and output.
+  virtual void ClearBuffers() = 0;
+  virtual bool Write(const std::string& aMessage) = 0;
+  // Reads until one of the given byte values arrives.
+  virtual std::string ReadUpTo(const std::vector<uint8_t>& aChars) = 0;
+  // Reads a given number of characters.
+  virtual std::string ReadChars(int32_t aCharsNum) = 0;
+  // Reads what is available.
+  virtual std::string ReadAll() = 0;
+  // The channel's text for an error code.
+  virtual std::string DecodeError(int32_t aErrorCode) = 0;
+  virtual bool InputBufferContainsData() = 0;
+  // A channel-specific setting.
+  virtual void SetParameter(const std::string& aName, const std::string& aValue) = 0;
   // The channel's class name as written in the connect banner ("kIOHandler_TCP").
   virtual std::string ClassName() const = 0;
 

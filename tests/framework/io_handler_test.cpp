@@ -1,4 +1,5 @@
 #include "framework/io_handler.h"
+#include "framework/support/no_transport_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -35,9 +36,9 @@ std::string ErrorOf(const std::function<void()>& aAction) {
 }
 
 // The smallest channel: the base's logging and error state, no transport.
-class kIOHandler_Test : public kIOHandler {
+class kIOHandler_Test : public testing::kIOHandler_NoTransport {
  public:
-  using kIOHandler::kIOHandler;
+  using kIOHandler_NoTransport::kIOHandler_NoTransport;
   bool Connected() override { return false; }
   std::string ClassName() const override { return "kIOHandler_Test"; }
 };

@@ -1,4 +1,5 @@
 #include "framework/public_operations.h"
+#include "framework/support/no_transport_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,10 @@ const std::string kBannerDashes(60, '-');
 
 // A log channel in a folder of the test that stands in for a device connection: it counts
 // its disconnections and can show everything logged so far.
-class kIOHandler_RECORDING : public kIOHandler {
+class kIOHandler_RECORDING : public testing::kIOHandler_NoTransport {
  public:
   explicit kIOHandler_RECORDING(const std::string& aDirectory)
-      : kIOHandler(nullptr, aDirectory, "PUBOPS") {}
+      : kIOHandler_NoTransport(nullptr, aDirectory, "PUBOPS") {}
   bool Connected() override { return fConnected; }
   std::string ClassName() const override { return "kIOHandler_RECORDING"; }
   bool Disconnect() override {
