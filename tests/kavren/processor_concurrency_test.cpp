@@ -242,5 +242,76 @@ TEST(ProcessorConcurrency, KilledHostsNeverLeaveTheCountersBehindOrBroken) {
   DeleteLog(logId);
 }
 
+TEST(ProcessorConcurrency, ZReportInTheMiddleOfAnotherHostsReceiptsLosesNothing) {
+  tProcessorSession session;
+  session.WriteCounters(0, 1);
+  const std::string logId = session.LogId() + "R";
+  const std::string file =
+      WriteRequestFile(session, "request.xml", ReceiptRequest(session, logId, "2.5"));
+  constexpr int kReceipts = 30;
+  auto host = StartReceipts(session, file, kReceipts);
+  std::string line;
+  ASSERT_TRUE(host->ReadLine(line));
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(host->ReadLine(line));
+  const auto zReport = session.Run(tProcessorSession::Call("OPEN", session.Request(0)) +
+                                   tProcessorSession::Call("PROCESSZREPORT", session.Request(1)));
+  std::vector<int> numbers;
+  while (host->ReadLine(line)) {
+    std::istringstream words(line);
+    std::string word;
+    int index = 0, rc = 0, number = 0;
+    words >> word >> index >> rc >> number;
+    ASSERT_EQ(word, "RECEIPT") << line;
+    numbers.push_back(number);
+  }
+  EXPECT_EQ(host->Wait(), 0);
+  DeleteLog(logId);
+  ASSERT_EQ(zReport.size(), 2u);
+  ASSERT_EQ(zReport[1].rc, 0) << zReport[1].error.value_or("");
+  const int closed = std::stoi(XmlElement(zReport[1].output.value_or(""), "DayReceiptsNumber"));
+  EXPECT_GE(closed, 10);
+  EXPECT_LE(closed, kReceipts);
+  // The receipts after the Z-report start again at 1 in the next day.
+  ASSERT_EQ(numbers.size(), static_cast<std::size_t>(kReceipts - 10));
+  int expected = 11;
+  for (int number : numbers) {
+    if (expected == closed + 1) expected = 1;
+    EXPECT_EQ(number, expected++);
+  }
+  // Every receipt is in exactly one day, with its amount.
+  const std::string copy = FileText(session.TodayJournalFolder() + "/0001-9999.fprd");
+  EXPECT_EQ(XmlElement(copy, "CurrentReceiptNo"), std::to_string(closed));
+  EXPECT_EQ(XmlElement(copy, "DailySales"),
+            base::CurrencyToXmlText(base::Currency::FromRaw(25000) *
+                                    base::Currency::FromInteger(closed)));
+  const tCountersSnapshot counters = ReadCounters(session.CountersFile());
+  ASSERT_TRUE(counters.whole) << counters.complaint;
+  EXPECT_EQ(counters.receiptNo, kReceipts - closed);
+  EXPECT_EQ(base::CurrencyToXmlText(counters.grandTotalSales), "75");
+  int journalReceipts = 0;
+  for (const std::string& name : session.TodayJournalFiles()) {
+    if (name.find("-9999.fprd") == std::string::npos) ++journalReceipts;
+  }
+  EXPECT_EQ(journalReceipts, kReceipts);
+}
+
+TEST(ProcessorConcurrency, TwoProcessorsOfOneHostOnOneTillNeverShareANumber) {
+  tProcessorSession session;
+  auto receipt = [&](int aHandle) {
+    return tProcessorSession::Call("PROCESSRECEIPT", session.Request(aHandle, ReceiptXml("1")));
+  };
+  const auto calls = session.Run(tProcessorSession::Call("OPEN", session.Request(0)) +
+                                 tProcessorSession::Call("OPEN", session.Request(0)) + receipt(1) +
+                                 receipt(2) + receipt(2) + receipt(1));
+  ASSERT_EQ(calls.size(), 6u);
+  EXPECT_EQ(calls[1].handle, 2);
+  const char* expected[] = {"1", "2", "3", "4"};
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(calls[2 + i].rc, 0) << calls[2 + i].error.value_or("");
+    EXPECT_EQ(XmlElement(calls[2 + i].output.value_or(""), "Number"), expected[i]);
+  }
+  EXPECT_EQ(session.Counters()["DailySales"], "4");
+}
+
 }  // namespace
 }  // namespace qv::testing

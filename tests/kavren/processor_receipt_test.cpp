@@ -158,6 +158,20 @@ TEST_F(ProcessorReceipt, RefundsAndVoidsAreCountedByTheirAmountAndZNumberIsCutTo
   EXPECT_EQ(counters["GrandTotalTotal"], "-10.25");
 }
 
+TEST_F(ProcessorReceipt, GreekTextAndMarkupSurviveInTheOutputAndTheJournal) {
+  const std::string receipt =
+      "<Receipt><Type>Sale</Type><TotalAmount>2.40</TotalAmount><Lines><ProductSale>"
+      "<Description>Καφές &amp; γάλα &lt;μικρό&gt;</Description><Amount>2.40</Amount>"
+      "</ProductSale></Lines><Taxes/><Payments/></Receipt>";
+  const auto calls = RunReceipts(Receipt(receipt));
+  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_EQ(calls[0].rc, 0) << calls[0].error.value_or("");
+  const std::string output = calls[0].output.value_or("");
+  EXPECT_EQ(XmlElement(output, "Description"), "Καφές &amp; γάλα &lt;μικρό&gt;") << output;
+  EXPECT_EQ(Journal("0001-0000001.fprd"), output);
+  EXPECT_EQ(fSession.Counters()["DailySales"], "2.4");
+}
+
 TEST_F(ProcessorReceipt, SigningFailuresFailTheReceiptAfterItWasCounted) {
   fSession.WriteCounters(41, 1);
   const auto calls = RunReceipts(
