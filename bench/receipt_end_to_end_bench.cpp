@@ -1,0 +1,175 @@
+// One fiscal receipt end to end against the file work it cannot avoid.
+//
+// BM_ReceiptEndToEnd loads the built library QVFP_CYKAVREN_10 as a host does (from this
+// program's folder, with the stand-in receipt printer and signing box beside it), opens a
+// till and sends PROCESSRECEIPT: counting under the lock, laying out the receipt text in
+// the printer driver, signing it in the box, writing the journal file and the log.
+// BM_BareReceiptFileWork does only the file work of one receipt with the platform calls:
+// take the counters lock, read the counters file and replace it atomically, release the
+// lock, write and delete the receipt-text file, replace the journal file atomically. Both
+// run on the local disk in the same run; their ratio is the figure to read on a noisy
+// machine (target: end to end at most three times the bare work).
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/date_time.h"
+#include "platform/dynamic_library.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "platform/lock_file.h"
+#include "platform/ole_string.h"
+#include "platform/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qv::platform::OleStr;
+using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
+using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
+
+// A till of its own on the local disk: drive C, the temporary folder and the working
+// directory (where the counters lock lies) in one scratch folder.
+class BenchTill {
+ public:
+  explicit BenchTill(const char* aName) : fPrevious(fs::current_path()) {
+    // The local disk, not a memory file system, so that flushing costs what it costs a till.
+    fRoot = fs::path(qv::platform::ExecutablePath()).parent_path() /
+            (std::string("bench_") + aName + "_" + std::to_string(qv::platform::ProcessId()));
+    fs::remove_all(fRoot);
+    fs::create_directories(fRoot / "C");
+    fs::create_directories(fRoot / "tmp");
+    fs::create_directories(fRoot / "work");
+    qv::platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
+    qv::platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
+    fs::current_path(fRoot / "work");
+  }
+  ~BenchTill() {
+    fs::current_path(fPrevious);
+    std::error_code ignored;
+    fs::remove_all(fRoot, ignored);
+  }
+  std::string Path(const std::string& aRelative) const { return (fRoot / aRelative).string(); }
+
+ private:
+  fs::path fPrevious;
+  fs::path fRoot;
+};
+
+const char* const kReceipt =
+    "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
+    "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
+    "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
+    "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity><TaxCode>A</TaxCode>"
+    "<Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
+    "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
+    "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
+    "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
+    "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
+    "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
+    "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
+    "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
+    "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
+    "</Receipt>";
+
+std::string Request(int aHandle) {
+  std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>BENCH</LogId>";
+  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
+  return xml +
+         "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
+         "<ProcessorPort>COM9</ProcessorPort></Parameters>" +
+         kReceipt + "</FiscalRequest>";
+}
+
+std::string TakeText(OleStr aText) {
+  if (aText == nullptr) return {};
+  std::string text = qv::platform::OleStringToUtf8(aText);
+  SysFreeString(aText);
+  return text;
+}
+
+// The output and receipt text of one real receipt, as the bare work's file contents.
+std::string gJournalSample;
+
+void BM_ReceiptEndToEnd(benchmark::State& aState) {
+  BenchTill till("e2e");
+  const std::string library =
+      (fs::path(qv::platform::ExecutablePath()).parent_path() / "QVFP_CYKAVREN_10.so").string();
+  qv::platform::DynamicLibrary driver;
+  std::string error;
+  if (!driver.Load(library, error)) {
+    aState.SkipWithError(("cannot load " + library + ": " + error).c_str());
+    return;
+  }
+  auto open = reinterpret_cast<tOpen>(driver.Symbol("OPEN"));
+  auto process = reinterpret_cast<tProcess>(driver.Symbol("PROCESSRECEIPT"));
+  int32_t handle = 0;
+  OleStr openError = nullptr;
+  qv::platform::OleString openRequest(Request(0));
+  if (open(openRequest.Get(), &handle, &openError) != 0) {
+    aState.SkipWithError(("OPEN failed: " + TakeText(openError)).c_str());
+    return;
+  }
+  const qv::platform::OleString request(Request(handle));
+  for (auto _ : aState) {
+    OleStr output = nullptr;
+    OleStr failure = nullptr;
+    if (process(request.Get(), &output, &failure) != 0) {
+      aState.SkipWithError(("PROCESSRECEIPT failed: " + TakeText(failure)).c_str());
+      break;
+    }
+    gJournalSample = TakeText(output);
+  }
+  aState.SetItemsProcessed(aState.iterations());
+  aState.counters["journal_bytes"] = static_cast<double>(gJournalSample.size());
+}
+BENCHMARK(BM_ReceiptEndToEnd)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_BareReceiptFileWork(benchmark::State& aState) {
+  BenchTill till("bare");
+  const std::string countersFile = till.Path("C/counters.actual.fprc");
+  const std::string lockFile = till.Path("work/QVFP_CYKAVREN.Lock");
+  const std::string journalFolder =
+      till.Path("C/Processed/" + qv::base::FormatDateTime("yyyymmdd", qv::base::NowDateTime()));
+  qv::platform::ForceDirectories(journalFolder);
+  // The counters file as the store writes it, and a receipt text of the printer's size.
+  qv::platform::ReplaceFileAtomically(
+      countersFile,
+      "<?xml version=\"1.0\"?>\r\n<FPRCounters><TillSerial>T1</TillSerial>"
+      "<CreatedAt>2023-08-09T09:39:19</CreatedAt><LastUpdatedAt>2023-08-09T09:39:19"
+      "</LastUpdatedAt><CurrentReceiptNo>41</CurrentReceiptNo><CurrentZReportNo>3"
+      "</CurrentZReportNo><DailyTotal>1234.5</DailyTotal><DailySales>1234.5</DailySales>"
+      "<DailyRefunds>0</DailyRefunds><DailyVoids>0</DailyVoids><DailyDiscounts>0"
+      "</DailyDiscounts><GrandTotalTotal>98765.43</GrandTotalTotal><GrandTotalSales>98765.43"
+      "</GrandTotalSales><GrandTotalRefunds>0</GrandTotalRefunds><GrandTotalVoids>0"
+      "</GrandTotalVoids><GrandTotalDiscounts>0</GrandTotalDiscounts><TrainingMode>False"
+      "</TrainingMode></FPRCounters>\r\n");
+  const std::string journal = gJournalSample.empty() ? std::string(3000, 'x') : gJournalSample;
+  const std::string receiptText(1200, 'r');
+  std::string content, error;
+  int64_t number = 0;
+  for (auto _ : aState) {
+    qv::platform::LockFile lock;
+    if (!lock.TryAcquire(lockFile, error)) aState.SkipWithError(error.c_str());
+    if (!qv::platform::ReadWholeFile(countersFile, content, error)) {
+      aState.SkipWithError(error.c_str());
+    }
+    qv::platform::ReplaceFileAtomically(countersFile, content);
+    lock.Release();
+    const std::string textFile = qv::platform::CreateTemporaryFile("tmp");
+    if (!qv::platform::WriteWholeFile(textFile, receiptText, error)) {
+      aState.SkipWithError(error.c_str());
+    }
+    qv::platform::DeleteFile(textFile);
+    qv::platform::ReplaceFileAtomically(
+        journalFolder + "/0003-" + std::to_string(1000000 + ++number) + ".fprd", journal);
+  }
+  aState.SetItemsProcessed(aState.iterations());
+  aState.counters["journal_bytes"] = static_cast<double>(journal.size());
+}
+BENCHMARK(BM_BareReceiptFileWork)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
