@@ -36,8 +36,9 @@ class FiscalLibrary {
   using OleChar = platform::OleChar;
   using OpenFunction = int32_t(QV_STDCALL*)(OleStr, int32_t*, OleStr*);
   using CallFunction = int32_t(QV_STDCALL*)(OleStr, OleStr*, OleStr*);
-  using AllocFunction = OleStr (*)(const OleChar*, uint32_t);
-  using FreeFunction = void (*)(OleStr);
+  // oleaut32's allocator on Windows is a stdcall function.
+  using AllocFunction = OleStr(QV_STDCALL*)(const OleChar*, uint32_t);
+  using FreeFunction = void(QV_STDCALL*)(OleStr);
 
   void* RequireSymbol(const char* aName);
   OleStr Allocate(const std::string& aText);

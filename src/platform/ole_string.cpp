@@ -5,10 +5,6 @@
 
 #include "platform/unicode.h"
 
-#if defined(_WIN32)
-#include <oleauto.h>
-#endif
-
 namespace qv::platform {
 
 OleStr NewOleString(std::string_view aText) {

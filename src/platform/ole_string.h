@@ -31,6 +31,16 @@ QV_EXPORT void SysFreeString(qv::platform::OleStr aText);
 QV_EXPORT uint32_t SysStringLen(qv::platform::OleStr aText);
 QV_EXPORT uint32_t SysStringByteLen(qv::platform::OleStr aText);
 }
+#else
+// oleaut32's BSTR functions, declared as the system declares them.
+extern "C" {
+__declspec(dllimport) qv::platform::OleStr __stdcall SysAllocString(const qv::platform::OleChar*);
+__declspec(dllimport) qv::platform::OleStr __stdcall SysAllocStringLen(const qv::platform::OleChar*,
+                                                                       unsigned int);
+__declspec(dllimport) void __stdcall SysFreeString(qv::platform::OleStr);
+__declspec(dllimport) unsigned int __stdcall SysStringLen(qv::platform::OleStr);
+__declspec(dllimport) unsigned int __stdcall SysStringByteLen(qv::platform::OleStr);
+}
 #endif
 
 namespace qv::platform {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/wide_integer.h"
 #include "platform/unicode.h"
 
 namespace qv::standins {
@@ -50,9 +51,16 @@ tAmount Sum(tAmount aLeft, tAmount aRight) { return {aLeft.raw + aRight.raw}; }
 
 // aLeft x aRight, rounded to four decimals, halves away from zero.
 tAmount Product(tAmount aLeft, tAmount aRight) {
-  const __int128 product = static_cast<__int128>(aLeft.raw) * aRight.raw;
-  const __int128 half = product < 0 ? -kScale / 2 : kScale / 2;
-  return {static_cast<int64_t>((product + half) / kScale)};
+  // 128-bit by hand: 32-bit targets have no built-in 128-bit integer.
+  const bool negative = (aLeft.raw < 0) != (aRight.raw < 0);
+  const auto magnitude = [](int64_t aValue) {
+    return aValue < 0 ? uint64_t{0} - static_cast<uint64_t>(aValue) : static_cast<uint64_t>(aValue);
+  };
+  uint64_t remainder = 0;
+  const base::UInt128 quotient = base::UInt128::Multiply(magnitude(aLeft.raw), magnitude(aRight.raw))
+                                     .DivideBy(static_cast<uint64_t>(kScale), remainder);
+  const uint64_t rounded = quotient.low + (remainder >= kScale / 2 ? 1u : 0u);
+  return {negative ? -static_cast<int64_t>(rounded) : static_cast<int64_t>(rounded)};
 }
 
 // "2023-08-09T09:39:19" as "09/08/2023 09:39"; other texts as they stand.

@@ -1,0 +1,47 @@
+# The Windows (MinGW-w64) side of the build: the libraries that Linux takes from the
+# system come from their sources here, and the Windows libraries of the platform layer.
+
+# pugixml from the sources of Debian's source package (./run windows unpacks them).
+set(QV_PUGIXML_SOURCE_DIR "" CACHE PATH "Unpacked pugixml sources (the folder holding src/)")
+if(NOT EXISTS "${QV_PUGIXML_SOURCE_DIR}/src/pugixml.cpp")
+  message(FATAL_ERROR "QV_PUGIXML_SOURCE_DIR must name the unpacked pugixml sources")
+endif()
+add_library(qv_pugixml STATIC ${QV_PUGIXML_SOURCE_DIR}/src/pugixml.cpp)
+target_include_directories(qv_pugixml SYSTEM PUBLIC ${QV_PUGIXML_SOURCE_DIR}/src)
+add_library(pugixml::pugixml ALIAS qv_pugixml)
+
+# GoogleTest from the sources that the libgtest-dev package installs.
+set(QV_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+if(QV_TESTS)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QV_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # It defines GTest::gtest, GTest::gmock and GTest::gtest_main itself.
+endif()
+
+# CLI11 (header only) for the host program, from the libcli11-dev package.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/cli11-include)
+file(CREATE_LINK /usr/include/CLI ${CMAKE_BINARY_DIR}/cli11-include/CLI SYMBOLIC)
+include_directories(SYSTEM ${CMAKE_BINARY_DIR}/cli11-include)
+
+# The system libraries of the platform layer: OLE strings and COM, sockets, WinHTTP, the
+# spooler and the drawing surface, CNG.
+set(QV_WIN32_LIBS ole32 oleaut32 uuid shell32 ws2_32 winhttp winspool gdi32 bcrypt)
+
+# The version strings as a string-table resource, made from the one list in
+# src/base/version_strings.cpp, linked into every module that links the base layer.
+function(qv_version_resource target)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/src/base/version_strings.cpp lines REGEX "^ +\"\\$")
+  set(id 10000)
+  set(entries "")
+  foreach(line ${lines})
+    string(STRIP "${line}" line)
+    string(REGEX REPLACE ",$" "" line "${line}")
+    string(APPEND entries "  ${id}, ${line}\n")
+    math(EXPR id "${id} + 1")
+  endforeach()
+  set(rc ${CMAKE_BINARY_DIR}/generated/version_strings.rc)
+  file(CONFIGURE OUTPUT ${rc} CONTENT
+       "// Made from src/base/version_strings.cpp by cmake/QvWindows.cmake.\nLANGUAGE 0, 0\nSTRINGTABLE\nBEGIN\n${entries}END\n")
+  target_sources(${target} INTERFACE ${rc})
+endfunction()

@@ -1,0 +1,134 @@
+// COM on Windows: the system's class registration, error objects and result texts.
+//
+// The layer's interface declarations (platform/com.h) have COM's exact layout, so the
+// system's objects are used through them as they are. The Box is created with
+// CoCreateInstance from its registration (an in-process server, or a local server); a
+// calling thread without COM is given an apartment first, which it keeps: the created
+// objects live as long as the processors that hold them, which is until the process ends.
+// The layer's result constants (S_OK ...) are macros in the system's headers: platform/com.h
+// comes first.
+#include "platform/com.h"
+#include "platform/error.h"
+// clang-format off
+#include "platform/windows_headers_win32.h"
+#include <objbase.h>
+#include <oleauto.h>
+// clang-format on
+
+#include <cstdio>
+
+namespace qv::platform {
+namespace {
+
+static_assert(sizeof(Guid) == sizeof(GUID), "a class id has the system's layout");
+
+const GUID& SystemGuid(const Guid& aGuid) { return reinterpret_cast<const GUID&>(aGuid); }
+
+::IErrorInfo* SystemErrorInfo(IErrorInfo* aInfo) { return reinterpret_cast<::IErrorInfo*>(aInfo); }
+
+// CoCreateInstance, giving the thread an apartment when it has none yet.
+HRESULT CreateRegisteredObject(const Guid& aClsid, const Guid& aIid, void** aObject) {
+  constexpr DWORD kContexts = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+  ::HRESULT result =
+      CoCreateInstance(SystemGuid(aClsid), nullptr, kContexts, SystemGuid(aIid), aObject);
+  if (result == static_cast<::HRESULT>(CO_E_NOTINITIALIZED)) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    result = CoCreateInstance(SystemGuid(aClsid), nullptr, kContexts, SystemGuid(aIid), aObject);
+  }
+  return static_cast<HRESULT>(result);
+}
+
+}  // namespace
+
+Guid ParseGuid(std::string_view aText) {
+  Guid result;
+  if (!TryParseGuid(aText, result)) throw Error("Invalid class string " + std::string(aText));
+  return result;
+}
+
+std::string GuidToString(const Guid& aGuid) {
+  char text[39];
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned>(aGuid.Data1), static_cast<unsigned>(aGuid.Data2),
+                static_cast<unsigned>(aGuid.Data3), aGuid.Data4[0], aGuid.Data4[1], aGuid.Data4[2],
+                aGuid.Data4[3], aGuid.Data4[4], aGuid.Data4[5], aGuid.Data4[6], aGuid.Data4[7]);
+  return text;
+}
+
+std::string HResultText(HRESULT aResult) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(aResult), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
+  if (!text.empty()) return FromWide(text);
+  char fallback[32];
+  std::snprintf(fallback, sizeof fallback, "OLE error %08X", static_cast<unsigned>(aResult));
+  return fallback;
+}
+
+IErrorInfo* NewErrorInfo(std::string_view aDescription, std::string_view aSource,
+                         const Guid& aIid) {
+  ICreateErrorInfo* creator = nullptr;
+  if (FAILED(CreateErrorInfo(&creator)) || creator == nullptr) return nullptr;
+  creator->SetDescription(const_cast<LPOLESTR>(ToWide(aDescription).c_str()));
+  creator->SetSource(const_cast<LPOLESTR>(ToWide(aSource).c_str()));
+  creator->SetGUID(SystemGuid(aIid));
+  ::IErrorInfo* info = nullptr;
+  creator->QueryInterface(::IID_IErrorInfo, reinterpret_cast<void**>(&info));
+  creator->Release();
+  return reinterpret_cast<IErrorInfo*>(info);
+}
+
+HRESULT SetErrorInfo(uint32_t aReserved, IErrorInfo* aInfo) {
+  return static_cast<HRESULT>(::SetErrorInfo(aReserved, SystemErrorInfo(aInfo)));
+}
+
+HRESULT GetErrorInfo(uint32_t aReserved, IErrorInfo** aInfo) {
+  if (aInfo == nullptr) return E_POINTER;
+  ::IErrorInfo* info = nullptr;
+  const ::HRESULT result = ::GetErrorInfo(aReserved, &info);
+  *aInfo = reinterpret_cast<IErrorInfo*>(info);
+  return static_cast<HRESULT>(result);
+}
+
+std::string FailedCallMessage(HRESULT aResult) {
+  ComPtr<IErrorInfo> info;
+  std::string description;
+  if (GetErrorInfo(0, info.Out()) == S_OK && info) {
+    OleString text;
+    if (Succeeded(info->GetDescription(text.Out()))) description = text.ToUtf8();
+  }
+  return description.empty() ? HResultText(aResult) : description;
+}
+
+HRESULT CreateInProcessObject(const std::string& /*aLibraryName*/, const Guid& aClsid,
+                              const Guid& aIid, void** aObject, std::string& aError) {
+  aError.clear();
+  if (aObject == nullptr) return E_POINTER;
+  *aObject = nullptr;
+  const HRESULT result = CreateRegisteredObject(aClsid, aIid, aObject);
+  if (Failed(result) || *aObject == nullptr) {
+    *aObject = nullptr;
+    const HRESULT failure = Failed(result) ? result : E_NOINTERFACE;
+    aError = FailedCallMessage(failure);
+    return failure;
+  }
+  return S_OK;
+}
+
+std::string ModulePathOf(const void* aAddress) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(aAddress), &module)) {
+    return {};
+  }
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH + 1);
+  return length > 0 ? FromWide(std::wstring_view(path, length)) : std::string();
+}
+
+}  // namespace qv::platform

@@ -1,0 +1,51 @@
+// Companion libraries through LoadLibraryW. A bare name is found by the system's own search
+// order, which starts with the host executable's folder; a name with a folder is loaded from
+// there. Error dialogs of the loader are suppressed: a till has no one to click them.
+#include "platform/windows_headers_win32.h"
+
+#include "platform/dynamic_library.h"
+#include "platform/file_system.h"
+#include "platform/system_error.h"
+
+namespace qv::platform {
+namespace {
+
+bool HasFolder(const std::string& aName) {
+  for (char c : aName) {
+    if (IsPathDelimiter(c)) return true;
+  }
+  return false;
+}
+
+HMODULE OpenLibrary(const std::string& aFile, std::string& aError) {
+  DWORD previousMode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+  HMODULE module = LoadLibraryW(ToWide(aFile).c_str());
+  const DWORD error = GetLastError();
+  SetThreadErrorMode(previousMode, nullptr);
+  if (module == nullptr) aError = aFile + ": " + SystemErrorText(static_cast<int>(error));
+  return module;
+}
+
+}  // namespace
+
+DynamicLibrary::~DynamicLibrary() { Unload(); }
+
+bool DynamicLibrary::Load(const std::string& aName, std::string& aError) {
+  Unload();
+  fHandle = OpenLibrary(HasFolder(aName) ? NativePath(aName) : aName, aError);
+  return fHandle != nullptr;
+}
+
+void* DynamicLibrary::Symbol(const char* aName) const {
+  if (fHandle == nullptr || aName == nullptr) return nullptr;
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(fHandle), aName));
+}
+
+void DynamicLibrary::Unload() {
+  if (fHandle == nullptr) return;
+  FreeLibrary(static_cast<HMODULE>(fHandle));
+  fHandle = nullptr;
+}
+
+}  // namespace qv::platform

@@ -1,0 +1,47 @@
+// The lock file as a file opened with share mode 0: while one handle is open no other open
+// of the file succeeds, in this process or another, and the system closes the handle (so
+// drops the lock) if the process dies.
+#include "platform/windows_headers_win32.h"
+
+#include "platform/file_system.h"
+#include "platform/lock_file.h"
+#include "platform/system_error.h"
+
+namespace qv::platform {
+
+static_assert(sizeof(long) >= sizeof(HANDLE), "a handle fits the lock's field");
+
+LockFile::~LockFile() { Release(); }
+
+bool LockFile::TryAcquire(const std::string& aPath, std::string& aError) {
+  return Acquire(aPath, /*aTruncate=*/true, aError);
+}
+
+bool LockFile::TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError) {
+  return Acquire(aPath, /*aTruncate=*/false, aError);
+}
+
+bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aError) {
+  Release();
+  if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
+    aError = SystemErrorText(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  HANDLE file = CreateFileW(ToWide(NativePath(aPath)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            /*dwShareMode=*/0, nullptr, aTruncate ? CREATE_ALWAYS : OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    aError = SystemErrorText(LastSystemError());
+    return false;
+  }
+  fHandle = reinterpret_cast<long>(file);
+  return true;
+}
+
+void LockFile::Release() {
+  if (fHandle < 0) return;
+  CloseHandle(reinterpret_cast<HANDLE>(fHandle));
+  fHandle = -1;
+}
+
+}  // namespace qv::platform

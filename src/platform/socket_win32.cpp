@@ -1,0 +1,286 @@
+// TCP connections on Winsock. Sockets stay in blocking mode except while connecting;
+// every wait goes through WSAPoll so that a time-out is a time-out whatever the peer does.
+// Winsock is started once per process on first use and left running.
+#include "platform/socket.h"
+#include "platform/system_error.h"
+// clang-format off
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// clang-format on
+
+#include <chrono>
+#include <mutex>
+#include <utility>
+
+namespace qv::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kChunkSize = 4096;
+
+// Milliseconds left until aDeadline, at least 0.
+int RemainingMs(Clock::time_point aDeadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+void StartWinsock() {
+  static std::once_flag started;
+  std::call_once(started, [] {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+  });
+}
+
+int SocketError() { return WSAGetLastError(); }
+
+SOCKET AsSocket(intptr_t aHandle) { return static_cast<SOCKET>(aHandle); }
+
+// WSAPoll for aEvents on one socket. Returns its result.
+int PollOne(SOCKET aHandle, short aEvents, int aTimeoutMs) {
+  WSAPOLLFD entry{};
+  entry.fd = aHandle;
+  entry.events = aEvents;
+  return WSAPoll(&entry, 1, aTimeoutMs < 0 ? -1 : aTimeoutMs);
+}
+
+void SetBlocking(SOCKET aHandle, bool aBlocking) {
+  u_long nonBlocking = aBlocking ? 0 : 1;
+  ioctlsocket(aHandle, FIONBIO, &nonBlocking);
+}
+
+// One attempt on one address. Returns the connected socket, or INVALID_SOCKET with aError
+// set.
+SOCKET ConnectToAddress(const addrinfo& aAddress, Clock::time_point aDeadline, bool aUseDeadline,
+                        int& aError) {
+  const SOCKET handle = socket(aAddress.ai_family, aAddress.ai_socktype, aAddress.ai_protocol);
+  if (handle == INVALID_SOCKET) {
+    aError = SocketError();
+    return INVALID_SOCKET;
+  }
+  SetBlocking(handle, false);
+  int result = connect(handle, aAddress.ai_addr, static_cast<int>(aAddress.ai_addrlen));
+  if (result != 0 && SocketError() == WSAEWOULDBLOCK) {
+    const int waited = PollOne(handle, POLLWRNORM, aUseDeadline ? RemainingMs(aDeadline) : -1);
+    if (waited == 0) {
+      aError = WSAETIMEDOUT;
+    } else if (waited < 0) {
+      aError = SocketError();
+    } else {
+      int length = sizeof aError;
+      getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&aError), &length);
+      if (aError == 0) result = 0;
+    }
+  } else if (result != 0) {
+    aError = SocketError();
+  }
+  if (result != 0) {
+    closesocket(handle);
+    return INVALID_SOCKET;
+  }
+  SetBlocking(handle, true);
+  const BOOL on = TRUE;
+  setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  return handle;
+}
+
+std::string PeerName(const std::string& aHost, uint16_t aPort) {
+  return aHost + ":" + std::to_string(aPort);
+}
+
+}  // namespace
+
+// ----- TcpStream
+
+TcpStream::TcpStream(intptr_t aHandle, std::string aPeer)
+    : fHandle(aHandle), fPeer(std::move(aPeer)) {}
+
+TcpStream::~TcpStream() { closesocket(AsSocket(fHandle)); }
+
+void TcpStream::Write(std::string_view aBytes) {
+  std::size_t sent = 0;
+  while (sent < aBytes.size()) {
+    const int count =
+        send(AsSocket(fHandle), aBytes.data() + sent, static_cast<int>(aBytes.size() - sent), 0);
+    if (count < 0) throw Error(SystemErrorMessage("Write to " + fPeer, SocketError()));
+    sent += static_cast<std::size_t>(count);
+  }
+}
+
+void TcpStream::FailRead(int aCode) const {
+  throw Error(SystemErrorMessage("Read from " + fPeer, aCode));
+}
+
+bool TcpStream::Fill(int32_t aTimeoutMs) {
+  if (fPeerClosed) return false;
+  const int waited = PollOne(AsSocket(fHandle), POLLRDNORM, aTimeoutMs);
+  if (waited < 0) FailRead(SocketError());
+  if (waited == 0) return false;
+  char chunk[kChunkSize];
+  const int count = recv(AsSocket(fHandle), chunk, sizeof chunk, 0);
+  if (count < 0) FailRead(SocketError());
+  if (count == 0) {
+    fPeerClosed = true;
+    return false;
+  }
+  if (fBufferStart > 0 && fBufferStart == fBuffer.size()) {
+    fBuffer.clear();
+    fBufferStart = 0;
+  }
+  fBuffer.append(chunk, static_cast<std::size_t>(count));
+  return true;
+}
+
+void TcpStream::FillWithoutWaiting() {
+  // Bounded, so that a peer that never stops sending cannot hold the caller here.
+  for (int chunk = 0; chunk < 64 && Fill(0); ++chunk) {
+  }
+}
+
+uint8_t TcpStream::ReadByte() { return static_cast<uint8_t>(ReadBytes(1)[0]); }
+
+std::string TcpStream::ReadBytes(std::size_t aCount) {
+  while (fBuffer.size() - fBufferStart < aCount) {
+    if (!Fill(fReadTimeout > 0 ? fReadTimeout : -1)) {
+      if (fPeerClosed) throw ConnectionClosedError("Read from " + fPeer + ": Connection closed");
+      FailRead(WSAETIMEDOUT);
+    }
+  }
+  std::string bytes = fBuffer.substr(fBufferStart, aCount);
+  fBufferStart += aCount;
+  if (fBufferStart == fBuffer.size()) {
+    fBuffer.clear();
+    fBufferStart = 0;
+  }
+  return bytes;
+}
+
+std::string TcpStream::ReadSome(int32_t aTimeoutMs) {
+  if (fBufferStart == fBuffer.size()) Fill(aTimeoutMs);
+  std::string bytes = fBuffer.substr(fBufferStart);
+  fBuffer.clear();
+  fBufferStart = 0;
+  return bytes;
+}
+
+std::size_t TcpStream::InputBufferSize() {
+  FillWithoutWaiting();
+  return fBuffer.size() - fBufferStart;
+}
+
+void TcpStream::ClearInputBuffer() {
+  FillWithoutWaiting();
+  fBuffer.clear();
+  fBufferStart = 0;
+}
+
+void TcpStream::ShutdownWrite() { shutdown(AsSocket(fHandle), SD_SEND); }
+
+// ----- TcpClient
+
+TcpClient::TcpClient(std::string aHost, uint16_t aPort, int32_t aConnectTimeoutMs)
+    : fHost(std::move(aHost)), fPort(aPort), fConnectTimeout(aConnectTimeoutMs) {}
+
+TcpClient::~TcpClient() = default;
+
+void TcpClient::SetReadTimeout(int32_t aMilliseconds) {
+  fReadTimeout = aMilliseconds;
+  if (fStream) fStream->SetReadTimeout(aMilliseconds);
+}
+
+void TcpClient::Connect() {
+  Disconnect();
+  StartWinsock();
+  const std::string peer = PeerName(fHost, fPort);
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  // No AI_ADDRCONFIG: a till without a network still reaches its own "localhost".
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* addresses = nullptr;
+  const int resolved =
+      getaddrinfo(fHost.c_str(), std::to_string(fPort).c_str(), &hints, &addresses);
+  if (resolved != 0) {
+    throw Error("Cannot resolve host " + fHost + ": " + SystemErrorText(resolved));
+  }
+  const bool useDeadline = fConnectTimeout > 0;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(fConnectTimeout);
+  int error = WSAECONNREFUSED;
+  SOCKET handle = INVALID_SOCKET;
+  for (const addrinfo* address = addresses; address != nullptr && handle == INVALID_SOCKET;
+       address = address->ai_next) {
+    if (useDeadline && RemainingMs(deadline) == 0) {
+      error = WSAETIMEDOUT;
+      break;
+    }
+    handle = ConnectToAddress(*address, deadline, useDeadline, error);
+  }
+  freeaddrinfo(addresses);
+  if (handle == INVALID_SOCKET) throw Error(SystemErrorMessage("Cannot connect to " + peer, error));
+  fStream = std::make_unique<TcpStream>(static_cast<intptr_t>(handle), peer);
+  fStream->SetReadTimeout(fReadTimeout);
+}
+
+bool TcpClient::Connected() const { return fStream != nullptr && !fStream->PeerClosed(); }
+
+void TcpClient::Disconnect() { fStream.reset(); }
+
+TcpStream& TcpClient::Stream() {
+  if (!fStream) throw Error(SystemErrorMessage(PeerName(fHost, fPort), WSAENOTCONN));
+  return *fStream;
+}
+
+void TcpClient::Write(std::string_view aBytes) { Stream().Write(aBytes); }
+
+uint8_t TcpClient::ReadByte() { return Stream().ReadByte(); }
+
+std::string TcpClient::ReadBytes(std::size_t aCount) { return Stream().ReadBytes(aCount); }
+
+std::size_t TcpClient::InputBufferSize() { return fStream ? fStream->InputBufferSize() : 0; }
+
+void TcpClient::ClearInputBuffer() {
+  if (fStream) fStream->ClearInputBuffer();
+}
+
+// ----- TcpListener
+
+TcpListener::TcpListener(int aBacklog) {
+  StartWinsock();
+  const SOCKET handle = socket(AF_INET, SOCK_STREAM, 0);
+  if (handle == INVALID_SOCKET) {
+    throw Error(SystemErrorMessage("Cannot create a listening socket", SocketError()));
+  }
+  fHandle = static_cast<intptr_t>(handle);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  int length = sizeof address;
+  if (bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(handle, aBacklog) != 0 ||
+      getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int error = SocketError();
+    closesocket(handle);
+    throw Error(SystemErrorMessage("Cannot listen on 127.0.0.1", error));
+  }
+  fPort = ntohs(address.sin_port);
+}
+
+TcpListener::~TcpListener() { closesocket(AsSocket(fHandle)); }
+
+std::unique_ptr<TcpStream> TcpListener::Accept(int32_t aTimeoutMs) {
+  if (PollOne(AsSocket(fHandle), POLLRDNORM, aTimeoutMs) <= 0) return nullptr;
+  sockaddr_in peer{};
+  int length = sizeof peer;
+  const SOCKET handle = accept(AsSocket(fHandle), reinterpret_cast<sockaddr*>(&peer), &length);
+  if (handle == INVALID_SOCKET) return nullptr;
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+  return std::make_unique<TcpStream>(static_cast<intptr_t>(handle),
+                                     PeerName(text, ntohs(peer.sin_port)));
+}
+
+}  // namespace qv::platform
