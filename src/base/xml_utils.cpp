@@ -70,19 +70,13 @@ int DeepestElement(std::string_view aText) {
     } else if (next == '!') {
       end = SkipDoctype(aText, at);
     } else {
-      char quote = 0;
-      end = npos;
-      for (size_t i = at + 1; i < aText.size(); ++i) {
-        const char c = aText[i];
-        if (quote != 0) {
-          if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-          quote = c;
-        } else if (c == '>') {
-          end = i + 1;
-          break;
-        }
+      // A start tag ends at the first ">" outside a quoted attribute value.
+      end = aText.find_first_of("\"'>", at + 1);
+      while (end != npos && aText[end] != '>') {
+        const size_t closingQuote = aText.find(aText[end], end + 1);
+        end = closingQuote == npos ? npos : aText.find_first_of("\"'>", closingQuote + 1);
       }
+      if (end != npos) ++end;
       if (end == npos) break;
       deepest = std::max(deepest, depth + 1);
       if (aText[end - 2] != '/') ++depth;
