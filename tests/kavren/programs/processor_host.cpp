@@ -24,6 +24,7 @@
 //     "FAILED <i> <error>" and ends with exit code 1.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
