@@ -69,6 +69,15 @@ std::string kFiscalProcessor_KAVREN::ReportZNumber() const {
   return ReportZNumberText(fCounters.CurrentReportNo);
 }
 
+// A journal copy that holds exactly the counters being closed was left by a Z-report of the
+// same day that stopped (a crash, a power cut) before the day was closed: that copy is this
+// Z-report's own, and refusing it would keep the till from ever closing the day.
+static bool SameContent(const std::string& aFirst, const std::string& aSecond) {
+  std::string first, second, error;
+  return platform::ReadWholeFile(aFirst, first, error) &&
+         platform::ReadWholeFile(aSecond, second, error) && first == second;
+}
+
 void kFiscalProcessor_KAVREN::KeepCountersCopies() {
   if (!platform::FileExists(fCountersActualFileName)) return;
   if (platform::FileExists(fCountersPreviousFileName)) {
@@ -78,9 +87,10 @@ void kFiscalProcessor_KAVREN::KeepCountersCopies() {
   const std::string dayFolder =
       framework::JoinPath(fDirProcessed, base::FormatDateTime("yyyymmdd", base::NowDateTime()));
   platform::ForceDirectories(dayFolder);
-  CopyOrFail(fCountersActualFileName,
-             framework::JoinPath(
-                 dayFolder, ReportZNumberText(fFPCounters->CurrentZReportNo()) + "-9999.fprd"));
+  const std::string journalCopy = framework::JoinPath(
+      dayFolder, ReportZNumberText(fFPCounters->CurrentZReportNo()) + "-9999.fprd");
+  if (SameContent(fCountersActualFileName, journalCopy)) return;
+  CopyOrFail(fCountersActualFileName, journalCopy);
 }
 
 bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) {

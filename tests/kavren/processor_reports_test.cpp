@@ -184,6 +184,29 @@ TEST_F(ProcessorReports, JournalCopyAlreadyPresentLeavesTheDayOpen) {
   EXPECT_EQ(counters["DailySales"], "51");
 }
 
+// A Z-report that stopped after its journal copy (a crash) left the copy of exactly the
+// counters it was closing: the next Z-report of the day closes that day instead of failing
+// for ever.
+TEST_F(ProcessorReports, JournalCopyOfAnInterruptedZReportIsTakenOver) {
+  fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"DailyTotal", "50"}});
+  platform::ForceDirectories(fSession.TodayJournalFolder());
+  const std::string countersFile =
+      fSession.DriveC() + "/QV_FPR_DB/" + fSession.Till() + "/counters.actual.fprc";
+  const std::string journalCopy = fSession.TodayJournalFolder() + "/0001-9999.fprd";
+  std::string error;
+  ASSERT_TRUE(platform::CopyFileNoOverwrite(countersFile, journalCopy, error)) << error;
+  const std::string closedCounters = FileText(countersFile);
+
+  const auto calls = RunAfterOpen(Z());
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].rc, 0) << calls[0].error.value_or("");
+  EXPECT_EQ(XmlElement(calls[0].output.value_or(""), "ReportNumber"), "1");
+  EXPECT_EQ(XmlElement(calls[0].output.value_or(""), "DayTotalAmount"), "50");
+  EXPECT_EQ(FileText(journalCopy), closedCounters);
+  EXPECT_EQ(fSession.Counters()["CurrentZReportNo"], "2");
+  EXPECT_EQ(fSession.Counters()["DailySales"], "0");
+}
+
 TEST_F(ProcessorReports, DayIsClosedLocallyWhenTheBoxRefusesOrFails) {
   fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"DailyTotal", "50"}});
   const auto calls = RunAfterOpen(
