@@ -3,6 +3,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "fiscal_library.h"
@@ -54,20 +55,36 @@ std::string FolderOf(const std::string& aPath) {
 }  // namespace
 
 int RunCall(const std::string& aLibrary, const std::string& aExport, const std::string& aFile,
-            int aHandle) {
+            std::optional<int> aHandle) {
   std::string request = ReadTextFile(aFile);
-  if (aHandle > 0) request = WithHandle(request, aHandle);
+  if (aHandle) request = WithHandle(request, *aHandle);
   FiscalLibrary library(aLibrary);
   CallResult result = library.Call(aExport, request);
   PrintResult(aExport, result);
   return result.code == 0 ? 0 : 1;
 }
 
-int RunScript(const std::string& aLibrary, const std::string& aScript) {
+namespace {
+
+struct ScriptStep {
+  std::string exportName;
+  std::string file;
+  std::string request;
+  bool keepHandle = false;
+};
+
+bool IsExport(const std::string& aName) {
+  for (const char* name :
+       {"OPEN", "PROCESSRECEIPT", "PROCESSZREPORT", "PROCESSXREPORT", "PROCESSGETSTATUS"}) {
+    if (aName == name) return true;
+  }
+  return false;
+}
+
+// Every call of the script with its request read; throws at the first wrong line.
+std::vector<ScriptStep> ReadScript(const std::string& aScript) {
   std::istringstream lines(ReadTextFile(aScript));
-  FiscalLibrary library(aLibrary);
-  int32_t handle = 0;
-  int failures = 0;
+  std::vector<ScriptStep> steps;
   std::string line;
   int number = 0;
   while (std::getline(lines, line)) {
@@ -75,19 +92,43 @@ int RunScript(const std::string& aLibrary, const std::string& aScript) {
     line = Trimmed(line.substr(0, line.find('#')));
     if (line.empty()) continue;
     std::istringstream words(line);
-    std::string exportName, file, flag;
-    words >> exportName >> file >> flag;
-    if (file.empty() || (!flag.empty() && flag != "--keep-handle")) {
-      throw Error(aScript + " line " + std::to_string(number) +
-                  ": expected \"EXPORT request-file [--keep-handle]\"");
+    ScriptStep step;
+    std::string flag, extra;
+    words >> step.exportName >> step.file >> flag >> extra;
+    std::string where = aScript + " line " + std::to_string(number) + ": ";
+    if (step.file.empty() || (!flag.empty() && flag != "--keep-handle") || !extra.empty()) {
+      throw Error(where + "expected \"EXPORT request-file [--keep-handle]\"");
     }
-    if (!platform::IsAbsolutePath(file)) file = FolderOf(aScript) + file;
-    std::string request = ReadTextFile(file);
-    if (handle > 0 && flag.empty() && exportName != "OPEN") request = WithHandle(request, handle);
-    std::cout << "-- " << exportName << " " << file << "\n";
-    CallResult result = library.Call(exportName, request);
-    PrintResult(exportName, result);
-    if (exportName == "OPEN" && result.code == 0) handle = result.handle;
+    if (!IsExport(step.exportName)) {
+      throw Error(where + "unknown export \"" + step.exportName +
+                  "\". Use OPEN, PROCESSRECEIPT, PROCESSZREPORT, PROCESSXREPORT or "
+                  "PROCESSGETSTATUS.");
+    }
+    if (!platform::IsAbsolutePath(step.file)) step.file = FolderOf(aScript) + step.file;
+    step.request = ReadTextFile(step.file);
+    step.keepHandle = !flag.empty();
+    // A request that will get the handle of the OPEN must parse; find out now.
+    if (!step.keepHandle && step.exportName != "OPEN") WithHandle(step.request, 0);
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+}  // namespace
+
+int RunScript(const std::string& aLibrary, const std::string& aScript) {
+  std::vector<ScriptStep> steps = ReadScript(aScript);
+  FiscalLibrary library(aLibrary);
+  int32_t handle = 0;
+  int failures = 0;
+  for (ScriptStep& step : steps) {
+    if (handle > 0 && !step.keepHandle && step.exportName != "OPEN") {
+      step.request = WithHandle(step.request, handle);
+    }
+    std::cout << "-- " << step.exportName << " " << step.file << "\n";
+    CallResult result = library.Call(step.exportName, step.request);
+    PrintResult(step.exportName, result);
+    if (step.exportName == "OPEN" && result.code == 0) handle = result.handle;
     if (result.code != 0) ++failures;
   }
   return failures == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 // The commands of the qvfp host program. Each returns the process exit status.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "requests.h"
@@ -16,13 +17,15 @@ struct DemoOptions {
 };
 int RunDemo(const DemoOptions& aOptions);
 
-// One export with one request file; prints return code, output and error text.
+// One export with one request file; prints return code, output and error text. aHandle, when
+// given (0 included), replaces the request's Handle.
 int RunCall(const std::string& aLibrary, const std::string& aExport, const std::string& aFile,
-            int aHandle);
+            std::optional<int> aHandle);
 
 // A script of calls in one process: one "EXPORT request-file" per line; "#" starts a comment.
 // A request sent after a successful OPEN gets that handle unless the line ends with
-// "--keep-handle".
+// "--keep-handle". Every line is checked and every file read before the first call, so a
+// wrong line never leaves a day half processed.
 int RunScript(const std::string& aLibrary, const std::string& aScript);
 
 struct JournalOptions {

@@ -1,7 +1,9 @@
 // qvfp: loads the fiscal library exactly as a point-of-sale application does and calls its
 // exports.
 #include <iostream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -27,7 +29,7 @@ int main(int argc, char** argv) {
   demoCommand->add_flag("--xml", demo.showXml, "Also show the raw result documents");
 
   std::string exportName, requestFile;
-  int handle = 0;
+  std::optional<int> handle;
   CLI::App* callCommand = app.add_subcommand("call", "Call one export with a request file");
   callCommand
       ->add_option("EXPORT", exportName,
@@ -51,7 +53,19 @@ int main(int argc, char** argv) {
   journalCommand->add_option("--till", journal.till, "Till serial")->capture_default_str();
   journalCommand->add_option("--day", journal.day, "Only this day (yyyymmdd)");
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // A mistyped command is left over as an extra word; name it rather than only saying
+    // that a subcommand is required.
+    std::vector<std::string> extras = app.remaining();
+    if (app.get_subcommands().empty() && !extras.empty()) {
+      std::cerr << "qvfp: unknown command \"" << extras.front()
+                << "\". Use demo, call, run or journal (--help for more).\n";
+      return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
+    }
+    return app.exit(e);
+  }
   try {
     if (*demoCommand) {
       demo.library = library;
