@@ -52,12 +52,22 @@ std::string FolderOf(const std::string& aPath) {
   return slash == std::string::npos ? std::string() : aPath.substr(0, slash + 1);
 }
 
+// The request of aFile with aHandle put in; a malformed request is named with its file.
+std::string RequestWithHandle(const std::string& aFile, const std::string& aRequest,
+                              int32_t aHandle) {
+  try {
+    return WithHandle(aRequest, aHandle);
+  } catch (const Error& e) {
+    throw Error("Malformed XML in " + aFile + ": " + e.what());
+  }
+}
+
 }  // namespace
 
 int RunCall(const std::string& aLibrary, const std::string& aExport, const std::string& aFile,
             std::optional<int> aHandle) {
   std::string request = ReadTextFile(aFile);
-  if (aHandle) request = WithHandle(request, *aHandle);
+  if (aHandle) request = RequestWithHandle(aFile, request, *aHandle);
   FiscalLibrary library(aLibrary);
   CallResult result = library.Call(aExport, request);
   PrintResult(aExport, result);
@@ -108,7 +118,9 @@ std::vector<ScriptStep> ReadScript(const std::string& aScript) {
     step.request = ReadTextFile(step.file);
     step.keepHandle = !flag.empty();
     // A request that will get the handle of the OPEN must parse; find out now.
-    if (!step.keepHandle && step.exportName != "OPEN") WithHandle(step.request, 0);
+    if (!step.keepHandle && step.exportName != "OPEN") {
+      RequestWithHandle(step.file, step.request, 0);
+    }
     steps.push_back(std::move(step));
   }
   return steps;
@@ -123,7 +135,7 @@ int RunScript(const std::string& aLibrary, const std::string& aScript) {
   int failures = 0;
   for (ScriptStep& step : steps) {
     if (handle > 0 && !step.keepHandle && step.exportName != "OPEN") {
-      step.request = WithHandle(step.request, handle);
+      step.request = RequestWithHandle(step.file, step.request, handle);
     }
     std::cout << "-- " << step.exportName << " " << step.file << "\n";
     CallResult result = library.Call(step.exportName, step.request);

@@ -28,13 +28,18 @@ std::vector<fs::path> SortedEntries(const fs::path& aFolder, bool aFolders) {
   return entries;
 }
 
-// The signature printed under "LEGAL RECEIPT": the two trailer lines after it.
+// The signature printed under "LEGAL RECEIPT": the two trailer lines after it. The first
+// line ends with the blank that the second begins with; the blank is shown once.
 std::string Signature(const pugi::xml_node& aReceipt) {
   std::string signature;
   bool afterLegal = false;
   for (pugi::xml_node text : aReceipt.child("TrailerMessages").children("Text")) {
     std::string value = text.child("Value").text().get();
-    if (afterLegal) signature += value;
+    if (afterLegal) {
+      bool sharedBlank =
+          !signature.empty() && signature.back() == ' ' && !value.empty() && value.front() == ' ';
+      signature += sharedBlank ? value.substr(1) : value;
+    }
     if (value == "LEGAL RECEIPT") afterLegal = true;
   }
   return signature;

@@ -94,7 +94,7 @@ TEST_F(QvfpArguments, MalformedRequestFileGivesTheParserMessage) {
   // With --handle the host edits the request first and stops at the parser's message.
   tQvfpRun edited = fScratch.Run({"call", "PROCESSGETSTATUS", bad, "--handle", "1"});
   EXPECT_NE(edited.status, 0);
-  EXPECT_THAT(edited.err, HasSubstr("qvfp: "));
+  EXPECT_THAT(edited.err, HasSubstr("qvfp: Malformed XML in " + bad + ": "));
   EXPECT_THAT(edited.out, Not(HasSubstr("returned")));
 }
 

@@ -230,7 +230,7 @@ TEST_F(QvfpRun, UnknownExportOrMissingFileInAScriptIsNamed) {
   tQvfpRun malformed =
       fScratch.Run({"run", WriteScript("OPEN open.xml\nPROCESSGETSTATUS bad.xml\n")});
   EXPECT_NE(malformed.status, 0);
-  EXPECT_THAT(malformed.err, HasSubstr("qvfp: "));
+  EXPECT_THAT(malformed.err, HasSubstr("qvfp: Malformed XML in " + fScratch.Work() + "/bad.xml: "));
   EXPECT_THAT(malformed.out, Not(HasSubstr("returned")));
   EXPECT_FALSE(platform::DirectoryExists(fScratch.TillFolder("EX1")));
 
