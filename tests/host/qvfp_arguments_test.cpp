@@ -100,10 +100,20 @@ TEST_F(QvfpArguments, MalformedRequestFileGivesTheParserMessage) {
 
 TEST_F(QvfpArguments, MissingLibraryIsNamedWithTheLoadersReason) {
   std::string missing = fScratch.Work() + "/NoSuchLibrary.so";
-  tQvfpRun run =
-      fScratch.Run({"--library", missing, "call", "OPEN", ExamplesFolder() + "open.xml"});
-  EXPECT_NE(run.status, 0);
-  EXPECT_THAT(run.err, HasSubstr("Cannot load the fiscal library " + missing + ": "));
+  const std::vector<std::string> commands[] = {
+      {"call", "OPEN", ExamplesFolder() + "open.xml"},
+      {"run", ExamplesFolder() + "day.script"},
+      {"demo", "--receipts", "1"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> arguments{"--library", missing};
+    arguments.insert(arguments.end(), command.begin(), command.end());
+    tQvfpRun run = fScratch.Run(arguments);
+    EXPECT_NE(run.status, 0) << command[0];
+    EXPECT_THAT(run.err, HasSubstr("Cannot load the fiscal library " + missing + ": "))
+        << command[0];
+    EXPECT_THAT(run.out, Not(HasSubstr("returned"))) << command[0];
+  }
   EXPECT_THAT(tHostScratch::FolderNames(fScratch.DriveC()), IsEmpty());
 }
 

@@ -159,6 +159,7 @@ TEST_F(QvfpRun, DayScriptRunsEveryExampleInOneProcess) {
 }
 
 TEST_F(QvfpRun, KeepHandleSendsTheRequestAsItIs) {
+  // The script's lines end with CR LF, as an editor on Windows writes them.
   // A status request without a processor: with --keep-handle it keeps its handle 0.
   std::string status = tHostScratch::ReadFile(ExamplesFolder() + "status.xml");
   status.replace(status.find("<Handle>1</Handle>"), 18, "<Handle>0</Handle>");
@@ -166,8 +167,8 @@ TEST_F(QvfpRun, KeepHandleSendsTheRequestAsItIs) {
   tHostScratch::WriteFile(fScratch.Work() + "/open.xml",
                           tHostScratch::ReadFile(ExamplesFolder() + "open.xml"));
   std::string script = WriteScript(
-      "OPEN open.xml\n"
-      "PROCESSGETSTATUS status-0.xml --keep-handle\n"
+      "OPEN open.xml\r\n"
+      "PROCESSGETSTATUS status-0.xml --keep-handle\r\n"
       "  PROCESSGETSTATUS   status-0.xml   # the handle of the OPEN\n");
   tQvfpRun run = fScratch.Run({"run", script});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
