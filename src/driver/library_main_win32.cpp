@@ -46,7 +46,8 @@ void RegisterUnloadAtHostExit() {
   HMODULE runtime = GetModuleHandleW(L"msvcrt.dll");
   if (runtime == nullptr) return;
   using AtExitFunction = int(__cdecl*)(void(__cdecl*)());
-  auto atExit = reinterpret_cast<AtExitFunction>(GetProcAddress(runtime, "atexit"));
+  auto atExit = reinterpret_cast<AtExitFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(runtime, "atexit")));
   if (atExit != nullptr) atExit(&UnloadAtHostExit);
 }
 

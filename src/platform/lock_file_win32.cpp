@@ -9,7 +9,14 @@
 
 namespace qv::platform {
 
-static_assert(sizeof(long) >= sizeof(HANDLE), "a handle fits the lock's field");
+namespace {
+
+// Kernel handles are small numbers that fit 32 bits on 64-bit Windows too (the system keeps
+// them so for 32-bit processes that share them).
+long AsField(HANDLE aHandle) { return static_cast<long>(reinterpret_cast<intptr_t>(aHandle)); }
+HANDLE AsHandle(long aField) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(aField)); }
+
+}  // namespace
 
 LockFile::~LockFile() { Release(); }
 
@@ -34,13 +41,13 @@ bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aE
     aError = SystemErrorText(LastSystemError());
     return false;
   }
-  fHandle = reinterpret_cast<long>(file);
+  fHandle = AsField(file);
   return true;
 }
 
 void LockFile::Release() {
   if (fHandle < 0) return;
-  CloseHandle(reinterpret_cast<HANDLE>(fHandle));
+  CloseHandle(AsHandle(fHandle));
   fHandle = -1;
 }
 

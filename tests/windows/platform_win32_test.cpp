@@ -1,0 +1,195 @@
+// The Windows platform layer on the real system: lock files, atomic replacement, temporary
+// files, folder creation times, code pages, result texts, process information and the
+// version strings of the module's string table.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/version_history.h"
+#include "platform/clock.h"
+#include "platform/code_page.h"
+#include "platform/com.h"
+#include "platform/dynamic_library.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/lock_file.h"
+#include "platform/module_strings.h"
+#include "platform/ole_string.h"
+#include "platform/process.h"
+#include "platform/system_error.h"
+
+namespace qv::platform {
+namespace {
+
+// A fresh folder under the temporary folder for one test.
+std::string FreshFolder(const std::string& aName) {
+  // Wine hands out the same process ids run after run: the time makes the name new.
+  const LocalTime now = Now();
+  const std::string folder = TemporaryFolder() + "qvfp-win-" + aName + "-" +
+                             std::to_string(ProcessId()) + "-" + std::to_string(now.hour) +
+                             std::to_string(now.minute) + std::to_string(now.second) +
+                             std::to_string(now.millisecond) + "\\";
+  EXPECT_TRUE(ForceDirectories(folder + "deeper\\deepest"));
+  return folder;
+}
+
+TEST(WindowsFiles, LockFileExcludesOtherHoldersAndAppenders) {
+  const std::string folder = FreshFolder("lock");
+  const std::string path = folder + "QVFP_CYKAVREN.Lock";
+  LockFile first;
+  LockFile second;
+  std::string error;
+  ASSERT_TRUE(first.TryAcquire(path, error)) << error;
+  EXPECT_FALSE(second.TryAcquire(path, error));
+  EXPECT_EQ(error, SystemErrorText(32));  // ERROR_SHARING_VIOLATION
+  EXPECT_FALSE(AppendToFile(path, "x", error));
+  first.Release();
+  EXPECT_TRUE(second.TryAcquire(path, error)) << error;
+  second.Release();
+  EXPECT_TRUE(FileExists(path));  // the file stays after release
+}
+
+TEST(WindowsFiles, ReplaceAtomicallyLeavesNewContentAndNoTemporaryFile) {
+  const std::string folder = FreshFolder("replace");
+  const std::string path = folder + "counters.actual.fprc";
+  std::string error;
+  ASSERT_TRUE(WriteWholeFile(path, "old", error)) << error;
+  ReplaceFileAtomically(path, "new content\r\n");
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(path, content, error)) << error;
+  EXPECT_EQ(content, "new content\r\n");
+  const auto subFolders = ListSubFolders(folder);
+  ASSERT_EQ(subFolders.size(), 1u);  // only "deeper": no temporary file became a folder
+  EXPECT_EQ(subFolders[0].name, "deeper");
+  EXPECT_EQ(FileSize(path), 13);
+}
+
+TEST(WindowsFiles, FailedRenameKeepsOldContentAndReportsIt) {
+  const std::string folder = FreshFolder("fault");
+  const std::string path = folder + "counters.actual.fprc";
+  std::string error;
+  ASSERT_TRUE(WriteWholeFile(path, "old", error)) << error;
+  InjectFileFault(FileOperation::Rename, 1);
+  try {
+    ReplaceFileAtomically(path, "new");
+    FAIL() << "the injected rename failure was not reported";
+  } catch (const Error& failure) {
+    EXPECT_EQ(std::string(failure.what()).rfind("Cannot write file \"" + path + "\". ", 0), 0u)
+        << failure.what();
+  }
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(path, content, error));
+  EXPECT_EQ(content, "old");
+}
+
+TEST(WindowsFiles, CopyMoveAndDeleteKeepTheirRules) {
+  const std::string folder = FreshFolder("copy");
+  std::string error;
+  ASSERT_TRUE(WriteWholeFile(folder + "a.txt", "alpha", error));
+  EXPECT_TRUE(CopyFileNoOverwrite(folder + "a.txt", folder + "b.txt", error)) << error;
+  EXPECT_FALSE(CopyFileNoOverwrite(folder + "a.txt", folder + "b.txt", error));
+  EXPECT_FALSE(MoveFile(folder + "a.txt", folder + "b.txt"));  // never replaces
+  EXPECT_TRUE(MoveFile(folder + "a.txt", folder + "c.txt"));
+  EXPECT_FALSE(FileExists(folder + "a.txt"));
+  EXPECT_TRUE(CopyFileReplace(folder + "c.txt", folder + "b.txt", error)) << error;
+  EXPECT_TRUE(DeleteFile(folder + "c.txt"));
+  EXPECT_FALSE(DeleteFile(folder + "c.txt"));
+  EXPECT_TRUE(DirectoryExists(folder + "deeper\\deepest"));
+  EXPECT_FALSE(FileExists(folder + "deeper"));
+}
+
+TEST(WindowsFiles, TemporaryFilesAreNewAndNamedByPrefix) {
+  const std::string first = CreateTemporaryFile("qvr");
+  const std::string second = CreateTemporaryFile("qvr");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.rfind(TemporaryFolder() + "qvr", 0), 0u) << first;
+  EXPECT_EQ(FileSize(first), 0);
+  DeleteFile(first);
+  DeleteFile(second);
+}
+
+TEST(WindowsFiles, SubFoldersCarryTodaysCreationTime) {
+  const std::string folder = FreshFolder("created");
+  const LocalTime now = Now();
+  const auto folders = ListSubFolders(folder);
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_EQ(folders[0].createdAt.year, now.year);
+  EXPECT_EQ(folders[0].createdAt.month, now.month);
+  EXPECT_EQ(folders[0].createdAt.day, now.day);
+}
+
+TEST(WindowsText, CodePagesConvertBothWays) {
+  const std::string greek = "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1";  // "Αθήνα"
+  const std::string bytes = Utf8ToCodePage(greek, 1253);
+  EXPECT_EQ(bytes, "\xC1\xE8\xDE\xED\xE1");
+  EXPECT_EQ(CodePageToUtf8(bytes, 1253), greek);
+  EXPECT_EQ(Utf8ToCodePage("\xE2\x82\xAC 5", 1252), "\x80 5");  // the euro sign
+  EXPECT_THROW(Utf8ToCodePage("x", 99999), Error);
+}
+
+TEST(WindowsText, OleStringsAreSystemBstrs) {
+  OleString text("Receipt \xCE\xB1");
+  EXPECT_EQ(SysStringLen(text.Get()), 9u);
+  EXPECT_EQ(SysStringByteLen(text.Get()), 18u);
+  EXPECT_EQ(text.ToUtf8(), "Receipt \xCE\xB1");
+  EXPECT_EQ(OleStringToUtf8(nullptr), "");
+}
+
+TEST(WindowsCom, ResultTextsComeFromTheSystem) {
+  // The system's own text where it has one (without the closing period) ...
+  EXPECT_EQ(HResultText(E_INVALIDARG), SystemErrorText(87));  // ERROR_INVALID_PARAMETER
+  EXPECT_NE(HResultText(E_INVALIDARG).back(), '.');
+  // ... and Windows' English text for the COM codes of a system without one.
+  EXPECT_EQ(HResultText(REGDB_E_CLASSNOTREG), "Class not registered");
+  EXPECT_EQ(HResultText(MakeHResult(0xA0001234u)), "OLE error A0001234");
+}
+
+TEST(WindowsCom, UnregisteredClassFailsWithClassNotRegistered) {
+  void* object = nullptr;
+  std::string error;
+  const HRESULT result =
+      CreateInProcessObject("Nothing.dll", GuidOf("{01234567-89AB-CDEF-0123-456789ABCDEF}"),
+                            IID_IUnknown, &object, error);
+  EXPECT_EQ(result, REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(error, "Class not registered");
+}
+
+TEST(WindowsCom, ErrorObjectsCarryTheirDescription) {
+  IErrorInfo* info = NewErrorInfo("Box is not ready", "AlgoDll.Box", IID_IUnknown);
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(SetErrorInfo(0, info), S_OK);
+  info->Release();
+  EXPECT_EQ(FailedCallMessage(E_FAIL), "Box is not ready");
+  EXPECT_EQ(FailedCallMessage(E_FAIL), HResultText(E_FAIL));  // taken by the first call
+}
+
+TEST(WindowsProcess, ExecutableAndLibraries) {
+  const std::string executable = ExecutablePath();
+  EXPECT_NE(executable.find("windows_platform_tests.exe"), std::string::npos) << executable;
+  EXPECT_FALSE(WorkingDirectory().empty());
+  EXPECT_EQ(ModulePathOf(reinterpret_cast<const void*>(&ExecutablePath)), executable);
+  DynamicLibrary library;
+  std::string error;
+  EXPECT_FALSE(library.Load("NoSuchLibrary_10.dll", error));
+  EXPECT_NE(error.find("NoSuchLibrary_10.dll"), std::string::npos) << error;
+  ASSERT_TRUE(library.Load("kernel32.dll", error)) << error;
+  EXPECT_NE(library.Symbol("GetTickCount"), nullptr);
+  EXPECT_EQ(library.Symbol("NoSuchExport"), nullptr);
+}
+
+TEST(WindowsResources, VersionStringsComeFromTheStringTable) {
+  EXPECT_EQ(ModuleStringResource(10000).value_or(""),
+            "$APPDESCRIPTION=ZEB Driver - Kavren Processor (CY)");
+  EXPECT_EQ(ModuleStringResource(10030).value_or(""),
+            "$PTEXT=Added support for external receipt numbering");
+  EXPECT_FALSE(ModuleStringResource(10031).has_value());
+  base::tQV_ApplicationInfo info;
+  info.Load(&base::LibraryVersionString);
+  EXPECT_EQ(info.Version(), "1.06");
+  EXPECT_EQ(info.History().size(), 7u);
+  EXPECT_EQ(info.Copyright(), "Copyright (C) 2022-2023 ZEB");
+}
+
+}  // namespace
+}  // namespace qv::platform
