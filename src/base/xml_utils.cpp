@@ -43,6 +43,33 @@ size_t SkipDoctype(std::string_view aText, size_t aAt) {
   return std::string_view::npos;
 }
 
+// The position after the first ">" from aFrom that stands outside a quoted attribute value;
+// npos when there is none.
+size_t EndOfStartTag(std::string_view aText, size_t aFrom) {
+  char quote = 0;
+  for (size_t i = aFrom; i < aText.size(); ++i) {
+    const char c = aText[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      return i + 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// The position after the first aTerminator from aFrom; npos when there is none.
+size_t After(std::string_view aText, std::string_view aTerminator, size_t aFrom) {
+  const size_t at = aText.find(aTerminator, aFrom);
+  return at == std::string_view::npos ? at : at + aTerminator.size();
+}
+
+bool StartsWithAt(std::string_view aText, size_t aAt, std::string_view aPrefix) {
+  return aText.substr(aAt, aPrefix.size()) == aPrefix;
+}
+
 // The depth of the deepest element of a text that parsed as XML, found in one pass over the
 // text (no recursion, no walk over the parsed tree), so that a hostile document cannot exhaust
 // a stack and a large one costs little.
@@ -52,34 +79,30 @@ int DeepestElement(std::string_view aText) {
   int deepest = 0;
   size_t at = aText.find('<');
   while (at != npos && at + 1 < aText.size()) {
-    const char next = aText[at + 1];
     size_t end;
-    if (next == '/') {
-      --depth;
-      end = aText.find('>', at);
-      end = end == npos ? npos : end + 1;
-    } else if (next == '?') {
-      end = aText.find("?>", at + 2);
-      end = end == npos ? npos : end + 2;
-    } else if (aText.compare(at, 4, "<!--") == 0) {
-      end = aText.find("-->", at + 4);
-      end = end == npos ? npos : end + 3;
-    } else if (aText.compare(at, 9, "<![CDATA[") == 0) {
-      end = aText.find("]]>", at + 9);
-      end = end == npos ? npos : end + 3;
-    } else if (next == '!') {
-      end = SkipDoctype(aText, at);
-    } else {
-      // A start tag ends at the first ">" outside a quoted attribute value.
-      end = aText.find_first_of("\"'>", at + 1);
-      while (end != npos && aText[end] != '>') {
-        const size_t closingQuote = aText.find(aText[end], end + 1);
-        end = closingQuote == npos ? npos : aText.find_first_of("\"'>", closingQuote + 1);
-      }
-      if (end != npos) ++end;
-      if (end == npos) break;
-      deepest = std::max(deepest, depth + 1);
-      if (aText[end - 2] != '/') ++depth;
+    switch (aText[at + 1]) {
+      case '/':
+        --depth;
+        end = After(aText, ">", at + 2);
+        break;
+      case '?':
+        end = After(aText, "?>", at + 2);
+        break;
+      case '!':
+        if (StartsWithAt(aText, at, "<!--")) {
+          end = After(aText, "-->", at + 4);
+        } else if (StartsWithAt(aText, at, "<![CDATA[")) {
+          end = After(aText, "]]>", at + 9);
+        } else {
+          end = SkipDoctype(aText, at);
+        }
+        break;
+      default:
+        end = EndOfStartTag(aText, at + 1);
+        if (end == npos) break;
+        deepest = std::max(deepest, depth + 1);
+        if (aText[end - 2] != '/') ++depth;
+        break;
     }
     if (end == npos) break;
     at = aText.find('<', end);
