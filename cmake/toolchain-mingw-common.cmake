@@ -24,7 +24,7 @@ set(qv_link_flags "-static -static-libgcc -static-libstdc++")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # The .def files name the exports undecorated (OPEN); the linker binds them to the
   # stdcall symbols (OPEN@12).
-  string(APPEND qv_link_flags " -Wl,--enable-stdcall-fixup")
+  add_link_options(-Wl,--enable-stdcall-fixup)
 endif()
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${qv_link_flags}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${qv_link_flags}")
