@@ -76,6 +76,10 @@ class TcpStream {
   // Takes in what the system holds without waiting.
   void FillWithoutWaiting();
   [[noreturn]] void FailRead(int aCode) const;
+  // FailRead with the system's code for a read that timed out.
+  [[noreturn]] void FailReadTimedOut() const;
+  // Keeps aCount received bytes in the input buffer.
+  void Keep(const char* aBytes, std::size_t aCount);
 
   intptr_t fHandle;
   std::string fPeer;

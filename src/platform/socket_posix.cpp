@@ -115,6 +115,8 @@ void TcpStream::FailRead(int aCode) const {
   throw Error(SystemErrorMessage("Read from " + fPeer, aCode));
 }
 
+void TcpStream::FailReadTimedOut() const { FailRead(ETIMEDOUT); }
+
 bool TcpStream::Fill(int32_t aTimeoutMs) {
   if (fPeerClosed) return false;
   const int waited = PollOne(static_cast<int>(fHandle), POLLIN, aTimeoutMs);
@@ -130,55 +132,8 @@ bool TcpStream::Fill(int32_t aTimeoutMs) {
     fPeerClosed = true;
     return false;
   }
-  if (fBufferStart > 0 && fBufferStart == fBuffer.size()) {
-    fBuffer.clear();
-    fBufferStart = 0;
-  }
-  fBuffer.append(chunk, static_cast<std::size_t>(count));
+  Keep(chunk, static_cast<std::size_t>(count));
   return true;
-}
-
-void TcpStream::FillWithoutWaiting() {
-  // Bounded, so that a peer that never stops sending cannot hold the caller here.
-  for (int chunk = 0; chunk < 64 && Fill(0); ++chunk) {
-  }
-}
-
-uint8_t TcpStream::ReadByte() { return static_cast<uint8_t>(ReadBytes(1)[0]); }
-
-std::string TcpStream::ReadBytes(std::size_t aCount) {
-  while (fBuffer.size() - fBufferStart < aCount) {
-    if (!Fill(fReadTimeout > 0 ? fReadTimeout : -1)) {
-      if (fPeerClosed) throw ConnectionClosedError("Read from " + fPeer + ": Connection closed");
-      FailRead(ETIMEDOUT);
-    }
-  }
-  std::string bytes = fBuffer.substr(fBufferStart, aCount);
-  fBufferStart += aCount;
-  if (fBufferStart == fBuffer.size()) {
-    fBuffer.clear();
-    fBufferStart = 0;
-  }
-  return bytes;
-}
-
-std::string TcpStream::ReadSome(int32_t aTimeoutMs) {
-  if (fBufferStart == fBuffer.size()) Fill(aTimeoutMs);
-  std::string bytes = fBuffer.substr(fBufferStart);
-  fBuffer.clear();
-  fBufferStart = 0;
-  return bytes;
-}
-
-std::size_t TcpStream::InputBufferSize() {
-  FillWithoutWaiting();
-  return fBuffer.size() - fBufferStart;
-}
-
-void TcpStream::ClearInputBuffer() {
-  FillWithoutWaiting();
-  fBuffer.clear();
-  fBufferStart = 0;
 }
 
 void TcpStream::ShutdownWrite() { shutdown(static_cast<int>(fHandle), SHUT_WR); }
