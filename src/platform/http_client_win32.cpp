@@ -20,6 +20,8 @@ using Clock = std::chrono::steady_clock;
 
 // WinHTTP's default connect time-out, for a client that names none.
 constexpr int kDefaultConnectTimeoutMs = 60000;
+// WSAETIMEDOUT: some WinHTTP builds hand on the socket's own code for a read that timed out.
+constexpr DWORD kSocketTimedOut = 10060;
 
 std::string WithoutLineBreaks(const std::string& aText) {
   std::string text = aText;
@@ -47,6 +49,23 @@ std::string TransportErrorText(DWORD aCode) {
     if (buffer != nullptr) LocalFree(buffer);
     while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
     if (!text.empty()) return FromWide(text);
+    // Systems whose winhttp.dll carries no message table get the texts of the usual cases.
+    switch (aCode) {
+      case ERROR_WINHTTP_TIMEOUT:
+        return "The operation timed out";
+      case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return "The server name or address could not be resolved";
+      case ERROR_WINHTTP_CANNOT_CONNECT:
+        return "A connection with the server could not be established";
+      case ERROR_WINHTTP_CONNECTION_ERROR:
+        return "The connection with the server was reset";
+      case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        return "The server returned an invalid or unrecognized response";
+      case ERROR_WINHTTP_SECURE_FAILURE:
+        return "A security error occurred";
+      default:
+        break;
+    }
   }
   return SystemErrorText(static_cast<int>(aCode));
 }
@@ -154,7 +173,7 @@ bool ReadBody(HINTERNET aRequest, std::string& aBody, DWORD& aError) {
 }
 
 std::string ReadFailure(DWORD aError, int32_t aReadTimeout) {
-  if (aError == ERROR_WINHTTP_TIMEOUT) {
+  if (aError == ERROR_WINHTTP_TIMEOUT || aError == kSocketTimedOut) {
     return "Read timed out after " + std::to_string(aReadTimeout) + " ms";
   }
   return TransportErrorText(aError);
@@ -240,6 +259,9 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
   if (!request) throw Error(TransportErrorText(GetLastError()));
   DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
   WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
+  // Waiting for the answer's head counts as reading, like waiting for its body.
+  DWORD headMs = readMs > 0 ? static_cast<DWORD>(readMs) : INFINITE;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headMs, sizeof headMs);
   // Credentials go only where the caller asked for them, never from the logged-on user.
   DWORD logon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
   WinHttpSetOption(request.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &logon, sizeof logon);
