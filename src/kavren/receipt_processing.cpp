@@ -144,11 +144,11 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
     return false;
   }
 
-  kBox::tAnswer signed_ = fBox->Sign(fProcessorPort, textFile.Path());
-  LogInfo("Sign", "[" + std::to_string(signed_.status) + "]\r\n" + signed_.text);
-  tSignatureHalves signature = SplitSignature(signed_.text);
-  if (signed_.status != 0) {
-    throw Error("Error when signing the receipt: [" + std::to_string(signed_.status) + "]" +
+  kBox::tAnswer signing = fBox->Sign(fProcessorPort, textFile.Path());
+  LogInfo("Sign", "[" + std::to_string(signing.status) + "]\r\n" + signing.text);
+  tSignatureHalves signature = SplitSignature(signing.text);
+  if (signing.status != 0) {
+    throw Error("Error when signing the receipt: [" + std::to_string(signing.status) + "]" +
                 signature.first + signature.second);
   }
 
@@ -165,9 +165,11 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
       dayFolder, base::FixedWidthNumber(zReportNumber, 4, 0, false, "") + "-" +
                      base::FixedWidthNumber(receiptNumber, 7, 0, false, "") + ".fprd");
   std::string output = base::RenderXml(request);
-  platform::ReplaceFileAtomically(journalFile, AnsiLines(output));
+  const std::string journalText = AnsiLines(output);
+  platform::ReplaceFileAtomically(journalFile, journalText);
 
-  fXmlOutput = platform::CodePageToUtf8(AnsiLines(output), 0);
+  // The host receives the text of the journal file.
+  fXmlOutput = platform::CodePageToUtf8(journalText, 0);
   LogInfo("PROCESSRECEIPT", "END");
   return true;
 }
