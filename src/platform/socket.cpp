@@ -55,4 +55,22 @@ void TcpStream::ClearInputBuffer() {
   fBufferStart = 0;
 }
 
+// TcpClient: what it does with an open stream is the same on every system.
+
+bool TcpClient::Connected() const { return fStream != nullptr && !fStream->PeerClosed(); }
+
+void TcpClient::Disconnect() { fStream.reset(); }
+
+void TcpClient::Write(std::string_view aBytes) { Stream().Write(aBytes); }
+
+uint8_t TcpClient::ReadByte() { return Stream().ReadByte(); }
+
+std::string TcpClient::ReadBytes(std::size_t aCount) { return Stream().ReadBytes(aCount); }
+
+std::size_t TcpClient::InputBufferSize() { return fStream ? fStream->InputBufferSize() : 0; }
+
+void TcpClient::ClearInputBuffer() {
+  if (fStream) fStream->ClearInputBuffer();
+}
+
 }  // namespace qv::platform

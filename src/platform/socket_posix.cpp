@@ -184,25 +184,9 @@ void TcpClient::Connect() {
   fStream->SetReadTimeout(fReadTimeout);
 }
 
-bool TcpClient::Connected() const { return fStream != nullptr && !fStream->PeerClosed(); }
-
-void TcpClient::Disconnect() { fStream.reset(); }
-
 TcpStream& TcpClient::Stream() {
   if (!fStream) throw Error(SystemErrorMessage(PeerName(fHost, fPort), ENOTCONN));
   return *fStream;
-}
-
-void TcpClient::Write(std::string_view aBytes) { Stream().Write(aBytes); }
-
-uint8_t TcpClient::ReadByte() { return Stream().ReadByte(); }
-
-std::string TcpClient::ReadBytes(std::size_t aCount) { return Stream().ReadBytes(aCount); }
-
-std::size_t TcpClient::InputBufferSize() { return fStream ? fStream->InputBufferSize() : 0; }
-
-void TcpClient::ClearInputBuffer() {
-  if (fStream) fStream->ClearInputBuffer();
 }
 
 // ----- TcpListener
