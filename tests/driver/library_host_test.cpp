@@ -15,6 +15,7 @@
 #include "driver/support/driver_calls.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/host_transcript.h"
 
 namespace qv::driver::testing {
 namespace {
@@ -32,36 +33,6 @@ struct tHostRun {
   std::vector<tHostCall> calls;
   std::string errors;
 };
-
-std::optional<std::string> ReadText(std::istream& aIn, const std::string& aLabel) {
-  std::string label;
-  long length = 0;
-  aIn >> label >> length;
-  EXPECT_EQ(label, aLabel);
-  aIn.get();  // the line end after the length
-  std::string text(length < 0 ? 0 : static_cast<std::size_t>(length), '\0');
-  if (length > 0) aIn.read(text.data(), length);
-  aIn.get();  // the line end after the text
-  if (length < 0) return std::nullopt;
-  return text;
-}
-
-std::vector<tHostCall> ParseHostOutput(const std::string& aOutput) {
-  std::vector<tHostCall> calls;
-  std::istringstream in(aOutput);
-  std::string word;
-  while (in >> word) {
-    EXPECT_EQ(word, "CALL");
-    tHostCall call;
-    in >> call.name >> word >> call.rc;
-    if (call.name == "OPEN") in >> word >> call.handle;
-    in.get();
-    call.output = ReadText(in, "output");
-    call.error = ReadText(in, "error");
-    calls.push_back(call);
-  }
-  return calls;
-}
 
 class LibraryHost : public ::testing::Test {
  protected:
@@ -95,7 +66,7 @@ class LibraryHost : public ::testing::Test {
     tHostRun run;
     run.exitCode = std::system(command.c_str());
     run.errors = ReadFileOrEmpty(fFolder + "/err.txt");
-    run.calls = ParseHostOutput(ReadFileOrEmpty(fFolder + "/out.txt"));
+    run.calls = qv::testing::ParseHostTranscript<tHostCall>(ReadFileOrEmpty(fFolder + "/out.txt"));
     return run;
   }
 

@@ -14,42 +14,13 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/host_transcript.h"
 
 namespace qv::testing {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> ReadText(std::istream& aIn, const std::string& aLabel) {
-  std::string label;
-  long length = 0;
-  aIn >> label >> length;
-  EXPECT_EQ(label, aLabel);
-  aIn.get();  // the line end after the length
-  std::string text(length < 0 ? 0 : static_cast<std::size_t>(length), '\0');
-  if (length > 0) aIn.read(text.data(), length);
-  aIn.get();  // the line end after the text
-  if (length < 0) return std::nullopt;
-  return text;
-}
-
-std::vector<tHostCall> ParseHostOutput(const std::string& aOutput) {
-  std::vector<tHostCall> calls;
-  std::istringstream in(aOutput);
-  std::string word;
-  while (in >> word) {
-    EXPECT_EQ(word, "CALL");
-    tHostCall call;
-    in >> call.name >> word >> call.rc;
-    if (call.name == "OPEN") in >> word >> call.handle;
-    in.get();
-    call.output = ReadText(in, "output");
-    call.error = ReadText(in, "error");
-    calls.push_back(call);
-  }
-  return calls;
-}
 
 void WriteOrFail(const std::string& aPath, const std::string& aText) {
   platform::ForceDirectories(fs::path(aPath).parent_path().string());
@@ -175,7 +146,7 @@ std::vector<tHostCall> tProcessorSession::Run(const std::string& aScript,
   std::string output, line;
   while (host.ReadLine(line)) output += line + "\n";
   EXPECT_EQ(host.Wait(), 0) << output;
-  return ParseHostOutput(output);
+  return qv::testing::ParseHostTranscript<tHostCall>(output);
 }
 
 std::string tProcessorSession::TillFolder() const { return DriveC() + "/QV_FPR_DB/" + fTill; }
