@@ -149,7 +149,33 @@ int32_t StrToInt(std::string_view aText) {
   return result;
 }
 
+// The usual amount of a request ("-12.5", "1000", "6.6667"): an optional sign, at most 14
+// digits, an optional point with at most 4 decimals, nothing else. Such a text converts
+// exactly, without rounding or range checks; false leaves every other text to the full rule.
+bool TryPlainAmount(std::string_view aText, Currency& aResult) {
+  size_t i = 0;
+  const size_t n = aText.size();
+  const bool negative = n > 0 && aText[0] == '-';
+  if (n > 0 && (aText[0] == '-' || aText[0] == '+')) ++i;
+  int64_t value = 0;
+  size_t digits = 0;
+  for (; i < n && IsDigit(aText[i]); ++i, ++digits) value = value * 10 + (aText[i] - '0');
+  if (digits > 14) return false;
+  int decimals = 0;
+  if (i < n && aText[i] == '.') {
+    for (++i; i < n && IsDigit(aText[i]); ++i, ++decimals) {
+      if (decimals == 4) return false;
+      value = value * 10 + (aText[i] - '0');
+    }
+  }
+  if (i != n || digits + static_cast<size_t>(decimals) == 0) return false;
+  for (; decimals < 4; ++decimals) value *= 10;
+  aResult = Currency::FromRaw(negative ? -value : value);
+  return true;
+}
+
 bool TryStrToCurrency(std::string_view aText, Currency& aResult) {
+  if (TryPlainAmount(aText, aResult)) return true;
   DecimalNumber number;
   return ParseDecimal(aText, ".", number) && DecimalToCurrency(number, aResult);
 }
@@ -272,9 +298,7 @@ std::string ShortDateText(DateTime aValue) {
 
 std::string LowerCase(std::string_view aText) {
   std::string result(aText);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : result) c = LowerLetter(c);
   return result;
 }
 
@@ -287,7 +311,11 @@ std::string UpperCase(std::string_view aText) {
 }
 
 bool SameText(std::string_view aLeft, std::string_view aRight) {
-  return aLeft.size() == aRight.size() && LowerCase(aLeft) == LowerCase(aRight);
+  if (aLeft.size() != aRight.size()) return false;
+  for (size_t i = 0; i < aLeft.size(); ++i) {
+    if (LowerLetter(aLeft[i]) != LowerLetter(aRight[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace qv::base

@@ -66,6 +66,9 @@ using FormatValue = std::variant<int64_t, double, std::string>;
 std::string FormatText(std::string_view aPattern, const std::vector<FormatValue>& aValues);
 
 // ASCII letter case.
+constexpr char LowerLetter(char aChar) {
+  return aChar >= 'A' && aChar <= 'Z' ? static_cast<char>(aChar - 'A' + 'a') : aChar;
+}
 std::string LowerCase(std::string_view aText);
 std::string UpperCase(std::string_view aText);
 bool SameText(std::string_view aLeft, std::string_view aRight);  // case-insensitive ASCII

@@ -21,94 +21,17 @@ std::string NodeError(std::string_view aNodeName, std::string_view aKind,
          ".\r\n" + aCause.what();
 }
 
-// Skips a document type declaration from aAt (its "<!"), internal subset and quoted texts
-// included; gives the position after its ">".
-size_t SkipDoctype(std::string_view aText, size_t aAt) {
-  int brackets = 0;
-  char quote = 0;
-  for (size_t i = aAt + 2; i < aText.size(); ++i) {
-    const char c = aText[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '[') {
-      ++brackets;
-    } else if (c == ']') {
-      --brackets;
-    } else if (c == '>' && brackets <= 0) {
-      return i + 1;
-    }
+// Stops at the first element nested deeper than the limit. pugixml walks the tree in a loop,
+// not by recursion, so a hostile document cannot exhaust a stack here, and the walk stops
+// as soon as the limit is passed.
+class NestingLimit : public pugi::xml_tree_walker {
+ public:
+  bool for_each(pugi::xml_node& aNode) override {
+    // Elements directly under the document stand at depth 0: depth d is nesting level d + 1.
+    // Texts at the limit belong to an element within it.
+    return depth() < kMaxDepth || aNode.type() != pugi::node_element;
   }
-  return std::string_view::npos;
-}
-
-// The position after the first ">" from aFrom that stands outside a quoted attribute value;
-// npos when there is none.
-size_t EndOfStartTag(std::string_view aText, size_t aFrom) {
-  char quote = 0;
-  for (size_t i = aFrom; i < aText.size(); ++i) {
-    const char c = aText[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '>') {
-      return i + 1;
-    }
-  }
-  return std::string_view::npos;
-}
-
-// The position after the first aTerminator from aFrom; npos when there is none.
-size_t After(std::string_view aText, std::string_view aTerminator, size_t aFrom) {
-  const size_t at = aText.find(aTerminator, aFrom);
-  return at == std::string_view::npos ? at : at + aTerminator.size();
-}
-
-bool StartsWithAt(std::string_view aText, size_t aAt, std::string_view aPrefix) {
-  return aText.substr(aAt, aPrefix.size()) == aPrefix;
-}
-
-// The depth of the deepest element of a text that parsed as XML, found in one pass over the
-// text (no recursion, no walk over the parsed tree), so that a hostile document cannot exhaust
-// a stack and a large one costs little.
-int DeepestElement(std::string_view aText) {
-  constexpr size_t npos = std::string_view::npos;
-  int depth = 0;
-  int deepest = 0;
-  size_t at = aText.find('<');
-  while (at != npos && at + 1 < aText.size()) {
-    size_t end;
-    switch (aText[at + 1]) {
-      case '/':
-        --depth;
-        end = After(aText, ">", at + 2);
-        break;
-      case '?':
-        end = After(aText, "?>", at + 2);
-        break;
-      case '!':
-        if (StartsWithAt(aText, at, "<!--")) {
-          end = After(aText, "-->", at + 4);
-        } else if (StartsWithAt(aText, at, "<![CDATA[")) {
-          end = After(aText, "]]>", at + 9);
-        } else {
-          end = SkipDoctype(aText, at);
-        }
-        break;
-      default:
-        end = EndOfStartTag(aText, at + 1);
-        if (end == npos) break;
-        deepest = std::max(deepest, depth + 1);
-        if (aText[end - 2] != '/') ++depth;
-        break;
-    }
-    if (end == npos) break;
-    at = aText.find('<', end);
-  }
-  return deepest;
-}
+};
 
 }  // namespace
 
@@ -120,7 +43,8 @@ pugi::xml_node FindChild(const pugi::xml_node& aParent, std::string_view aName) 
 }
 
 std::string ElementText(const pugi::xml_node& aElement) {
-  std::string text;
+  // A parsed element holds its first text itself; texts after a CDATA section follow as nodes.
+  std::string text = aElement.value();
   for (pugi::xml_node child = aElement.first_child(); child; child = child.next_sibling()) {
     switch (child.type()) {
       case pugi::node_pcdata:
@@ -134,6 +58,14 @@ std::string ElementText(const pugi::xml_node& aElement) {
     }
   }
   return text;
+}
+
+void SetElementText(pugi::xml_node aElement, std::string_view aText) {
+  while (pugi::xml_node child = aElement.first_child()) aElement.remove_child(child);
+  if (*aElement.value() != '\0') aElement.text().set("");
+  if (!aText.empty()) {
+    aElement.append_child(pugi::node_pcdata).set_value(aText.data(), aText.size());
+  }
 }
 
 std::string tQV_XMLUtils::GetNodeValueAsString(const pugi::xml_node& aParentNode,
@@ -222,13 +154,17 @@ void ParseXml(pugi::xml_document& aDocument, std::string_view aText) {
     throw Error("XML document too large: more than 64 MiB");
   }
   // The default options leave the document type declaration unread: no entity declared
-  // there is ever expanded and nothing outside the text is fetched.
+  // there is ever expanded and nothing outside the text is fetched. An element's text is kept
+  // in the element itself rather than in a child node of its own: requests are mostly short
+  // texts, and this halves the nodes to build, walk and free.
   const pugi::xml_parse_result result =
-      aDocument.load_buffer(aText.data(), aText.size(), pugi::parse_default, pugi::encoding_utf8);
+      aDocument.load_buffer(aText.data(), aText.size(),
+                            pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
   if (!result) {
     throw Error(std::string(result.description()) + " at offset " + std::to_string(result.offset));
   }
-  if (DeepestElement(aText) > kMaxDepth) {
+  NestingLimit limit;
+  if (!aDocument.traverse(limit)) {
     aDocument.reset();
     throw Error("XML document nested deeper than 256 elements");
   }

@@ -41,8 +41,12 @@ class tQV_XMLUtils {
 pugi::xml_node FindChild(const pugi::xml_node& aParent, std::string_view aName);
 // Element text: the text of an element whose only content is text; else empty.
 std::string ElementText(const pugi::xml_node& aElement);
+// Replaces the content of aElement by aText (no content for an empty text).
+void SetElementText(pugi::xml_node aElement, std::string_view aText);
 
-// Parses a whole document. Never resolves external entities nor expands DTD entities.
+// Parses a whole document. Never resolves external entities nor expands DTD entities. The
+// first text of an element is the element's own value (pugixml's embedded texts): read texts
+// with ElementText, change them with SetElementText.
 // Documents nested deeper than 256 elements or larger than 64 MiB are refused. Fails with
 // qv::Error carrying the parser's description (and the offset).
 void ParseXml(pugi::xml_document& aDocument, std::string_view aText);

@@ -69,11 +69,12 @@ constexpr CodeTable<qvEJFilesRequestType, 1> kEJRequestTypeCodes = {{"xml"}};
   throw qv::Error(message);
 }
 
-// Looks the lower-cased text up in the table; false when no (non-empty) code matches.
+// Looks the text up in the table in any letter case (the codes are lower-case); false when no
+// (non-empty) code matches.
 template <typename TEnum, std::size_t N>
-bool TryDecode(const CodeTable<TEnum, N>& aCodes, std::string_view aLowerText, TEnum& aResult) {
+bool TryDecode(const CodeTable<TEnum, N>& aCodes, std::string_view aText, TEnum& aResult) {
   for (std::size_t i = 0; i < N; ++i) {
-    if (!aCodes[i].empty() && aCodes[i] == aLowerText) {
+    if (aCodes[i].size() == aText.size() && !aText.empty() && base::SameText(aCodes[i], aText)) {
       aResult = static_cast<TEnum>(i);
       return true;
     }
@@ -85,9 +86,8 @@ bool TryDecode(const CodeTable<TEnum, N>& aCodes, std::string_view aLowerText, T
 template <typename TEnum, std::size_t N>
 TEnum DecodeOrFail(const CodeTable<TEnum, N>& aCodes, std::string_view aText,
                    std::string_view aWhat) {
-  const std::string lower = base::LowerCase(aText);
   TEnum result{};
-  if (!TryDecode(aCodes, lower, result)) FailInvalid(aWhat, lower);
+  if (!TryDecode(aCodes, aText, result)) FailInvalid(aWhat, base::LowerCase(aText));
   return result;
 }
 
@@ -118,12 +118,12 @@ std::string krptUtil::EncodeLineType(qvReceiptLineType aValue) {
 }
 
 qvReceiptLineAttribute krptUtil::DecodeLineAttribute(std::string_view aText) {
-  return base::LowerCase(aText) == "product" ? rla_Product : rla_Service;
+  return base::SameText(aText, "product") ? rla_Product : rla_Service;
 }
 
 qvReceiptReferenceType krptUtil::DecodeReferenceType(std::string_view aText) {
   qvReceiptReferenceType result = rrt_OriginalReceipt;
-  TryDecode(kReferenceTypeCodes, base::LowerCase(aText), result);
+  TryDecode(kReferenceTypeCodes, aText, result);
   return result;
 }
 

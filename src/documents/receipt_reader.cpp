@@ -3,6 +3,7 @@
 // driver, which works on the request text itself. The first failure ends the reading.
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <string_view>
 
 #include "base/utils.h"
@@ -35,15 +36,18 @@ class FieldReader {
     // Tills write the values in the usual order, so the search starts after the last match.
     std::size_t missing = fCount;
     std::size_t next = 0;
-    for (pugi::xml_node child = aParent.first_child(); child && missing > 0;
-         child = child.next_sibling()) {
-      if (child.type() != pugi::node_element) continue;
+    for (pugi::xml_node child = aParent.first_child(); missing > 0; child = child.next_sibling()) {
+      // Only elements have names; the end of the list has the empty name too.
       const char* name = child.name();
-      for (std::size_t tried = 0, i = next; tried < fCount; ++tried, i = (i + 1) % fCount) {
-        if (!fSlots[i].node && NameIs(name, fSlots[i].name)) {
+      if (*name == '\0') {
+        if (!child) break;
+        continue;
+      }
+      for (std::size_t tried = 0, i = next; tried < fCount; ++tried, i = Following(i)) {
+        if (!fSlots[i].node.has_value() && NameIs(name, fSlots[i].name)) {
           fSlots[i].node = child;
           --missing;
-          next = (i + 1) % fCount;
+          next = Following(i);
           break;
         }
       }
@@ -74,17 +78,23 @@ class FieldReader {
   }
 
  private:
+  // The node stays unset until found: a node's own constructor and tests are calls into the
+  // XML library, too many for a thousand lines.
   struct Slot {
     std::string_view name;
-    pugi::xml_node node;
+    std::optional<pugi::xml_node> node;
   };
+  static pugi::xml_node NodeOf(const Slot& aSlot) {
+    return aSlot.node.has_value() ? *aSlot.node : pugi::xml_node();
+  }
 
-  // The text of aNode without copying, when it is missing, empty or one text node (the usual
-  // case); false when the text has to be composed.
+  // The text of aNode without copying, when it is missing, empty or one text (the usual case,
+  // kept by the parser in the element itself); false when the text has to be composed.
   static bool SingleText(const pugi::xml_node& aNode, std::string_view& aText) {
-    aText = {};
+    aText = aNode.value();
     const pugi::xml_node first = aNode.first_child();
     if (!first) return true;
+    if (!aText.empty()) return false;
     const pugi::xml_node_type type = first.type();
     if ((type != pugi::node_pcdata && type != pugi::node_cdata) || first.next_sibling()) {
       return false;
@@ -92,6 +102,9 @@ class FieldReader {
     aText = first.value();
     return true;
   }
+
+  // The slot after aIndex, round to the first (no division: this runs for every value).
+  std::size_t Following(std::size_t aIndex) const { return aIndex + 1 == fCount ? 0 : aIndex + 1; }
 
   // aName (NUL-terminated) equals aWanted; most names differ in their first letter.
   static bool NameIs(const char* aName, std::string_view aWanted) {
@@ -104,16 +117,16 @@ class FieldReader {
   pugi::xml_node Find(std::string_view aName) const {
     // The reads name their values with the same literals as the constructor.
     for (std::size_t i = 0; i < fCount; ++i) {
-      if (fSlots[i].name.data() == aName.data()) return fSlots[i].node;
+      if (fSlots[i].name.data() == aName.data()) return NodeOf(fSlots[i]);
     }
     for (std::size_t i = 0; i < fCount; ++i) {
-      if (fSlots[i].name == aName) return fSlots[i].node;
+      if (fSlots[i].name == aName) return NodeOf(fSlots[i]);
     }
     return base::FindChild(fParent, aName);  // a name the reader did not announce
   }
 
   pugi::xml_node fParent;
-  std::array<Slot, 12> fSlots{};
+  std::array<Slot, 11> fSlots;
   std::size_t fCount = 0;
 };
 

@@ -125,7 +125,7 @@ const kEconomicActivity* kEconomicActivityTable::GetByIndex(int32_t aIndex) cons
 }
 
 qvDepartmentSalesType DecodeDepartmentSalesType(std::string_view aText) {
-  return base::LowerCase(aText) == "service" ? st_Service : st_Product;
+  return base::SameText(aText, "service") ? st_Service : st_Product;
 }
 
 }  // namespace qv::documents

@@ -28,11 +28,6 @@ std::string ProcessorName(const pugi::xml_node& aRoot) {
   return base::ElementText(processor);
 }
 
-void ReplaceText(pugi::xml_node aElement, const std::string& aText) {
-  while (pugi::xml_node child = aElement.first_child()) aElement.remove_child(child);
-  if (!aText.empty()) aElement.append_child(pugi::node_pcdata).set_value(aText.c_str());
-}
-
 // All of them, not only the first: a second Connection would otherwise be read in place of
 // the fixed one.
 void RemoveConnections(pugi::xml_node aRoot) {
@@ -58,7 +53,7 @@ std::string RewriteRequest(const std::string& aXml) {
   pugi::xml_node root = document.document_element();
   if (!root) throw Error("Parameters node not found");
   const std::string processorName = ProcessorName(root);
-  ReplaceText(RequiredChild(root, "Driver"), processorName);
+  base::SetElementText(RequiredChild(root, "Driver"), processorName);
   RemoveConnections(root);
   AppendFixedConnection(root);
   return base::RenderXml(document);

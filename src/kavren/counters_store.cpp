@@ -168,15 +168,17 @@ std::string CountersFileText(std::string_view aBytes) {
 // Values written by hand or by other tools may carry blanks or line breaks around them.
 void TrimChildTexts(pugi::xml_node aRoot) {
   for (pugi::xml_node child : aRoot.children()) {
-    pugi::xml_node text = child.first_child();
-    if (!text || text.next_sibling() || text.type() != pugi::node_pcdata) continue;
-    std::string_view value = text.value();
-    size_t first = value.find_first_not_of(" \t\r\n");
-    size_t last = value.find_last_not_of(" \t\r\n");
+    // Only a plain text is trimmed: the parser keeps it in the element itself.
+    if (child.type() != pugi::node_element || child.first_child()) continue;
+    const std::string_view value = child.value();
+    const size_t first = value.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) {
-      child.remove_child(text);
-    } else if (first != 0 || last + 1 != value.size()) {
-      text.set_value(std::string(value.substr(first, last - first + 1)).c_str());
+      base::SetElementText(child, {});
+      continue;
+    }
+    const size_t last = value.find_last_not_of(" \t\r\n");
+    if (first != 0 || last + 1 != value.size()) {
+      base::SetElementText(child, std::string(value.substr(first, last - first + 1)));
     }
   }
 }

@@ -119,6 +119,26 @@ TEST(Conversions, CurrencyTextsRoundToFourDecimals) {
   }
 }
 
+// Amounts as tills write them take a short way; their neighbours (more digits, more decimals,
+// signs alone) must convert exactly as by the full rule.
+TEST(Conversions, PlainAmountsAndTheirNeighboursConvertAlike) {
+  EXPECT_EQ(StrToCurrency("99999999999999.9999").Raw(), 999999999999999999);
+  EXPECT_EQ(StrToCurrency("-99999999999999.9999").Raw(), -999999999999999999);
+  EXPECT_EQ(StrToCurrency("922337203685477").Raw(), 9223372036854770000);
+  EXPECT_EQ(StrToCurrency("000000000000000001.5").Raw(), 15000);
+  EXPECT_EQ(StrToCurrency("1.23455").Raw(), 12346);  // a fifth decimal: half to even
+  EXPECT_EQ(StrToCurrency("1.23445").Raw(), 12344);
+  EXPECT_EQ(StrToCurrency("1.234500000").Raw(), 12345);
+  EXPECT_EQ(StrToCurrency("5.").Raw(), 50000);
+  EXPECT_EQ(StrToCurrency("+.5").Raw(), 5000);
+  EXPECT_EQ(StrToCurrency("-0").Raw(), 0);
+  EXPECT_EQ(StrToCurrency("-0.0001").Raw(), -1);
+  for (const char* text : {"+", "-", ".", "-.", "+-1", "1.-5", "0x10", "1 .5", "922337203685478"}) {
+    EXPECT_EQ(MessageOf([&] { StrToCurrency(text); }),
+              std::string("'") + text + "' is not a valid floating point value");
+  }
+}
+
 TEST(Conversions, BooleansAreWordsOrNumbersWithTheMachineSeparator) {
   EXPECT_TRUE(StrToBool("true"));
   EXPECT_TRUE(StrToBool("TRUE"));

@@ -33,6 +33,7 @@ class XmlAccessors : public ::testing::Test {
              "<Outer><Inner>deep</Inner></Outer><Mixed>a<b/>c</Mixed>"
              "<Cdata><![CDATA[<raw>]]></Cdata><Escaped>a &amp; b</Escaped>"
              "<Item kind=\"sale\" Code=\"7\">first</Item><Item>second</Item>"
+             "<Split>a<![CDATA[<b>]]>c</Split><SplitLate><![CDATA[b]]>c</SplitLate>"
              "</Root>");
     fRoot = fDocument.document_element();
   }
@@ -51,6 +52,9 @@ TEST_F(XmlAccessors, StringsComeFromDirectChildrenWithExactNames) {
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Cdata"), "<raw>");
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Escaped"), "a & b");
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Item"), "first");
+  // Text around a CDATA section is one text, whichever part comes first.
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "Split"), "a<b>c");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "SplitLate"), "bc");
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(pugi::xml_node(), "N"), "");
 }
 
@@ -130,6 +134,23 @@ TEST(XmlDocument, AddNodeAppendsAndRenderShowsTheTree) {
   ParseXml(again, RenderXml(document));
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(again.document_element(), "Type"), "TCP & more");
   EXPECT_TRUE(tQV_XMLUtils::HasNode(again.document_element(), "Nothing"));
+}
+
+// A parsed element keeps its text in itself; replacing the text must leave no trace of the
+// old one, in the element's reading or in what is rendered.
+TEST(XmlDocument, SetElementTextReplacesParsedAndAddedTexts) {
+  pugi::xml_document document;
+  ParseXml(document, "<R><A>old</A><B>x<![CDATA[y]]>z</B><C><D>1</D></C><E/></R>");
+  pugi::xml_node root = document.document_element();
+  SetElementText(root.child("A"), "new & more");
+  SetElementText(root.child("B"), "");
+  SetElementText(root.child("C"), "flat");
+  SetElementText(root.child("E"), "set");
+  EXPECT_EQ(ElementText(root.child("A")), "new & more");
+  EXPECT_EQ(ElementText(root.child("B")), "");
+  EXPECT_EQ(RenderXml(document), "<R><A>new &amp; more</A><B/><C>flat</C><E>set</E></R>");
+  SetElementText(root.child("A"), "again");
+  EXPECT_EQ(RenderXml(root.child("A")), "<A>again</A>");
 }
 
 TEST(XmlDocument, MalformedTextFailsWithTheParserDescription) {
