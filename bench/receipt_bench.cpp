@@ -3,10 +3,13 @@
 // parsing is printed at the end (target: at most 3).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/xml_utils.h"
 #include "documents/receipt.h"
@@ -101,37 +104,53 @@ void BM_CalcLinesNetAmount(benchmark::State& aState) {
 }
 BENCHMARK(BM_CalcLinesNetAmount);
 
-// Console output plus the mean CPU time per iteration of every benchmark, for the ratios
-// (CPU time: these machines are shared, and wall-clock time swings with their load).
+// Console output plus, for the ratios, the median over the repetitions of each benchmark's
+// CPU time per iteration (CPU time and the median: these machines are shared, and their speed
+// swings with the load of their neighbours).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& aRuns) override {
     for (const Run& run : aRuns) {
       if (run.iterations > 0 && run.run_type == Run::RT_Iteration) {
-        Sum& sum = fSums[run.run_name.function_name];
-        sum.seconds += run.cpu_accumulated_time;
-        sum.iterations += static_cast<double>(run.iterations);
+        fTimes[run.run_name.function_name].push_back(run.cpu_accumulated_time /
+                                                     static_cast<double>(run.iterations));
       }
     }
     ConsoleReporter::ReportRuns(aRuns);
   }
-  // Mean CPU time of one iteration over all repetitions; 0 when the benchmark did not run.
-  double Time(const std::string& aName) const {
-    const auto found = fSums.find(aName);
-    return found == fSums.end() ? 0 : found->second.seconds / found->second.iterations;
+  // The median time of one iteration; 0 when the benchmark did not run.
+  double Time(const std::string& aName) {
+    const auto found = fTimes.find(aName);
+    if (found == fTimes.end() || found->second.empty()) return 0;
+    std::vector<double>& times = found->second;
+    std::sort(times.begin(), times.end());
+    const std::size_t middle = times.size() / 2;
+    return times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
   }
 
  private:
-  struct Sum {
-    double seconds = 0;
-    double iterations = 0;
-  };
-  std::map<std::string, Sum> fSums;
+  std::map<std::string, std::vector<double>> fTimes;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Unless told otherwise: repetitions in random order, so that a slow spell of the machine
+  // falls on every benchmark alike.
+  std::vector<char*> arguments(argv, argv + argc);
+  std::string repetitions = "--benchmark_repetitions=15";
+  std::string interleaving = "--benchmark_enable_random_interleaving=true";
+  const auto given = [&](std::string_view aFlag) {
+    return std::any_of(argv + 1, argv + argc, [&](const char* aArgument) {
+      return std::string_view(aArgument).starts_with(aFlag);
+    });
+  };
+  if (!given("--benchmark_repetitions")) arguments.push_back(repetitions.data());
+  if (!given("--benchmark_enable_random_interleaving")) arguments.push_back(interleaving.data());
+  int count = static_cast<int>(arguments.size());
+  arguments.push_back(nullptr);
+  argv = arguments.data();
+  argc = count;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   // Allocating and freeing one large block first lets the C library serve the parser's copy of
@@ -147,7 +166,7 @@ int main(int argc, char** argv) {
   const double checked = reporter.Time("BM_CheckedParse");
   const double read = reporter.Time("BM_ReadReceipt");
   if (bare > 0 && read > 0) {
-    std::printf("Receipt of %zu bytes: reading takes %.2f times the bare parse (target <= 3)",
+    std::printf("Receipt of %zu bytes: reading takes %.2f times the bare parse (medians; target <= 3)",
                 ReceiptText().size(), read / bare);
     if (checked > 0) std::printf("; the checked parse alone %.2f times", checked / bare);
     std::printf("\n");

@@ -153,23 +153,30 @@ int32_t StrToInt(std::string_view aText) {
 // digits, an optional point with at most 4 decimals, nothing else. Such a text converts
 // exactly, without rounding or range checks; false leaves every other text to the full rule.
 bool TryPlainAmount(std::string_view aText, Currency& aResult) {
-  size_t i = 0;
-  const size_t n = aText.size();
-  const bool negative = n > 0 && aText[0] == '-';
-  if (n > 0 && (aText[0] == '-' || aText[0] == '+')) ++i;
+  if (aText.empty() || aText.size() > 20) return false;
+  const char* at = aText.data();
+  const char* const end = at + aText.size();
+  const bool negative = *at == '-';
+  if (*at == '-' || *at == '+') ++at;
+  const char* const firstDigit = at;
   int64_t value = 0;
-  size_t digits = 0;
-  for (; i < n && IsDigit(aText[i]); ++i, ++digits) value = value * 10 + (aText[i] - '0');
-  if (digits > 14) return false;
-  int decimals = 0;
-  if (i < n && aText[i] == '.') {
-    for (++i; i < n && IsDigit(aText[i]); ++i, ++decimals) {
-      if (decimals == 4) return false;
-      value = value * 10 + (aText[i] - '0');
-    }
+  while (at != end && IsDigit(*at)) {
+    if (at - firstDigit == 14) return false;
+    value = value * 10 + (*at++ - '0');
   }
-  if (i != n || digits + static_cast<size_t>(decimals) == 0) return false;
-  for (; decimals < 4; ++decimals) value *= 10;
+  const auto digits = at - firstDigit;
+  int64_t decimals = 0;
+  if (at != end && *at == '.') {
+    const char* const firstDecimal = ++at;
+    while (at != end && IsDigit(*at)) {
+      if (at - firstDecimal == 4) return false;
+      value = value * 10 + (*at++ - '0');
+    }
+    decimals = at - firstDecimal;
+  }
+  if (at != end || digits + decimals == 0) return false;
+  static constexpr int64_t kScaleOf[] = {10000, 1000, 100, 10, 1};
+  value *= kScaleOf[decimals];
   aResult = Currency::FromRaw(negative ? -value : value);
   return true;
 }
@@ -313,7 +320,7 @@ std::string UpperCase(std::string_view aText) {
 bool SameText(std::string_view aLeft, std::string_view aRight) {
   if (aLeft.size() != aRight.size()) return false;
   for (size_t i = 0; i < aLeft.size(); ++i) {
-    if (LowerLetter(aLeft[i]) != LowerLetter(aRight[i])) return false;
+    if (aLeft[i] != aRight[i] && LowerLetter(aLeft[i]) != LowerLetter(aRight[i])) return false;
   }
   return true;
 }

@@ -31,7 +31,7 @@ class FieldReader {
   FieldReader(const pugi::xml_node& aParent, std::initializer_list<std::string_view> aNames)
       : fParent(aParent) {
     for (std::string_view name : aNames) {
-      if (fCount < fSlots.size()) fSlots[fCount++].name = name;
+      if (fCount < fSlots.size()) fSlots[fCount++].SetName(name);
     }
     // Tills write the values in the usual order, so the search starts after the last match.
     std::size_t missing = fCount;
@@ -44,7 +44,7 @@ class FieldReader {
         continue;
       }
       for (std::size_t tried = 0, i = next; tried < fCount; ++tried, i = Following(i)) {
-        if (!fSlots[i].node.has_value() && NameIs(name, fSlots[i].name)) {
+        if (!fSlots[i].node.has_value() && NameIs(name, fSlots[i].Name())) {
           fSlots[i].node = child;
           --missing;
           next = Following(i);
@@ -74,14 +74,22 @@ class FieldReader {
   }
   bool Flag(std::string_view aName, bool aDefault) const {
     // Booleans are rare in a line: the accessor itself is quick enough.
-    return Find(aName) ? U::GetNodeValueAsBoolean(fParent, aName, aDefault) : aDefault;
+    return Has(aName) ? U::GetNodeValueAsBoolean(fParent, aName, aDefault) : aDefault;
   }
 
  private:
   // The node stays unset until found: a node's own constructor and tests are calls into the
   // XML library, too many for a thousand lines.
   struct Slot {
-    std::string_view name;
+    // Only the slots named by the reads are filled: nothing is cleared beforehand.
+    Slot() {}  // NOLINT(modernize-use-equals-default): "= default" would zero the name
+    std::string_view Name() const { return {nameData, nameSize}; }
+    void SetName(std::string_view aName) {
+      nameData = aName.data();
+      nameSize = aName.size();
+    }
+    const char* nameData;
+    std::size_t nameSize;
     std::optional<pugi::xml_node> node;
   };
   static pugi::xml_node NodeOf(const Slot& aSlot) {
@@ -114,13 +122,28 @@ class FieldReader {
     return *aName == '\0';
   }
 
-  pugi::xml_node Find(std::string_view aName) const {
-    // The reads name their values with the same literals as the constructor.
+  // Whether the line has a child named aName, without a call into the XML library when the
+  // name was announced.
+  bool Has(std::string_view aName) const {
     for (std::size_t i = 0; i < fCount; ++i) {
-      if (fSlots[i].name.data() == aName.data()) return NodeOf(fSlots[i]);
+      if (fSlots[i].Name() == aName) return fSlots[i].node.has_value();
+    }
+    return static_cast<bool>(base::FindChild(fParent, aName));
+  }
+
+  pugi::xml_node Find(std::string_view aName) const {
+    // The reads name their values with the same literals as the constructor, mostly in the
+    // same order: the slot after the last read is tried first.
+    if (fNextRead < fCount && fSlots[fNextRead].nameData == aName.data()) {
+      const Slot& slot = fSlots[fNextRead];
+      fNextRead = Following(fNextRead);
+      return NodeOf(slot);
     }
     for (std::size_t i = 0; i < fCount; ++i) {
-      if (fSlots[i].name == aName) return NodeOf(fSlots[i]);
+      if (fSlots[i].nameData == aName.data()) return NodeOf(fSlots[i]);
+    }
+    for (std::size_t i = 0; i < fCount; ++i) {
+      if (fSlots[i].Name() == aName) return NodeOf(fSlots[i]);
     }
     return base::FindChild(fParent, aName);  // a name the reader did not announce
   }
@@ -128,6 +151,7 @@ class FieldReader {
   pugi::xml_node fParent;
   std::array<Slot, 11> fSlots;
   std::size_t fCount = 0;
+  mutable std::size_t fNextRead = 0;
 };
 
 // Code, description, department, tax code and price: the values shared by the voucher and

@@ -133,7 +133,9 @@ TEST(Conversions, PlainAmountsAndTheirNeighboursConvertAlike) {
   EXPECT_EQ(StrToCurrency("+.5").Raw(), 5000);
   EXPECT_EQ(StrToCurrency("-0").Raw(), 0);
   EXPECT_EQ(StrToCurrency("-0.0001").Raw(), -1);
-  for (const char* text : {"+", "-", ".", "-.", "+-1", "1.-5", "0x10", "1 .5", "922337203685478"}) {
+  EXPECT_EQ(StrToCurrency("1.2345678901234567890").Raw(), 12346);
+  for (const char* text : {"+", "-", ".", "-.", "+-1", "1.-5", "0x10", "1 .5", "922337203685478",
+                           "12345678901234567890"}) {
     EXPECT_EQ(MessageOf([&] { StrToCurrency(text); }),
               std::string("'") + text + "' is not a valid floating point value");
   }
