@@ -214,6 +214,8 @@ TEST(CommandLineValue, ReadsTheRealCommandLineOfAChildProgram) {
   std::string content, error;
   ASSERT_TRUE(platform::ReadWholeFile(output, content, error)) << error;
   platform::DeleteFile(output);
+  // The C runtime of Windows writes its text output with CR LF line ends.
+  std::erase(content, '\r');
   EXPECT_EQ(content, "BATCH=1\nDEBUG=/debug\nTEST=\nBASE=base_command_line_probe\n");
 }
 
@@ -222,7 +224,11 @@ TEST(ProcessInfo, ExecutableFolderAndBaseName) {
   const std::string folder = ExecutableFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_TRUE(platform::IsPathDelimiter(folder.back()));
+#ifdef _WIN32
+  EXPECT_EQ(folder + "base_tests.exe", platform::ExecutablePath());
+#else
   EXPECT_EQ(folder + "base_tests", platform::ExecutablePath());
+#endif
 }
 
 TEST(MillisecondsOfDay, CountsFromMidnightOfTheTimePart) {
