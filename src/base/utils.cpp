@@ -152,29 +152,31 @@ int32_t StrToInt(std::string_view aText) {
 // The usual amount of a request ("-12.5", "1000", "6.6667"): an optional sign, at most 14
 // digits, an optional point with at most 4 decimals, nothing else. Such a text converts
 // exactly, without rounding or range checks; false leaves every other text to the full rule.
-bool TryPlainAmount(std::string_view aText, Currency& aResult) {
-  if (aText.empty() || aText.size() > 20) return false;
-  const char* at = aText.data();
-  const char* const end = at + aText.size();
+// The text ends at aEnd or at a NUL character, whichever comes first.
+bool TryPlainAmount(const char* aText, const char* aEnd, Currency& aResult) {
+  const char* at = aText;
+  const auto ended = [&aEnd](const char* aAt) { return aAt == aEnd || *aAt == '\0'; };
+  if (ended(at)) return false;
   const bool negative = *at == '-';
   if (*at == '-' || *at == '+') ++at;
   const char* const firstDigit = at;
   int64_t value = 0;
-  while (at != end && IsDigit(*at)) {
+  while (!ended(at) && IsDigit(*at)) {
     if (at - firstDigit == 14) return false;
     value = value * 10 + (*at++ - '0');
   }
   const auto digits = at - firstDigit;
   int64_t decimals = 0;
-  if (at != end && *at == '.') {
+  if (!ended(at) && *at == '.') {
     const char* const firstDecimal = ++at;
-    while (at != end && IsDigit(*at)) {
+    while (!ended(at) && IsDigit(*at)) {
       if (at - firstDecimal == 4) return false;
       value = value * 10 + (*at++ - '0');
     }
     decimals = at - firstDecimal;
   }
-  if (at != end || digits + decimals == 0) return false;
+  if (at != aEnd && (aEnd != nullptr || *at != '\0')) return false;
+  if (digits + decimals == 0) return false;
   static constexpr int64_t kScaleOf[] = {10000, 1000, 100, 10, 1};
   value *= kScaleOf[decimals];
   aResult = Currency::FromRaw(negative ? -value : value);
@@ -182,9 +184,13 @@ bool TryPlainAmount(std::string_view aText, Currency& aResult) {
 }
 
 bool TryStrToCurrency(std::string_view aText, Currency& aResult) {
-  if (TryPlainAmount(aText, aResult)) return true;
+  if (TryPlainAmount(aText.data(), aText.data() + aText.size(), aResult)) return true;
   DecimalNumber number;
   return ParseDecimal(aText, ".", number) && DecimalToCurrency(number, aResult);
+}
+
+bool TryCStringToCurrency(const char* aText, Currency& aResult) {
+  return TryPlainAmount(aText, nullptr, aResult) || TryStrToCurrency(aText, aResult);
 }
 
 Currency StrToCurrency(std::string_view aText) {

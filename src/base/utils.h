@@ -53,6 +53,8 @@ bool StrToBool(std::string_view aText);
 // The same conversions without failing: false when the text does not convert.
 bool TryStrToInt(std::string_view aText, int32_t& aResult);
 bool TryStrToCurrency(std::string_view aText, Currency& aResult);
+// The same for a NUL-terminated text, without measuring it first in the usual case.
+bool TryCStringToCurrency(const char* aText, Currency& aResult);
 
 // The date in the machine's short date format (regional settings): 09/08/2023 with the
 // day-month-year format. The zero date-time gives 30/12/1899 like any other date.

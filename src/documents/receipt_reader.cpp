@@ -56,20 +56,18 @@ class FieldReader {
 
   std::string Text(std::string_view aName) const {
     const pugi::xml_node node = Find(aName);
-    std::string_view text;
-    if (SingleText(node, text)) return std::string(text);
+    if (const char* text = SingleText(node)) return std::string(text);
     return base::ElementText(node);
   }
   Currency Amount(std::string_view aName) const {
     const pugi::xml_node node = Find(aName);
-    std::string_view text;
-    std::string composed;
-    if (!SingleText(node, text)) {
-      composed = base::ElementText(node);
-      text = composed;
-    }
     Currency value;
-    if (text.empty() || base::TryStrToCurrency(text, value)) return value;
+    if (const char* text = SingleText(node)) {
+      if (*text == '\0' || base::TryCStringToCurrency(text, value)) return value;
+    } else {
+      const std::string composed = base::ElementText(node);
+      if (composed.empty() || base::TryStrToCurrency(composed, value)) return value;
+    }
     return U::GetNodeValueAsCurrency(fParent, aName);  // fails with the accessor's message
   }
   bool Flag(std::string_view aName, bool aDefault) const {
@@ -96,19 +94,18 @@ class FieldReader {
     return aSlot.node.has_value() ? *aSlot.node : pugi::xml_node();
   }
 
-  // The text of aNode without copying, when it is missing, empty or one text (the usual case,
-  // kept by the parser in the element itself); false when the text has to be composed.
-  static bool SingleText(const pugi::xml_node& aNode, std::string_view& aText) {
-    aText = aNode.value();
+  // The text of aNode as the parser keeps it (not copied, NUL-terminated) when it is missing,
+  // empty or one text, the usual case; null when the text has to be composed.
+  static const char* SingleText(const pugi::xml_node& aNode) {
+    const char* own = aNode.value();  // the first text, kept in the element itself
     const pugi::xml_node first = aNode.first_child();
-    if (!first) return true;
-    if (!aText.empty()) return false;
+    if (!first) return own;
+    if (*own != '\0') return nullptr;
     const pugi::xml_node_type type = first.type();
     if ((type != pugi::node_pcdata && type != pugi::node_cdata) || first.next_sibling()) {
-      return false;
+      return nullptr;
     }
-    aText = first.value();
-    return true;
+    return first.value();
   }
 
   // The slot after aIndex, round to the first (no division: this runs for every value).
@@ -379,10 +376,11 @@ void kReceiptReader::ReadLineValues(const pugi::xml_node& aNode, kReceiptLine& a
 }
 
 void kReceiptReader::ReadLines(const pugi::xml_node& aNode, kReceipt& aReceipt) {
-  for (const pugi::xml_node& child : aNode.children()) {
-    if (child.type() != pugi::node_element) continue;
-    // The element name is the line type, in any letter case.
-    const qvReceiptLineType type = U::DecodeLineType(child.name());
+  for (pugi::xml_node child = aNode.first_child(); child; child = child.next_sibling()) {
+    // The element name is the line type, in any letter case; other nodes have no name.
+    const char* name = child.name();
+    if (*name == '\0') continue;
+    const qvReceiptLineType type = U::DecodeLineType(name);
     std::unique_ptr<kReceiptLine> line = CreateReceiptLine(&aReceipt, type);
     ReadLineValues(child, *line);
     aReceipt.Lines().Add(std::move(line));

@@ -134,6 +134,14 @@ TEST(Conversions, PlainAmountsAndTheirNeighboursConvertAlike) {
   EXPECT_EQ(StrToCurrency("-0").Raw(), 0);
   EXPECT_EQ(StrToCurrency("-0.0001").Raw(), -1);
   EXPECT_EQ(StrToCurrency("1.2345678901234567890").Raw(), 12346);
+  // Read from a NUL-terminated text the same way, and refused the same way.
+  for (const char* text :
+       {"6.6667", "-12.5", "1.23455", "  7 ", "1e2", "5.", "+.5", "x", "", "-"}) {
+    Currency fromView, fromCString;
+    const bool viewOk = TryStrToCurrency(text, fromView);
+    EXPECT_EQ(TryCStringToCurrency(text, fromCString), viewOk) << text;
+    EXPECT_EQ(fromCString, fromView) << text;
+  }
   for (const char* text : {"+", "-", ".", "-.", "+-1", "1.-5", "0x10", "1 .5", "922337203685478",
                            "12345678901234567890"}) {
     EXPECT_EQ(MessageOf([&] { StrToCurrency(text); }),
