@@ -37,7 +37,8 @@ class NestingLimit : public pugi::xml_tree_walker {
 
 pugi::xml_node FindChild(const pugi::xml_node& aParent, std::string_view aName) {
   for (pugi::xml_node child = aParent.first_child(); child; child = child.next_sibling()) {
-    if (child.type() == pugi::node_element && aName == child.name()) return child;
+    // The name first: it rules out nearly every other child without a further call.
+    if (NameIs(child.name(), aName) && child.type() == pugi::node_element) return child;
   }
   return {};
 }

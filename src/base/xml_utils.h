@@ -37,6 +37,14 @@ class tQV_XMLUtils {
                                 std::string_view aNodeValue);
 };
 
+// Whether a node name (NUL-terminated, as the parser keeps it) equals aWanted; no length is
+// measured, and most names differ in their first letter.
+inline bool NameIs(const char* aName, std::string_view aWanted) {
+  for (const char letter : aWanted) {
+    if (*aName++ != letter) return false;
+  }
+  return *aName == '\0';
+}
 // The first direct child element named exactly aName, or an empty node.
 pugi::xml_node FindChild(const pugi::xml_node& aParent, std::string_view aName);
 // Element text: the text of an element whose only content is text; else empty.

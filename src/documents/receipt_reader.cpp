@@ -44,7 +44,7 @@ class FieldReader {
         continue;
       }
       for (std::size_t tried = 0, i = next; tried < fCount; ++tried, i = Following(i)) {
-        if (!fSlots[i].node.has_value() && NameIs(name, fSlots[i].Name())) {
+        if (!fSlots[i].node.has_value() && base::NameIs(name, fSlots[i].Name())) {
           fSlots[i].node = child;
           --missing;
           next = Following(i);
@@ -110,14 +110,6 @@ class FieldReader {
 
   // The slot after aIndex, round to the first (no division: this runs for every value).
   std::size_t Following(std::size_t aIndex) const { return aIndex + 1 == fCount ? 0 : aIndex + 1; }
-
-  // aName (NUL-terminated) equals aWanted; most names differ in their first letter.
-  static bool NameIs(const char* aName, std::string_view aWanted) {
-    for (const char letter : aWanted) {
-      if (*aName++ != letter) return false;
-    }
-    return *aName == '\0';
-  }
 
   // Whether the line has a child named aName, without a call into the XML library when the
   // name was announced.
