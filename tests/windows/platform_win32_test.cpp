@@ -1,6 +1,7 @@
 // The Windows platform layer on the real system: lock files, atomic replacement, temporary
-// files, folder creation times, code pages, result texts, process information and the
-// version strings of the module's string table.
+// files, folder creation times, code pages, result texts, process information, the version
+// strings of the module's string table, and the serial ports and spooler as far as a machine
+// without such devices shows them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,7 +16,9 @@
 #include "platform/lock_file.h"
 #include "platform/module_strings.h"
 #include "platform/ole_string.h"
+#include "platform/print_spooler.h"
 #include "platform/process.h"
+#include "platform/serial_port.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
@@ -189,6 +192,39 @@ TEST(WindowsResources, VersionStringsComeFromTheStringTable) {
   EXPECT_EQ(info.Version(), "1.06");
   EXPECT_EQ(info.History().size(), 7u);
   EXPECT_EQ(info.Copyright(), "Copyright (C) 2022-2023 ZEB");
+}
+
+// Port names reach the device namespace, where COM10 and above exist too; a port that is not
+// there fails with the system's own code, and port 0 never reaches the system.
+TEST(WindowsSerial, PortNamesAndMissingPorts) {
+  EXPECT_EQ(SerialDevicePath("COM3"), "\\\\.\\COM3");
+  EXPECT_EQ(SerialDevicePath("com12"), "\\\\.\\COM12");
+  EXPECT_EQ(SerialDevicePath("\\\\.\\COM7"), "\\\\.\\COM7");
+  EXPECT_EQ(SerialDevicePath("LPT1"), "LPT1");
+  SerialPort port;
+  EXPECT_EQ(port.Open("COM0"), 2);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_NE(port.Open("COM231"), 0);
+  EXPECT_FALSE(port.IsOpen());
+  // A closed port refuses every operation instead of touching a stale handle.
+  EXPECT_EQ(port.SetLineParameters(9600, 8, SerialStopBits::One, SerialParity::None),
+            SerialSettingsResult::ReadFailed);
+  uint32_t errorCode = 0;
+  char buffer[4];
+  EXPECT_EQ(port.Read(buffer, sizeof buffer, errorCode), -1);
+  EXPECT_FALSE(port.Purge());
+}
+
+// A raw job for a printer the spooler does not have fails with the spooler's text and
+// leaves nothing behind.
+TEST(WindowsSpooler, UnknownPrinterFailsWithTheSpoolersText) {
+  const std::string printer = "QVFP No Such Printer";
+  for (const std::string& installed : InstalledPrinters()) EXPECT_NE(installed, printer);
+  std::string error;
+  EXPECT_FALSE(PrintRawDocument(printer, "receipt", "\x1B@text\n", error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(PrinterJobs(printer, true).empty());
+  EXPECT_THROW(PrinterPageJob(printer, "receipt"), Error);
 }
 
 }  // namespace
