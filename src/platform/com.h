@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ole_string.h"
 
@@ -141,6 +143,7 @@ constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHResult(0x80040154u);
 constexpr HRESULT CO_E_NOTINITIALIZED = MakeHResult(0x800401F0u);
 constexpr HRESULT CO_E_DLLNOTFOUND = MakeHResult(0x800401F8u);
 constexpr HRESULT CO_E_ERRORINDLL = MakeHResult(0x800401F9u);
+constexpr HRESULT DISP_E_UNKNOWNNAME = MakeHResult(0x80020006u);
 constexpr HRESULT DISP_E_EXCEPTION = MakeHResult(0x80020009u);
 constexpr HRESULT RPC_E_DISCONNECTED = MakeHResult(0x80010108u);
 constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = MakeHResult(0x80080005u);
@@ -173,8 +176,8 @@ class IClassFactory : public IUnknown {
   ~IClassFactory() = default;
 };
 
-// Late binding is not used by this system; the four slots are there so that interfaces
-// derived from IDispatch have COM's layout. Their structured arguments are left opaque.
+// The four slots give interfaces derived from IDispatch COM's layout. Their structured
+// arguments are left opaque here: late binding goes through InvokeByName below.
 class IDispatch : public IUnknown {
  public:
   virtual HRESULT QV_COMCALL GetTypeInfoCount(uint32_t* aCount) = 0;
@@ -295,6 +298,48 @@ std::string FailedCallMessage(HRESULT aResult);
 // On Windows the class is created through the system's registration instead.
 HRESULT CreateInProcessObject(const std::string& aLibraryName, const Guid& aClsid, const Guid& aIid,
                               void** aObject, std::string& aError);
+
+// ---------------------------------------------------------------------------------------
+// Late binding: the members of an automation object called by their names through its
+// IDispatch, as scripting hosts call them, for objects whose interface layout this library
+// does not know (a device's control from any vendor). Windows only: Linux has no class
+// registration, so creation fails there with REGDB_E_CLASSNOTREG.
+
+// A value passed to a member or answered by it.
+struct AutomationValue {
+  enum class Kind { Empty, Integer, Currency, Boolean, Text };
+  Kind kind = Kind::Empty;
+  int64_t number = 0;  // Integer (32-bit) and Currency (ten-thousandths)
+  bool flag = false;   // Boolean
+  std::string text;    // Text
+
+  static AutomationValue Integer(int32_t aValue) { return {Kind::Integer, aValue, false, {}}; }
+  static AutomationValue Currency(int64_t aTenThousandths) {
+    return {Kind::Currency, aTenThousandths, false, {}};
+  }
+  static AutomationValue Boolean(bool aValue) { return {Kind::Boolean, 0, aValue, {}}; }
+  static AutomationValue Text(std::string aValue) {
+    return {Kind::Text, 0, false, std::move(aValue)};
+  }
+};
+
+enum class AutomationCall { Method, PropertyGet, PropertyPut };
+
+// Creates the registered object named aProgId ("OPOS.FiscalPrinter") and gives its IDispatch
+// (the caller owns that reference). Returns S_OK, or the failure with aError set: the
+// system's text for a name that is not registered, FailedCallMessage's text when the class
+// cannot be created.
+HRESULT CreateAutomationObject(std::string_view aProgId, IDispatch** aObject, std::string& aError);
+
+// Calls the member aName of aObject with aArguments in the member's own order (a property
+// put takes its new value as the last argument) and gives its answer in aResult (Empty when
+// there is none; other types of answer are converted to an integer, else to a text). Returns
+// S_OK, or the failure with aError set: the member's own description when it raised an
+// exception (and the code it raised, when it gave one), else the system's text ("Unknown
+// name" for a member the object does not have).
+HRESULT InvokeByName(IDispatch& aObject, std::string_view aName, AutomationCall aCall,
+                     const std::vector<AutomationValue>& aArguments, AutomationValue& aResult,
+                     std::string& aError);
 
 // The full path of the loaded library (or program) that holds aAddress, for a server that
 // reports where it is installed; empty when it cannot be told.

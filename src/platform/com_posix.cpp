@@ -259,6 +259,21 @@ HRESULT CreateInProcessObject(const std::string& aLibraryName, const Guid& aClsi
   return S_OK;
 }
 
+HRESULT CreateAutomationObject(std::string_view /*aProgId*/, IDispatch** aObject,
+                               std::string& aError) {
+  if (aObject != nullptr) *aObject = nullptr;
+  aError = HResultText(REGDB_E_CLASSNOTREG);  // there is no class registration to look in
+  return REGDB_E_CLASSNOTREG;
+}
+
+HRESULT InvokeByName(IDispatch& /*aObject*/, std::string_view /*aName*/, AutomationCall /*aCall*/,
+                     const std::vector<AutomationValue>& /*aArguments*/, AutomationValue& aResult,
+                     std::string& aError) {
+  aResult = {};
+  aError = HResultText(E_NOTIMPL);
+  return E_NOTIMPL;
+}
+
 std::string ModulePathOf(const void* aAddress) {
   Dl_info info{};
   if (dladdr(aAddress, &info) == 0 || info.dli_fname == nullptr) return {};

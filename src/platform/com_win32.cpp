@@ -16,6 +16,8 @@
 // clang-format on
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace qv::platform {
 namespace {
@@ -136,6 +138,163 @@ HRESULT CreateInProcessObject(const std::string& /*aLibraryName*/, const Guid& a
     const HRESULT failure = Failed(result) ? result : E_NOINTERFACE;
     aError = FailedCallMessage(failure);
     return failure;
+  }
+  return S_OK;
+}
+
+HRESULT CreateAutomationObject(std::string_view aProgId, IDispatch** aObject, std::string& aError) {
+  aError.clear();
+  if (aObject == nullptr) return E_POINTER;
+  *aObject = nullptr;
+  CLSID clsid{};
+  const auto named = static_cast<HRESULT>(CLSIDFromProgID(ToWide(aProgId).c_str(), &clsid));
+  if (Failed(named)) {
+    aError = HResultText(named);
+    return named;
+  }
+  const HRESULT result = CreateRegisteredObject(reinterpret_cast<const Guid&>(clsid), IID_IDispatch,
+                                                reinterpret_cast<void**>(aObject));
+  if (Failed(result) || *aObject == nullptr) {
+    *aObject = nullptr;
+    const HRESULT failure = Failed(result) ? result : E_NOINTERFACE;
+    aError = FailedCallMessage(failure);
+    return failure;
+  }
+  return S_OK;
+}
+
+namespace {
+
+// The VARIANT of an argument; the caller clears it.
+void FillVariant(const AutomationValue& aValue, VARIANT& aVariant) {
+  VariantInit(&aVariant);
+  switch (aValue.kind) {
+    case AutomationValue::Kind::Empty:
+      break;
+    case AutomationValue::Kind::Integer:
+      aVariant.vt = VT_I4;
+      aVariant.lVal = static_cast<LONG>(aValue.number);
+      break;
+    case AutomationValue::Kind::Currency:
+      aVariant.vt = VT_CY;
+      aVariant.cyVal.int64 = aValue.number;
+      break;
+    case AutomationValue::Kind::Boolean:
+      aVariant.vt = VT_BOOL;
+      aVariant.boolVal = aValue.flag ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    case AutomationValue::Kind::Text: {
+      const std::wstring text = ToWide(aValue.text);
+      aVariant.vt = VT_BSTR;
+      aVariant.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      break;
+    }
+  }
+}
+
+// A member's answer as a value: the four kinds as they are, other numbers as integers,
+// anything else as its text.
+bool ReadVariant(VARIANT& aVariant, AutomationValue& aValue) {
+  aValue = {};
+  switch (aVariant.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return true;
+    case VT_CY:
+      aValue = AutomationValue::Currency(aVariant.cyVal.int64);
+      return true;
+    case VT_BOOL:
+      aValue = AutomationValue::Boolean(aVariant.boolVal != VARIANT_FALSE);
+      return true;
+    case VT_BSTR:
+      aValue = AutomationValue::Text(
+          aVariant.bstrVal == nullptr
+              ? std::string()
+              : FromWide(std::wstring_view(aVariant.bstrVal, SysStringLen(aVariant.bstrVal))));
+      return true;
+    default:
+      break;
+  }
+  VARIANT converted;
+  VariantInit(&converted);
+  if (SUCCEEDED(VariantChangeType(&converted, &aVariant, 0, VT_I4))) {
+    aValue = AutomationValue::Integer(converted.lVal);
+    return true;
+  }
+  if (SUCCEEDED(VariantChangeType(&converted, &aVariant, 0, VT_BSTR))) {
+    const bool read = ReadVariant(converted, aValue);
+    VariantClear(&converted);
+    return read;
+  }
+  return false;
+}
+
+// The failure of an Invoke that raised an exception: the member's code and description.
+HRESULT ExceptionFailure(EXCEPINFO& aException, std::string& aError) {
+  if (aException.pfnDeferredFillIn != nullptr) aException.pfnDeferredFillIn(&aException);
+  const HRESULT raised =
+      aException.scode != 0 ? static_cast<HRESULT>(aException.scode) : DISP_E_EXCEPTION;
+  if (aException.bstrDescription != nullptr && SysStringLen(aException.bstrDescription) > 0) {
+    aError = FromWide(
+        std::wstring_view(aException.bstrDescription, SysStringLen(aException.bstrDescription)));
+  } else {
+    aError = HResultText(raised);
+  }
+  SysFreeString(aException.bstrSource);
+  SysFreeString(aException.bstrDescription);
+  SysFreeString(aException.bstrHelpFile);
+  return raised;
+}
+
+}  // namespace
+
+HRESULT InvokeByName(IDispatch& aObject, std::string_view aName, AutomationCall aCall,
+                     const std::vector<AutomationValue>& aArguments, AutomationValue& aResult,
+                     std::string& aError) {
+  aResult = {};
+  aError.clear();
+  auto& dispatch = reinterpret_cast<::IDispatch&>(aObject);
+  std::wstring name = ToWide(aName);
+  LPOLESTR names[] = {name.data()};
+  DISPID member = 0;
+  auto result = static_cast<HRESULT>(
+      dispatch.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member));
+  if (Failed(result)) {
+    aError = HResultText(result);
+    return result;
+  }
+  // Automation takes the arguments last first.
+  std::vector<VARIANT> arguments(aArguments.size());
+  for (std::size_t i = 0; i < aArguments.size(); ++i) {
+    FillVariant(aArguments[i], arguments[aArguments.size() - 1 - i]);
+  }
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+  WORD flags = DISPATCH_METHOD;
+  if (aCall == AutomationCall::PropertyGet) flags = DISPATCH_PROPERTYGET;
+  if (aCall == AutomationCall::PropertyPut) {
+    flags = DISPATCH_PROPERTYPUT;
+    parameters.rgdispidNamedArgs = &putId;
+    parameters.cNamedArgs = 1;
+  }
+  VARIANT answer;
+  VariantInit(&answer);
+  EXCEPINFO exception{};
+  UINT wrongArgument = 0;
+  result = static_cast<HRESULT>(dispatch.Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags,
+                                                &parameters, &answer, &exception, &wrongArgument));
+  for (VARIANT& argument : arguments) VariantClear(&argument);
+  if (result == DISP_E_EXCEPTION) return ExceptionFailure(exception, aError);
+  if (Failed(result)) {
+    VariantClear(&answer);
+    aError = HResultText(result);
+    return result;
+  }
+  const bool read = ReadVariant(answer, aResult);
+  VariantClear(&answer);
+  if (!read) {
+    aError = HResultText(static_cast<HRESULT>(DISP_E_TYPEMISMATCH));
+    return static_cast<HRESULT>(DISP_E_TYPEMISMATCH);
   }
   return S_OK;
 }

@@ -119,5 +119,15 @@ TEST(InProcessServer, MissingLibraryIsAnUnregisteredClass) {
   EXPECT_NE(error.find("NoSuchServer.so"), std::string::npos) << error;
 }
 
+// Without a class registration no automation object can be named: creation says so instead
+// of handing out an object that cannot be called.
+TEST(Automation, NoRegisteredObjectsWithoutARegistry) {
+  IDispatch* object = reinterpret_cast<IDispatch*>(&object);  // must be cleared
+  std::string error;
+  EXPECT_EQ(CreateAutomationObject("OPOS.FiscalPrinter", &object, error), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(error, "Class not registered");
+}
+
 }  // namespace
 }  // namespace qv::platform

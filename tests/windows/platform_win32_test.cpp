@@ -227,5 +227,77 @@ TEST(WindowsSpooler, UnknownPrinterFailsWithTheSpoolersText) {
   EXPECT_THROW(PrinterPageJob(printer, "receipt"), Error);
 }
 
+// Late binding against an automation object that every Windows has: members found by their
+// names, the four kinds of value passed and answered, properties read and written, and the
+// failures with their texts.
+TEST(WindowsAutomation, MembersAreCalledByName) {
+  ComPtr<IDispatch> dictionary;
+  std::string error;
+  ASSERT_EQ(CreateAutomationObject("Scripting.Dictionary", dictionary.Out(), error), S_OK) << error;
+  ASSERT_TRUE(dictionary);
+  const auto call = [&](std::string_view aName, AutomationCall aCall,
+                        std::vector<AutomationValue> aArguments) {
+    AutomationValue answer;
+    const HRESULT result = InvokeByName(*dictionary.Get(), aName, aCall, aArguments, answer, error);
+    EXPECT_EQ(result, S_OK) << aName << ": " << error;
+    return answer;
+  };
+  using Kind = AutomationValue::Kind;
+  call("Add", AutomationCall::Method,
+       {AutomationValue::Text("amount"), AutomationValue::Currency(123456789)});
+  call("Add", AutomationCall::Method,
+       {AutomationValue::Text("name"), AutomationValue::Text("Ελιά & olive")});
+  call("Add", AutomationCall::Method,
+       {AutomationValue::Integer(-7), AutomationValue::Boolean(true)});
+  EXPECT_EQ(call("Count", AutomationCall::PropertyGet, {}).number, 3);
+  const AutomationValue amount =
+      call("Item", AutomationCall::PropertyGet, {AutomationValue::Text("amount")});
+  EXPECT_EQ(amount.kind, Kind::Currency);
+  EXPECT_EQ(amount.number, 123456789);
+  const AutomationValue name =
+      call("Item", AutomationCall::PropertyGet, {AutomationValue::Text("name")});
+  EXPECT_EQ(name.kind, Kind::Text);
+  EXPECT_EQ(name.text, "Ελιά & olive");
+  const AutomationValue flag =
+      call("Item", AutomationCall::PropertyGet, {AutomationValue::Integer(-7)});
+  EXPECT_EQ(flag.kind, Kind::Boolean);
+  EXPECT_TRUE(flag.flag);
+  const AutomationValue exists =
+      call("Exists", AutomationCall::Method, {AutomationValue::Text("nothing")});
+  EXPECT_EQ(exists.kind, Kind::Boolean);
+  EXPECT_FALSE(exists.flag);
+
+  call("Item", AutomationCall::PropertyPut,
+       {AutomationValue::Text("amount"), AutomationValue::Integer(42)});
+  const AutomationValue replaced =
+      call("Item", AutomationCall::PropertyGet, {AutomationValue::Text("amount")});
+  EXPECT_EQ(replaced.kind, Kind::Integer);
+  EXPECT_EQ(replaced.number, 42);
+  EXPECT_EQ(call("RemoveAll", AutomationCall::Method, {}).kind, Kind::Empty);
+  EXPECT_EQ(call("Count", AutomationCall::PropertyGet, {}).number, 0);
+}
+
+TEST(WindowsAutomation, FailuresCarryTheirTexts) {
+  ComPtr<IDispatch> object;
+  std::string error;
+  EXPECT_TRUE(Failed(CreateAutomationObject("QVFP.NoSuchControl", object.Out(), error)));
+  EXPECT_FALSE(object);
+  EXPECT_FALSE(error.empty());
+
+  ASSERT_EQ(CreateAutomationObject("Scripting.Dictionary", object.Out(), error), S_OK) << error;
+  AutomationValue answer = AutomationValue::Integer(5);
+  EXPECT_EQ(InvokeByName(*object.Get(), "NoSuchMember", AutomationCall::Method, {}, answer, error),
+            DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(answer.kind, AutomationValue::Kind::Empty);
+  EXPECT_FALSE(error.empty());
+  // A key added twice: the object raises an exception of its own.
+  const std::vector<AutomationValue> entry = {AutomationValue::Text("k"),
+                                              AutomationValue::Integer(1)};
+  ASSERT_EQ(InvokeByName(*object.Get(), "Add", AutomationCall::Method, entry, answer, error), S_OK);
+  EXPECT_TRUE(
+      Failed(InvokeByName(*object.Get(), "Add", AutomationCall::Method, entry, answer, error)));
+  EXPECT_FALSE(error.empty());
+}
+
 }  // namespace
 }  // namespace qv::platform
