@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/utils.h"
+#include "channels/opos_dispatch.h"
 #include "framework/device_handler.h"
 #include "platform/error.h"
 #include "platform/ole_string.h"
@@ -57,10 +58,19 @@ class TOPOSFiscalPrinter {
   }
 
  private:
+  // Windows: the control registered under its programmatic name, driven by late binding
+  // (a vendor's control has its own interface layout). Linux: the in-process server.
   void Create() {
     std::string details;
-    const HRESULT result = platform::CreateInProcessObject(
-        fLibraryName, CLSID_OPOSFiscalPrinter, IID_IOPOSFiscalPrinter, fControl.OutVoid(), details);
+    HRESULT result;
+    if (platform::kClassRegistration) {
+      platform::ComPtr<platform::IDispatch> control;
+      result = platform::CreateAutomationObject(kOposFiscalPrinterProgId, control.Out(), details);
+      if (platform::Succeeded(result)) fControl = NewDispatchFiscalPrinter(std::move(control));
+    } else {
+      result = platform::CreateInProcessObject(fLibraryName, CLSID_OPOSFiscalPrinter,
+                                               IID_IOPOSFiscalPrinter, fControl.OutVoid(), details);
+    }
     if (platform::Failed(result)) {
       std::string message = platform::HResultText(result) +
                             ", ClassID: " + platform::GuidToString(CLSID_OPOSFiscalPrinter);

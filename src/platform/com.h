@@ -305,13 +305,24 @@ HRESULT CreateInProcessObject(const std::string& aLibraryName, const Guid& aClsi
 // does not know (a device's control from any vendor). Windows only: Linux has no class
 // registration, so creation fails there with REGDB_E_CLASSNOTREG.
 
-// A value passed to a member or answered by it.
+// Whether the system registers classes by name (Windows), so that a control is created by its
+// programmatic name and driven by late binding; else (Linux) a control is an in-process
+// server library with the layout that this library declares for it.
+#ifdef _WIN32
+inline constexpr bool kClassRegistration = true;
+#else
+inline constexpr bool kClassRegistration = false;
+#endif
+
+// A value passed to a member or answered by it. An argument passed by reference (an integer
+// or a text) is a variable of the member's: it holds what the member left in it afterwards.
 struct AutomationValue {
   enum class Kind { Empty, Integer, Currency, Boolean, Text };
   Kind kind = Kind::Empty;
   int64_t number = 0;  // Integer (32-bit) and Currency (ten-thousandths)
   bool flag = false;   // Boolean
   std::string text;    // Text
+  bool byReference = false;
 
   static AutomationValue Integer(int32_t aValue) { return {Kind::Integer, aValue, false, {}}; }
   static AutomationValue Currency(int64_t aTenThousandths) {
@@ -320,6 +331,12 @@ struct AutomationValue {
   static AutomationValue Boolean(bool aValue) { return {Kind::Boolean, 0, aValue, {}}; }
   static AutomationValue Text(std::string aValue) {
     return {Kind::Text, 0, false, std::move(aValue)};
+  }
+  static AutomationValue IntegerVariable(int32_t aValue) {
+    return {Kind::Integer, aValue, false, {}, true};
+  }
+  static AutomationValue TextVariable(std::string aValue) {
+    return {Kind::Text, 0, false, std::move(aValue), true};
   }
 };
 
@@ -332,13 +349,14 @@ enum class AutomationCall { Method, PropertyGet, PropertyPut };
 HRESULT CreateAutomationObject(std::string_view aProgId, IDispatch** aObject, std::string& aError);
 
 // Calls the member aName of aObject with aArguments in the member's own order (a property
-// put takes its new value as the last argument) and gives its answer in aResult (Empty when
+// put takes its new value as the last argument; the arguments passed by reference receive
+// what the member left in them) and gives its answer in aResult (Empty when
 // there is none; other types of answer are converted to an integer, else to a text). Returns
 // S_OK, or the failure with aError set: the member's own description when it raised an
 // exception (and the code it raised, when it gave one), else the system's text ("Unknown
 // name" for a member the object does not have).
 HRESULT InvokeByName(IDispatch& aObject, std::string_view aName, AutomationCall aCall,
-                     const std::vector<AutomationValue>& aArguments, AutomationValue& aResult,
+                     std::vector<AutomationValue>& aArguments, AutomationValue& aResult,
                      std::string& aError);
 
 // The full path of the loaded library (or program) that holds aAddress, for a server that

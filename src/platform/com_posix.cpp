@@ -267,7 +267,7 @@ HRESULT CreateAutomationObject(std::string_view /*aProgId*/, IDispatch** aObject
 }
 
 HRESULT InvokeByName(IDispatch& /*aObject*/, std::string_view /*aName*/, AutomationCall /*aCall*/,
-                     const std::vector<AutomationValue>& /*aArguments*/, AutomationValue& aResult,
+                     std::vector<AutomationValue>& /*aArguments*/, AutomationValue& aResult,
                      std::string& aError) {
   aResult = {};
   aError = HResultText(E_NOTIMPL);

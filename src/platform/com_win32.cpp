@@ -165,9 +165,36 @@ HRESULT CreateAutomationObject(std::string_view aProgId, IDispatch** aObject, st
 
 namespace {
 
-// The VARIANT of an argument; the caller clears it.
-void FillVariant(const AutomationValue& aValue, VARIANT& aVariant) {
+// The variable behind an argument passed by reference: the member reads and replaces it.
+struct ReferencedVariable {
+  LONG integer = 0;
+  BSTR text = nullptr;
+};
+
+BSTR NewBstr(const std::string& aText) {
+  const std::wstring text = ToWide(aText);
+  return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+std::string BstrText(BSTR aText) {
+  return aText == nullptr ? std::string() : FromWide(std::wstring_view(aText, SysStringLen(aText)));
+}
+
+// The VARIANT of an argument; the caller clears it (and frees a referenced text).
+void FillVariant(const AutomationValue& aValue, ReferencedVariable& aVariable, VARIANT& aVariant) {
   VariantInit(&aVariant);
+  if (aValue.byReference && aValue.kind == AutomationValue::Kind::Integer) {
+    aVariable.integer = static_cast<LONG>(aValue.number);
+    aVariant.vt = VT_BYREF | VT_I4;
+    aVariant.plVal = &aVariable.integer;
+    return;
+  }
+  if (aValue.byReference && aValue.kind == AutomationValue::Kind::Text) {
+    aVariable.text = NewBstr(aValue.text);
+    aVariant.vt = VT_BYREF | VT_BSTR;
+    aVariant.pbstrVal = &aVariable.text;
+    return;
+  }
   switch (aValue.kind) {
     case AutomationValue::Kind::Empty:
       break;
@@ -183,12 +210,10 @@ void FillVariant(const AutomationValue& aValue, VARIANT& aVariant) {
       aVariant.vt = VT_BOOL;
       aVariant.boolVal = aValue.flag ? VARIANT_TRUE : VARIANT_FALSE;
       break;
-    case AutomationValue::Kind::Text: {
-      const std::wstring text = ToWide(aValue.text);
+    case AutomationValue::Kind::Text:
       aVariant.vt = VT_BSTR;
-      aVariant.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      aVariant.bstrVal = NewBstr(aValue.text);
       break;
-    }
   }
 }
 
@@ -207,10 +232,7 @@ bool ReadVariant(VARIANT& aVariant, AutomationValue& aValue) {
       aValue = AutomationValue::Boolean(aVariant.boolVal != VARIANT_FALSE);
       return true;
     case VT_BSTR:
-      aValue = AutomationValue::Text(
-          aVariant.bstrVal == nullptr
-              ? std::string()
-              : FromWide(std::wstring_view(aVariant.bstrVal, SysStringLen(aVariant.bstrVal))));
+      aValue = AutomationValue::Text(BstrText(aVariant.bstrVal));
       return true;
     default:
       break;
@@ -249,7 +271,7 @@ HRESULT ExceptionFailure(EXCEPINFO& aException, std::string& aError) {
 }  // namespace
 
 HRESULT InvokeByName(IDispatch& aObject, std::string_view aName, AutomationCall aCall,
-                     const std::vector<AutomationValue>& aArguments, AutomationValue& aResult,
+                     std::vector<AutomationValue>& aArguments, AutomationValue& aResult,
                      std::string& aError) {
   aResult = {};
   aError.clear();
@@ -264,9 +286,11 @@ HRESULT InvokeByName(IDispatch& aObject, std::string_view aName, AutomationCall 
     return result;
   }
   // Automation takes the arguments last first.
-  std::vector<VARIANT> arguments(aArguments.size());
-  for (std::size_t i = 0; i < aArguments.size(); ++i) {
-    FillVariant(aArguments[i], arguments[aArguments.size() - 1 - i]);
+  const std::size_t count = aArguments.size();
+  std::vector<VARIANT> arguments(count);
+  std::vector<ReferencedVariable> variables(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    FillVariant(aArguments[i], variables[i], arguments[count - 1 - i]);
   }
   DISPID putId = DISPID_PROPERTYPUT;
   DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
@@ -284,6 +308,14 @@ HRESULT InvokeByName(IDispatch& aObject, std::string_view aName, AutomationCall 
   result = static_cast<HRESULT>(dispatch.Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags,
                                                 &parameters, &answer, &exception, &wrongArgument));
   for (VARIANT& argument : arguments) VariantClear(&argument);
+  // What the member left in the variables, even when it failed; then they are freed.
+  for (std::size_t i = 0; i < count; ++i) {
+    AutomationValue& argument = aArguments[i];
+    if (!argument.byReference) continue;
+    if (argument.kind == AutomationValue::Kind::Integer) argument.number = variables[i].integer;
+    if (argument.kind == AutomationValue::Kind::Text) argument.text = BstrText(variables[i].text);
+    SysFreeString(variables[i].text);
+  }
   if (result == DISP_E_EXCEPTION) return ExceptionFailure(exception, aError);
   if (Failed(result)) {
     VariantClear(&answer);

@@ -286,13 +286,14 @@ TEST(WindowsAutomation, FailuresCarryTheirTexts) {
 
   ASSERT_EQ(CreateAutomationObject("Scripting.Dictionary", object.Out(), error), S_OK) << error;
   AutomationValue answer = AutomationValue::Integer(5);
-  EXPECT_EQ(InvokeByName(*object.Get(), "NoSuchMember", AutomationCall::Method, {}, answer, error),
-            DISP_E_UNKNOWNNAME);
+  std::vector<AutomationValue> none;
+  EXPECT_EQ(
+      InvokeByName(*object.Get(), "NoSuchMember", AutomationCall::Method, none, answer, error),
+      DISP_E_UNKNOWNNAME);
   EXPECT_EQ(answer.kind, AutomationValue::Kind::Empty);
   EXPECT_FALSE(error.empty());
   // A key added twice: the object raises an exception of its own.
-  const std::vector<AutomationValue> entry = {AutomationValue::Text("k"),
-                                              AutomationValue::Integer(1)};
+  std::vector<AutomationValue> entry = {AutomationValue::Text("k"), AutomationValue::Integer(1)};
   ASSERT_EQ(InvokeByName(*object.Get(), "Add", AutomationCall::Method, entry, answer, error), S_OK);
   EXPECT_TRUE(
       Failed(InvokeByName(*object.Get(), "Add", AutomationCall::Method, entry, answer, error)));
