@@ -34,8 +34,9 @@ class TOPOSFiscalPrinter;
 class kIOHandler_OPOS : public framework::kIOHandler {
  public:
   // Base construction (time-outs, device log, START line); DeviceName from the connection.
-  // aControlLibrary is the library that serves the control ("OposFiscalPrinter.dll", found
-  // as every companion library is); nothing is loaded before the first call.
+  // aControlLibrary is the library that serves the control on Linux ("OposFiscalPrinter.dll",
+  // found as every companion library is); on Windows the control registered as
+  // "OPOS.FiscalPrinter" is created instead. Nothing is created before the first call.
   kIOHandler_OPOS(const framework::kConnection* aConnection, const std::string& aDirectory,
                   const std::string& aFileName,
                   const std::string& aControlLibrary = kOposFiscalPrinterLibraryName);

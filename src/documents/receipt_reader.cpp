@@ -78,9 +78,8 @@ class FieldReader {
  private:
   // The node stays unset until found: a node's own constructor and tests are calls into the
   // XML library, too many for a thousand lines.
+  // Only the slots named by the reads are filled: the names are not cleared beforehand.
   struct Slot {
-    // Only the slots named by the reads are filled: nothing is cleared beforehand.
-    Slot() {}  // NOLINT(modernize-use-equals-default): "= default" would zero the name
     std::string_view Name() const { return {nameData, nameSize}; }
     void SetName(std::string_view aName) {
       nameData = aName.data();

@@ -34,6 +34,11 @@ struct ResultText {
 // Windows' English texts of the COM codes that the Box's callers meet, for a system whose
 // message table lacks them (Wine has none for most of these).
 constexpr ResultText kComResultTexts[] = {
+    {0x80020003u, "Member not found"},
+    {0x80020005u, "Type mismatch"},
+    {0x80020006u, "Unknown name"},
+    {0x80020009u, "Exception occurred"},
+    {0x8002000Eu, "Invalid number of parameters"},
     {0x80040110u, "Class does not support aggregation (or class object is remote)"},
     {0x80040111u, "ClassFactory cannot supply requested class"},
     {0x80040154u, "Class not registered"},

@@ -127,6 +127,9 @@ TEST(Automation, NoRegisteredObjectsWithoutARegistry) {
   EXPECT_EQ(CreateAutomationObject("OPOS.FiscalPrinter", &object, error), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(error, "Class not registered");
+  // The texts of late binding's own failures, as Windows words them.
+  EXPECT_EQ(HResultText(DISP_E_UNKNOWNNAME), "Unknown name");
+  EXPECT_EQ(HResultText(DISP_E_EXCEPTION), "Exception occurred");
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "channels/io_handler_opos.h"
 #include "channels/opos_dispatch.h"
+#include "framework/device_handler.h"
 #include "platform/com.h"
+#include "platform/file_system.h"
 #include "platform/ole_string.h"
 // clang-format off
 #include "platform/windows_headers_win32.h"
@@ -79,10 +82,16 @@ class RecordingControl : public ::IDispatch {
       *text.pbstrVal = SysAllocString(name == "GetDate" ? L"091220261230" : L"out");
       if (name != "GetDate") *aParameters->rgvarg[1].plVal += 4;
     }
+    if (aFlags == DISPATCH_PROPERTYPUT && name == "DeviceEnabled") {
+      fEnabled = aParameters->rgvarg[0].boolVal != VARIANT_FALSE;
+    }
     if (aAnswer == nullptr) return S_OK;
     VariantInit(aAnswer);
     if (aFlags == DISPATCH_PROPERTYGET) {
-      if (name == "CoverOpen") {
+      if (name == "DeviceEnabled") {
+        aAnswer->vt = VT_BOOL;
+        aAnswer->boolVal = fEnabled ? VARIANT_TRUE : VARIANT_FALSE;
+      } else if (name == "CoverOpen") {
         aAnswer->vt = VT_BOOL;
         aAnswer->boolVal = VARIANT_TRUE;
       } else if (name == "ErrorString") {
@@ -122,22 +131,18 @@ class RecordingControl : public ::IDispatch {
     }
   }
 
-  inline static const std::vector<std::string> kMembers = {"Open",
-                                                           "ClaimDevice",
-                                                           "PrintRecItem",
-                                                           "PrintRecSubtotal",
-                                                           "BeginFiscalReceipt",
-                                                           "DirectIO",
-                                                           "GetDate",
-                                                           "GetData",
-                                                           "ResultCodeExtended",
-                                                           "CoverOpen",
-                                                           "ErrorString",
-                                                           "PrinterState",
-                                                           "DeviceEnabled",
-                                                           "PreLine",
-                                                           "Fail"};
+  // The members of the control, as its type library lists them.
+  inline static const std::vector<std::string> kMembers = {"Open",          "Close",
+                                                           "ClaimDevice",   "ReleaseDevice",
+                                                           "DirectIO",      "BeginFiscalReceipt",
+                                                           "PrintRecItem",  "PrintRecSubtotal",
+                                                           "PrintRecTotal", "GetDate",
+                                                           "GetData",       "ResultCodeExtended",
+                                                           "CoverOpen",     "ErrorString",
+                                                           "PrinterState",  "DeviceEnabled",
+                                                           "PreLine",       "Fail"};
   ULONG fReferences = 1;
+  bool fEnabled = false;
 };
 
 class OposByName : public ::testing::Test {
@@ -228,7 +233,7 @@ TEST_F(OposByName, FailuresLeaveTheControlsTextAndNoSuccess) {
   EXPECT_EQ(unknown, DISP_E_UNKNOWNNAME);
   EXPECT_EQ(result, OPOS_E_FAILURE);
   const std::string unknownText = platform::FailedCallMessage(unknown);
-  EXPECT_EQ(unknownText.rfind("PrintRecTaxID: ", 0), 0u) << unknownText;
+  EXPECT_EQ(unknownText, "PrintRecTaxID: Unknown name");
   EXPECT_TRUE(fControl.calls.empty());
 
   // A method that answers no result code has not succeeded.
@@ -244,6 +249,103 @@ TEST_F(OposByName, FailuresLeaveTheControlsTextAndNoSuccess) {
                                    platform::AutomationCall::Method, none, answer, error),
             static_cast<platform::HRESULT>(0x80040300));
   EXPECT_EQ(error, "Printer offline");
+}
+
+// Makes a RecordingControl the object that "OPOS.FiscalPrinter" names for this process: the
+// name in the user's class registration, the class object registered with COM.
+class RegisteredControl : public ::IClassFactory {
+ public:
+  RecordingControl control;
+
+  RegisteredControl() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::wstring clsid = L"{C0DE0001-0000-4000-8000-00000000F1C0}";
+    CLSIDFromString(clsid.c_str(), &fClsid);
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"OPOS.FiscalPrinter\\CLSID", 0, nullptr, 0, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid.c_str()),
+                   static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    CoRegisterClassObject(fClsid, this, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &fCookie);
+  }
+  ~RegisteredControl() {
+    CoRevokeClassObject(fCookie);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"OPOS.FiscalPrinter");
+  }
+
+  ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID aIid, void** aObject) override {
+    if (aIid == ::IID_IUnknown || aIid == ::IID_IClassFactory) {
+      *aObject = static_cast<::IClassFactory*>(this);
+      return S_OK;
+    }
+    *aObject = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives as long as the test
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  ::HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* aOuter, REFIID aIid,
+                                             void** aObject) override {
+    if (aOuter != nullptr) return CLASS_E_NOAGGREGATION;
+    return control.QueryInterface(aIid, aObject);
+  }
+  ::HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+ private:
+  CLSID fClsid{};
+  DWORD fCookie = 0;
+};
+
+class OposChannelOnWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fFolder = platform::TemporaryFolder() + "qvfp-opos-" + std::to_string(GetTickCount()) + "\\";
+    ASSERT_TRUE(platform::ForceDirectories(fFolder));
+    fConnection.SetConnectionType(framework::qvConnectionType::OPOS);
+    fConnection.SetDeviceName("FP1");
+  }
+
+  framework::kConnection fConnection;
+  std::string fFolder;
+};
+
+// The channel creates the control by its registered name and drives it by late binding:
+// connect, a receipt line, disconnect, as the control sees them.
+TEST_F(OposChannelOnWindows, DrivesTheRegisteredControlByName) {
+  RegisteredControl registered;
+  {
+    kIOHandler_OPOS channel(&fConnection, fFolder, "DEV_W1");
+    ASSERT_TRUE(channel.Connect()) << channel.ErrorMessage();
+    EXPECT_TRUE(channel.PrintRecItem("1", "Olives", base::Currency::FromDouble(1.5), "KG", 2,
+                                     base::Currency::FromDouble(4), base::Currency::FromDouble(6)));
+    EXPECT_TRUE(channel.Disconnect());
+  }
+  const std::vector<std::string> expected = {
+      "Open BSTR:FP1",
+      "ClaimDevice I4:" +
+          std::to_string(kIOHandler_OPOS(&fConnection, fFolder, "DEV_W2").ConnectTimeout()),
+      "put DeviceEnabled BOOL:-1",
+      "get DeviceEnabled",
+      "PrintRecItem BSTR:Olives CY:60000 I4:1500 I4:2 CY:40000 BSTR:KG",
+      "put DeviceEnabled BOOL:0",
+      "get DeviceEnabled",
+      "ReleaseDevice",
+      "Close"};
+  EXPECT_EQ(registered.control.calls, expected);
+}
+
+TEST_F(OposChannelOnWindows, ControlThatIsNotRegisteredFailsWithItsClassId) {
+  kIOHandler_OPOS channel(&fConnection, fFolder, "DEV_W3");
+  EXPECT_FALSE(channel.Connect());
+  EXPECT_FALSE(channel.Connected());
+  std::string failure;
+  try {
+    channel.BeginFiscalReceipt();
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  EXPECT_NE(failure.find("ClassID: {CCB90072-B81E-11D2-AB74-0040054C3719}"), std::string::npos)
+      << failure;
 }
 
 }  // namespace
