@@ -24,7 +24,8 @@ AutomationValue Flag(VariantBool aValue) {
 AutomationValue Amount(int64_t aValue) { return AutomationValue::Currency(aValue); }
 AutomationValue Number(int32_t aValue) { return AutomationValue::Integer(aValue); }
 
-class DispatchFiscalPrinter final : public IOPOSFiscalPrinter {
+// Called through its table only: the late binding happens behind it, towards the control.
+class DispatchFiscalPrinter final : public platform::DispatchByTableOnly<IOPOSFiscalPrinter> {
  public:
   explicit DispatchFiscalPrinter(platform::ComPtr<platform::IDispatch> aControl)
       : fControl(std::move(aControl)) {}
@@ -45,21 +46,6 @@ class DispatchFiscalPrinter final : public IOPOSFiscalPrinter {
     const uint32_t left = --fReferences;
     if (left == 0) delete this;
     return left;
-  }
-  // IDispatch: this object is called through its table only.
-  HRESULT QV_COMCALL GetTypeInfoCount(uint32_t* aCount) override {
-    if (aCount != nullptr) *aCount = 0;
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL GetTypeInfo(uint32_t, uint32_t, void**) override {
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL GetIDsOfNames(const Guid&, OleStr*, uint32_t, uint32_t, int32_t*) override {
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL Invoke(int32_t, const Guid&, uint32_t, uint16_t, void*, void*, void*,
-                            uint32_t*) override {
-    return platform::E_NOTIMPL;
   }
 
   // Common device methods.

@@ -192,6 +192,32 @@ class IDispatch : public IUnknown {
   ~IDispatch() = default;
 };
 
+// The four IDispatch slots of an object that is called through its own table only: it offers
+// no type information and no late binding.
+template <class TInterface>
+class DispatchByTableOnly : public TInterface {
+ public:
+  HRESULT QV_COMCALL GetTypeInfoCount(uint32_t* aCount) override {
+    if (aCount == nullptr) return E_POINTER;
+    *aCount = 0;
+    return S_OK;
+  }
+  HRESULT QV_COMCALL GetTypeInfo(uint32_t, uint32_t, void** aTypeInfo) override {
+    if (aTypeInfo != nullptr) *aTypeInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT QV_COMCALL GetIDsOfNames(const Guid&, OleStr*, uint32_t, uint32_t, int32_t*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT QV_COMCALL Invoke(int32_t, const Guid&, uint32_t, uint16_t, void*, void*, void*,
+                            uint32_t*) override {
+    return E_NOTIMPL;
+  }
+
+ protected:
+  ~DispatchByTableOnly() = default;
+};
+
 // The error object that a failing method leaves for its caller.
 class IErrorInfo : public IUnknown {
  public:

@@ -79,7 +79,8 @@ void Give(OleStr* aOut, const std::string& aText) {
 // How far a session must have come for a method.
 enum class tNeeds { kNothing, kOpened, kClaimed, kEnabled };
 
-class tControl final : public IOPOSFiscalPrinter, public platform::ISupportErrorInfo {
+class tControl final : public platform::DispatchByTableOnly<IOPOSFiscalPrinter>,
+                       public platform::ISupportErrorInfo {
  public:
   tControl() { ++gLiveObjects; }
   tControl(const tControl&) = delete;
@@ -109,22 +110,6 @@ class tControl final : public IOPOSFiscalPrinter, public platform::ISupportError
   }
   HRESULT QV_COMCALL InterfaceSupportsErrorInfo(const Guid& aIid) override {
     return aIid == IID_IOPOSFiscalPrinter ? platform::S_OK : platform::S_FALSE;
-  }
-  HRESULT QV_COMCALL GetTypeInfoCount(uint32_t* aCount) override {
-    if (aCount == nullptr) return platform::E_POINTER;
-    *aCount = 0;
-    return platform::S_OK;
-  }
-  HRESULT QV_COMCALL GetTypeInfo(uint32_t, uint32_t, void** aTypeInfo) override {
-    if (aTypeInfo != nullptr) *aTypeInfo = nullptr;
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL GetIDsOfNames(const Guid&, OleStr*, uint32_t, uint32_t, int32_t*) override {
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL Invoke(int32_t, const Guid&, uint32_t, uint16_t, void*, void*, void*,
-                            uint32_t*) override {
-    return platform::E_NOTIMPL;
   }
 
   // ----- common device methods -----------------------------------------------------------

@@ -48,7 +48,8 @@ std::string TextOf(const OleStr* aText) {
   return aText == nullptr ? std::string() : platform::OleStringToUtf8(*aText);
 }
 
-class tBox final : public _Box, public platform::ISupportErrorInfo {
+// IDispatch: this component is called through its table of operations only.
+class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::ISupportErrorInfo {
  public:
   tBox() { ++gLiveObjects; }
   tBox(const tBox&) = delete;
@@ -78,24 +79,6 @@ class tBox final : public _Box, public platform::ISupportErrorInfo {
   // ISupportErrorInfo
   HRESULT QV_COMCALL InterfaceSupportsErrorInfo(const Guid& aIid) override {
     return aIid == IID__Box ? platform::S_OK : platform::S_FALSE;
-  }
-
-  // IDispatch: this component is called through its table of operations only.
-  HRESULT QV_COMCALL GetTypeInfoCount(uint32_t* aCount) override {
-    if (aCount == nullptr) return platform::E_POINTER;
-    *aCount = 0;
-    return platform::S_OK;
-  }
-  HRESULT QV_COMCALL GetTypeInfo(uint32_t, uint32_t, void** aTypeInfo) override {
-    if (aTypeInfo != nullptr) *aTypeInfo = nullptr;
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL GetIDsOfNames(const Guid&, OleStr*, uint32_t, uint32_t, int32_t*) override {
-    return platform::E_NOTIMPL;
-  }
-  HRESULT QV_COMCALL Invoke(int32_t, const Guid&, uint32_t, uint16_t, void*, void*, void*,
-                            uint32_t*) override {
-    return platform::E_NOTIMPL;
   }
 
   // _Box
