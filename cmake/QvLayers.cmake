@@ -32,7 +32,8 @@ function(qv_test_suite name dir)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE QV_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                              QV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300
+                       ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
   file(GLOB programs CONFIGURE_DEPENDS ${dir}/programs/*.cpp)
   foreach(program ${programs})
     get_filename_component(stem ${program} NAME_WE)
