@@ -158,4 +158,19 @@ class kFiscalProcessorCounters {
   int fLockDepth = 0;
 };
 
+// Holds the counters lock for its lifetime: taken on construction (throws as Lock does),
+// released on every way out.
+class tCountersLock {
+ public:
+  explicit tCountersLock(kFiscalProcessorCounters& aCounters) : fCounters(aCounters) {
+    fCounters.Lock();
+  }
+  ~tCountersLock() { fCounters.Unlock(); }
+  tCountersLock(const tCountersLock&) = delete;
+  tCountersLock& operator=(const tCountersLock&) = delete;
+
+ private:
+  kFiscalProcessorCounters& fCounters;
+};
+
 }  // namespace qv::kavren

@@ -33,6 +33,7 @@ bool kFiscalProcessor_KAVREN::Open(kFiscalProcessorHandler& aHandler) {
   kFiscalProcessor::Open(aHandler);
   LogInfo("OPEN", "BEGIN");
   fFPCounters->Init(fCountersActualFileName, aHandler.TillSerial());
+  fJournalChain = std::make_unique<kJournalChain>(framework::TillRootFolder(aHandler.TillSerial()));
   Init();
   LogInfo("OPEN", "END");
   return true;

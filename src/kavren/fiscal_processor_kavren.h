@@ -18,6 +18,7 @@
 #include "framework/fiscal_processor.h"
 #include "kavren/algo_dll.h"
 #include "kavren/counters_store.h"
+#include "kavren/journal_chain.h"
 
 namespace pugi {
 class xml_node;
@@ -121,6 +122,8 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   std::string fProcessorPort;
   std::string fBoxDirName;
   std::unique_ptr<kFiscalProcessorCounters> fFPCounters;
+  // The hash chains of the till's journal; made by Open.
+  std::unique_ptr<kJournalChain> fJournalChain;
 };
 
 }  // namespace qv::kavren

@@ -13,6 +13,7 @@
 #include "framework/io_handler.h"
 #include "framework/request_context.h"
 #include "kavren/fiscal_processor_kavren.h"
+#include "kavren/journal_chain.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -167,6 +168,10 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
   std::string output = base::RenderXml(request);
   const std::string journalText = AnsiLines(output);
   platform::ReplaceFileAtomically(journalFile, journalText);
+  {
+    tCountersLock lock(*fFPCounters);
+    fJournalChain->Append(zReportNumber, journalFile, journalText);
+  }
 
   // The host receives the text of the journal file.
   fXmlOutput = platform::CodePageToUtf8(journalText, 0);

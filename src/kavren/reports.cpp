@@ -16,20 +16,6 @@ namespace qv::kavren {
 
 namespace {
 
-// Releases the counters lock on every way out of the Z-report.
-class tCountersLock {
- public:
-  explicit tCountersLock(kFiscalProcessorCounters& aCounters) : fCounters(aCounters) {
-    fCounters.Lock();
-  }
-  ~tCountersLock() { fCounters.Unlock(); }
-  tCountersLock(const tCountersLock&) = delete;
-  tCountersLock& operator=(const tCountersLock&) = delete;
-
- private:
-  kFiscalProcessorCounters& fCounters;
-};
-
 void CopyOrFail(const std::string& aSource, const std::string& aTarget) {
   std::string error;
   if (!platform::CopyFileNoOverwrite(aSource, aTarget, error)) throw Error(error);
@@ -89,8 +75,11 @@ void kFiscalProcessor_KAVREN::KeepCountersCopies() {
   platform::ForceDirectories(dayFolder);
   const std::string journalCopy = framework::JoinPath(
       dayFolder, ReportZNumberText(fFPCounters->CurrentZReportNo()) + "-9999.fprd");
-  if (SameContent(fCountersActualFileName, journalCopy)) return;
-  CopyOrFail(fCountersActualFileName, journalCopy);
+  if (!SameContent(fCountersActualFileName, journalCopy)) {
+    CopyOrFail(fCountersActualFileName, journalCopy);
+  }
+  // Also after a copy that an interrupted Z-report left: its chain line may be missing.
+  fJournalChain->AppendFile(fFPCounters->CurrentZReportNo(), journalCopy);
 }
 
 bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) {

@@ -43,6 +43,17 @@ bool DeleteFile(std::string_view aPath);
 // opened with shared access on Windows, it fails while another holder keeps the file
 // exclusively (a LockFile on it, see LockFile::TryAcquireWithoutTruncating).
 bool AppendToFile(std::string_view aPath, std::string_view aData, std::string& aError);
+// Appends aData to aPath (creating it) and makes it durable before returning: the data is
+// flushed to disk and, for a file that this call created, the folder too. The write and the
+// flush pass through the failure-injection seam below. Returns false with the system's text
+// in aError when any step fails; part of aData may then have reached the file.
+bool AppendToFileDurably(std::string_view aPath, std::string_view aData, std::string& aError);
+// Reads at most the last aMaxBytes of aPath into aTail and its size into aFileSize; false
+// with the system's text in aError when it cannot be read.
+bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
+                  int64_t& aFileSize, std::string& aError);
+// Cuts aPath to its first aSize bytes and flushes it to disk; false with the system's text.
+bool TruncateFile(std::string_view aPath, int64_t aSize, std::string& aError);
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(std::string_view aPath, std::string& aContent, std::string& aError);
 // Creates or truncates aPath and writes aData (not atomic: a crash may leave a part).

@@ -19,6 +19,7 @@
 #include "platform/print_spooler.h"
 #include "platform/process.h"
 #include "platform/serial_port.h"
+#include "platform/sha256.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
@@ -119,6 +120,33 @@ TEST(WindowsFiles, SubFoldersCarryTodaysCreationTime) {
   EXPECT_EQ(folders[0].createdAt.year, now.year);
   EXPECT_EQ(folders[0].createdAt.month, now.month);
   EXPECT_EQ(folders[0].createdAt.day, now.day);
+}
+
+TEST(WindowsFiles, DurableAppendsTailsAndCuts) {
+  const std::string path = FreshFolder("append") + "0001.fpch";
+  std::string error;
+  ASSERT_TRUE(AppendToFileDurably(path, "first line\r\n", error)) << error;
+  ASSERT_TRUE(AppendToFileDurably(path, "second", error)) << error;
+  std::string tail;
+  int64_t size = 0;
+  ASSERT_TRUE(ReadFileTail(path, 8, tail, size, error)) << error;
+  EXPECT_EQ(tail, "\r\nsecond");
+  EXPECT_EQ(size, 18);
+  ASSERT_TRUE(TruncateFile(path, 12, error)) << error;
+  ASSERT_TRUE(ReadFileTail(path, 100, tail, size, error)) << error;
+  EXPECT_EQ(tail, "first line\r\n");
+  InjectFileFault(FileOperation::Flush, 1);
+  EXPECT_FALSE(AppendToFileDurably(path, "x", error));
+  EXPECT_FALSE(ReadFileTail(path + ".missing", 8, tail, size, error));
+}
+
+TEST(WindowsCrypto, Sha256ComesFromCng) {
+  EXPECT_EQ(Sha256Hex(Sha256("abc")),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex(Sha256("")),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex(Sha256(std::string(1000000, 'a'))),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(WindowsText, CodePagesConvertBothWays) {

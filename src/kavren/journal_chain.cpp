@@ -1,0 +1,167 @@
+// The hash chain of a Z period's journal files.
+#include "kavren/journal_chain.h"
+
+#include "base/utils.h"
+#include "framework/fiscal_processor.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/sha256.h"
+
+namespace qv::kavren {
+
+namespace {
+
+constexpr std::size_t kHashDigits = 64;
+// Enough for the last line of any chain whose paths are shorter than about 3,900 characters.
+constexpr std::size_t kTailBytes = 4096;
+
+bool IsHashText(std::string_view aText) {
+  if (aText.size() != kHashDigits) return false;
+  for (char c : aText) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+int HexDigitValue(char aDigit) { return aDigit <= '9' ? aDigit - '0' : aDigit - 'a' + 10; }
+
+void AppendBytesOfHash(std::string& aBytes, std::string_view aHash) {
+  for (std::size_t at = 0; at < aHash.size(); at += 2) {
+    aBytes += static_cast<char>(HexDigitValue(aHash[at]) * 16 + HexDigitValue(aHash[at + 1]));
+  }
+}
+
+std::string_view WithoutLineEnd(std::string_view aText) {
+  if (!aText.empty() && aText.back() == '\n') aText.remove_suffix(1);
+  if (!aText.empty() && aText.back() == '\r') aText.remove_suffix(1);
+  return aText;
+}
+
+[[noreturn]] void FailDamaged(const std::string& aChainFile, const std::string& aReason) {
+  throw Error("The journal chain \"" + aChainFile + "\" is damaged: " + aReason);
+}
+
+}  // namespace
+
+std::string JournalChainFileName(int32_t aZReportNumber) {
+  return base::FixedWidthNumber(aZReportNumber, 4, 0, false, "") + ".fpch";
+}
+
+std::string JournalFileHash(std::string_view aContent) {
+  return platform::Sha256Hex(platform::Sha256(aContent));
+}
+
+std::string NextChainValue(std::string_view aPreviousChainValue, std::string_view aFileHash) {
+  if (!IsHashText(aPreviousChainValue) || !IsHashText(aFileHash)) {
+    throw Error("A journal chain value needs two SHA-256 values of 64 hexadecimal digits");
+  }
+  std::string bytes;
+  bytes.reserve(kHashDigits);
+  AppendBytesOfHash(bytes, aPreviousChainValue);
+  AppendBytesOfHash(bytes, aFileHash);
+  return JournalFileHash(bytes);
+}
+
+std::string FormatJournalChainLine(const tJournalChainLine& aLine) {
+  return aLine.path + " " + aLine.fileHash + " " + aLine.chainValue + "\r\n";
+}
+
+bool ParseJournalChainLine(std::string_view aText, tJournalChainLine& aLine) {
+  const std::string_view text = WithoutLineEnd(aText);
+  constexpr std::size_t kFieldsLength = 2 * kHashDigits + 2;  // two hashes and their blanks
+  if (text.size() < kFieldsLength + 1) return false;
+  const std::string_view fields = text.substr(text.size() - kFieldsLength);
+  const std::string_view fileHash = fields.substr(1, kHashDigits);
+  const std::string_view chainValue = fields.substr(kHashDigits + 2);
+  if (fields[0] != ' ' || fields[kHashDigits + 1] != ' ' || !IsHashText(fileHash) ||
+      !IsHashText(chainValue)) {
+    return false;
+  }
+  aLine.path = std::string(text.substr(0, text.size() - kFieldsLength));
+  aLine.fileHash = std::string(fileHash);
+  aLine.chainValue = std::string(chainValue);
+  return true;
+}
+
+kJournalChain::kJournalChain(std::string aTillFolder)
+    : fTillFolder(std::move(aTillFolder)),
+      fJournalFolder(framework::JoinPath(fTillFolder, "Journal")) {}
+
+std::string kJournalChain::ChainFilePath(int32_t aZReportNumber) const {
+  return framework::JoinPath(fJournalFolder, JournalChainFileName(aZReportNumber));
+}
+
+std::string kJournalChain::RelativePath(const std::string& aFile) const {
+  // With its delimiter: "C:\QV_FPR_DB\T1\".
+  const std::string prefix = framework::JoinPath(fTillFolder, "");
+  if (aFile.size() <= prefix.size() || aFile.compare(0, prefix.size(), prefix) != 0) {
+    throw Error("The file \"" + aFile + "\" is not in the till's folder \"" + fTillFolder + "\"");
+  }
+  std::string relative = aFile.substr(prefix.size());
+  for (char& c : relative) {
+    if (c == '/') c = '\\';
+  }
+  return relative;
+}
+
+bool kJournalChain::LastLine(const std::string& aChainFile, tJournalChainLine& aLine) const {
+  std::string tail, error;
+  int64_t size = 0;
+  if (!platform::ReadFileTail(aChainFile, kTailBytes, tail, size, error)) throw Error(error);
+  const int64_t tailStart = size - static_cast<int64_t>(tail.size());
+  if (!tail.empty() && tail.back() != '\n') {
+    // An append that a crash interrupted: the line never reached the chain.
+    const std::size_t lastEnd = tail.rfind('\n');
+    if (lastEnd == std::string::npos && tailStart > 0) {
+      FailDamaged(aChainFile, "its last line is too long");
+    }
+    const std::size_t keep = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    if (!platform::TruncateFile(aChainFile, tailStart + static_cast<int64_t>(keep), error)) {
+      throw Error(error);
+    }
+    tail.resize(keep);
+  }
+  if (tail.empty()) {
+    if (tailStart > 0) FailDamaged(aChainFile, "its last line is too long");
+    return false;
+  }
+  const std::string_view text = WithoutLineEnd(tail);
+  const std::size_t previousEnd = text.rfind('\n');
+  if (previousEnd == std::string_view::npos && tailStart > 0) {
+    FailDamaged(aChainFile, "its last line is too long");
+  }
+  const std::string_view line =
+      previousEnd == std::string_view::npos ? text : text.substr(previousEnd + 1);
+  if (!ParseJournalChainLine(line, aLine)) {
+    FailDamaged(aChainFile, "its last line is not a chain line");
+  }
+  return true;
+}
+
+void kJournalChain::Append(int32_t aZReportNumber, const std::string& aFile,
+                           std::string_view aContent) {
+  tJournalChainLine line;
+  line.path = RelativePath(aFile);
+  line.fileHash = JournalFileHash(aContent);
+  const std::string chainFile = ChainFilePath(aZReportNumber);
+  std::string previous(kInitialChainValue);
+  tJournalChainLine last;
+  if (platform::FileExists(chainFile) && LastLine(chainFile, last)) {
+    if (last.path == line.path && last.fileHash == line.fileHash) return;
+    previous = last.chainValue;
+  }
+  line.chainValue = NextChainValue(previous, line.fileHash);
+  platform::ForceDirectories(fJournalFolder);
+  std::string error;
+  if (!platform::AppendToFileDurably(chainFile, FormatJournalChainLine(line), error)) {
+    throw Error(error);
+  }
+}
+
+void kJournalChain::AppendFile(int32_t aZReportNumber, const std::string& aFile) {
+  std::string content, error;
+  if (!platform::ReadWholeFile(aFile, content, error)) throw Error(error);
+  Append(aZReportNumber, aFile, content);
+}
+
+}  // namespace qv::kavren

@@ -1,0 +1,84 @@
+// The hash chain of a Z period: the till's proof that its journal was not changed after it
+// was written.
+//
+// Every journal file, error record and Z-report copy of a till, once written, gets one line
+// in the chain file of its Z period, "Journal\<ZZZZ>.fpch" in the till's folder (ZZZZ: the
+// last four digits of the Z number, zero-padded). A line is
+//
+//   <path> SP <file hash> SP <chain value> CR LF
+//
+// where <path> is the file's path relative to the till's folder with "\" delimiters (for
+// example "Processed\20260109\0001-0000042.fprd"), <file hash> the SHA-256 of the file's
+// bytes and <chain value> the SHA-256 of the 64 bytes made of the previous line's chain
+// value followed by this file's hash; the first line of a chain starts from 32 zero bytes.
+// Both are 64 lower-case hexadecimal digits. The path is everything before the last two
+// fields, so it may hold blanks. Editing a journal file breaks its hash, removing one leaves
+// a line without a file, copying one in leaves a file without a line, and editing, removing
+// or inserting a line breaks every chain value after it.
+//
+// Threading: the caller holds the counters lock while it appends, so the lines of all
+// processes of a till follow one another; reading helpers are stateless.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv::kavren {
+
+// One line of a chain file, without its line end.
+struct tJournalChainLine {
+  std::string path;        // relative to the till's folder
+  std::string fileHash;    // 64 lower-case hexadecimal digits
+  std::string chainValue;  // 64 lower-case hexadecimal digits
+};
+
+// The chain value before the first line of every chain: 32 zero bytes.
+inline constexpr std::string_view kInitialChainValue =
+    "0000000000000000000000000000000000000000000000000000000000000000";
+
+// "<ZZZZ>.fpch" for a Z number (its last four digits).
+std::string JournalChainFileName(int32_t aZReportNumber);
+// The SHA-256 of aContent in the chain's text form.
+std::string JournalFileHash(std::string_view aContent);
+// The chain value after a file whose hash is aFileHash; both arguments are 64 hexadecimal
+// digits (throws qv::Error for anything else).
+std::string NextChainValue(std::string_view aPreviousChainValue, std::string_view aFileHash);
+// The line's text with its CR LF.
+std::string FormatJournalChainLine(const tJournalChainLine& aLine);
+// Reads one line (with or without its CR LF or LF); false when it is not of the form above.
+bool ParseJournalChainLine(std::string_view aText, tJournalChainLine& aLine);
+
+class kJournalChain {
+ public:
+  // aTillFolder: the till's folder ("C:\QV_FPR_DB\T1"); the chains lie in its subfolder
+  // "Journal".
+  explicit kJournalChain(std::string aTillFolder);
+
+  // Adds the line of aFile (a full path inside the till's folder) whose bytes are aContent
+  // to the chain of Z period aZReportNumber, and flushes the chain file to disk before
+  // returning. The caller holds the counters lock. A file that is already the chain's last
+  // line with the same content is not added again (a step repeated after a crash). A last
+  // line that a crash left incomplete is cut first: it never became part of the chain.
+  //
+  // Throws qv::Error when aFile lies outside the till's folder, when the chain file cannot
+  // be read or written, or when its last complete line is not a chain line ("The journal
+  // chain \"<file>\" is damaged: ..."), in which case nothing is appended.
+  void Append(int32_t aZReportNumber, const std::string& aFile, std::string_view aContent);
+  // As Append, with the content read from aFile.
+  void AppendFile(int32_t aZReportNumber, const std::string& aFile);
+
+  // The full path of the chain file of a Z period.
+  std::string ChainFilePath(int32_t aZReportNumber) const;
+
+ private:
+  std::string RelativePath(const std::string& aFile) const;
+  // The last complete line of the chain file, cutting an incomplete one; false for a
+  // missing or empty file.
+  bool LastLine(const std::string& aChainFile, tJournalChainLine& aLine) const;
+
+  std::string fTillFolder;
+  std::string fJournalFolder;
+};
+
+}  // namespace qv::kavren
