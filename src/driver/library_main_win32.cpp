@@ -17,9 +17,7 @@
 
 #include "driver/library_lifetime.h"
 #include "driver/processor_registry.h"
-// clang-format off
-#include "platform/windows_headers_win32.h"
-// clang-format on
+#include "platform/library_entry.h"
 
 namespace {
 
@@ -31,42 +29,25 @@ void UnloadOnce() {
 
 extern "C" void __cdecl UnloadAtHostExit() { UnloadOnce(); }
 
-// Keeps this library mapped until the process ends, whatever FreeLibrary calls the host
-// makes.
-void PinLibrary() {
-  HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     reinterpret_cast<LPCWSTR>(&PinLibrary), &self);
-}
-
-// Registers the unload with the process-wide exit list of the system's C runtime
-// (msvcrt.dll), which exit() runs before the process ends. A host built on another runtime
-// never runs it.
-void RegisterUnloadAtHostExit() {
-  HMODULE runtime = GetModuleHandleW(L"msvcrt.dll");
-  if (runtime == nullptr) return;
-  using AtExitFunction = int(__cdecl*)(void(__cdecl*)());
-  auto atExit = reinterpret_cast<AtExitFunction>(
-      reinterpret_cast<void (*)()>(GetProcAddress(runtime, "atexit")));
-  if (atExit != nullptr) atExit(&UnloadAtHostExit);
-}
-
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE aModule, DWORD aReason, LPVOID /*aReserved*/) {
+// The library's entry point, with the loader's own argument types (module handle, reason,
+// reserved pointer) spelled without the system's headers.
+extern "C" int __stdcall DllMain(void* aLibrary, unsigned long aReason, void* /*aReserved*/) {
   switch (aReason) {
-    case DLL_PROCESS_ATTACH:
-      DisableThreadLibraryCalls(aModule);
-      PinLibrary();
+    case qv::platform::kLibraryAttachedToProcess:
+      qv::platform::SkipThreadNotifications(aLibrary);
+      qv::platform::PinLibraryOf(reinterpret_cast<const void*>(&UnloadOnce));
       qv::driver::LoadLibraryState(&qv::driver::RegisterBuiltInProcessors);
-      RegisterUnloadAtHostExit();
+      // A host built on another C runtime never runs it: see above.
+      qv::platform::CallAtHostExit(&UnloadAtHostExit);
       break;
-    case DLL_PROCESS_DETACH:
+    case qv::platform::kLibraryDetachedFromProcess:
       // Under the loader lock, with the other threads already stopped: see above.
       gUnloaded.store(true);
       break;
     default:
       break;
   }
-  return TRUE;
+  return 1;
 }

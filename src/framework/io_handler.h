@@ -5,10 +5,9 @@
 // library and spooler channels). A fiscal processor uses its channel only for logging and
 // for the error state; it never connects it.
 //
-// The transport operations (Disconnect, ClearBuffers, Write, ReadUpTo, ReadChars, ReadAll,
-// DecodeError, InputBufferContainsData, SetParameter) follow Connect in this order as pure
-// virtual operations once the channels that carry data implement them; until then a channel
-// offers only its construction, Connected, Connect and Disconnect.
+// Every concrete channel implements the transport operations (Connected, Connect,
+// Disconnect, ClearBuffers, Write, ReadUpTo, ReadChars, ReadAll, DecodeError,
+// InputBufferContainsData, SetParameter), which are pure virtual here in that order.
 //
 // Threading: one thread at a time per channel; the log lines go through the writer's queue,
 // so no operation here waits for the disk.
