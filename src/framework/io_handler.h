@@ -5,9 +5,10 @@
 // library and spooler channels). A fiscal processor uses its channel only for logging and
 // for the error state; it never connects it.
 //
-// Every concrete channel implements the transport operations (Connected, Connect,
-// Disconnect, ClearBuffers, Write, ReadUpTo, ReadChars, ReadAll, DecodeError,
-// InputBufferContainsData, SetParameter), which are pure virtual here in that order.
+// Every concrete channel implements the transport operations (Connected, Disconnect,
+// ClearBuffers, Write, ReadUpTo, ReadChars, ReadAll, DecodeError, InputBufferContainsData,
+// SetParameter), pure virtual here in that order; Connect writes the connect banner before
+// a channel opens its transport.
 //
 // Threading: one thread at a time per channel; the log lines go through the writer's queue,
 // so no operation here waits for the disk.
