@@ -43,6 +43,15 @@ chown root:lp "$folder/spool" "$folder/spool/tmp"
 chmod 0710 "$folder/spool"
 chmod 1770 "$folder/spool/tmp"
 socket=$folder/cups.sock
+# The socket backend runs as root from a folder of this spooler's own (a backend that only
+# root may run is run as root), so that its jobs reach the printer port even where user lp
+# cannot walk the path to the system's backends.
+serverbin=$folder/serverbin
+mkdir -p "$serverbin/backend"
+for part in daemon filter driver cgi-bin monitor notifier; do
+  [ -e "/usr/lib/cups/$part" ] && ln -sfn "/usr/lib/cups/$part" "$serverbin/$part"
+done
+install -m 0700 /usr/lib/cups/backend/socket "$serverbin/backend/socket"
 
 cat >"$conf/cups-files.conf" <<CONF
 User lp
@@ -50,6 +59,7 @@ Group lp
 SystemGroup root
 FileDevice Yes
 ServerRoot $conf
+ServerBin $serverbin
 RequestRoot $folder/spool
 TempDir $folder/spool/tmp
 CacheDir $folder/cache
