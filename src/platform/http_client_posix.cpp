@@ -1,6 +1,11 @@
-// The HTTP client on libcurl; TLS comes from the OpenSSL build of libcurl.
+// The HTTP client on libcurl; TLS comes from the OpenSSL build of libcurl. libcurl is loaded
+// when the first request is made, not with the fiscal library, so that a till without it
+// still runs its fiscal day.
 #include "platform/http_client.h"
 
+// The calls go through pointers bound at run time, which curl's compile-time option checks
+// (macros over curl_easy_setopt and curl_easy_getinfo) cannot wrap.
+#define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -9,11 +14,45 @@
 #include <mutex>
 
 #include "platform/error.h"
+#include "platform/optional_library.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
 
 namespace {
+
+// clang-format off
+#define QV_CURL_FUNCTIONS(X) \
+  X(curl_easy_cleanup) X(curl_easy_getinfo) X(curl_easy_init) X(curl_easy_perform) \
+  X(curl_easy_reset) X(curl_easy_setopt) X(curl_easy_strerror) X(curl_global_init) \
+  X(curl_slist_append) X(curl_slist_free_all)
+// clang-format on
+
+struct CurlLibrary {
+#define QV_DECLARE_FUNCTION(aName) decltype(&::aName) aName;
+  QV_CURL_FUNCTIONS(QV_DECLARE_FUNCTION)
+#undef QV_DECLARE_FUNCTION
+};
+
+CurlLibrary BindCurl() {
+  // Never unloaded, as a library linked at build time is not: libcurl's global set-up and
+  // its TLS library's state would dangle.
+  static OptionalLibrary& library =
+      *new OptionalLibrary("The HTTP transport library", {"libcurl.so.4"});
+  CurlLibrary curl;
+#define QV_BIND_FUNCTION(aName) \
+  curl.aName = reinterpret_cast<decltype(curl.aName)>(library.Function(#aName));
+  QV_CURL_FUNCTIONS(QV_BIND_FUNCTION)
+#undef QV_BIND_FUNCTION
+  return curl;
+}
+
+// Throws qv::Error with the loader's text when libcurl is not installed; a later call tries
+// again.
+const CurlLibrary& Curl() {
+  static const CurlLibrary curl = BindCurl();
+  return curl;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -21,9 +60,9 @@ using Clock = std::chrono::steady_clock;
 void InitialiseTransportOnce() {
   static std::once_flag once;
   static CURLcode result = CURLE_OK;
-  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(once, [] { result = Curl().curl_global_init(CURL_GLOBAL_DEFAULT); });
   if (result != CURLE_OK) {
-    throw Error(std::string("HTTP transport cannot start: ") + curl_easy_strerror(result));
+    throw Error(std::string("HTTP transport cannot start: ") + Curl().curl_easy_strerror(result));
   }
 }
 
@@ -75,7 +114,7 @@ int WatchProgress(void* aTransfer, curl_off_t, curl_off_t aReceived, curl_off_t,
   auto& transfer = *static_cast<Transfer*>(aTransfer);
   const Clock::time_point now = Clock::now();
   curl_off_t connectTime = 0;
-  curl_easy_getinfo(transfer.handle, CURLINFO_CONNECT_TIME_T, &connectTime);
+  Curl().curl_easy_getinfo(transfer.handle, CURLINFO_CONNECT_TIME_T, &connectTime);
   if (connectTime == 0) {
     // Still connecting: the connect time-out watches this part.
     transfer.lastProgress = now;
@@ -97,9 +136,11 @@ int WatchProgress(void* aTransfer, curl_off_t, curl_off_t aReceived, curl_off_t,
 
 class HeaderList {
  public:
-  ~HeaderList() { curl_slist_free_all(fList); }
+  ~HeaderList() {
+    if (fList != nullptr) Curl().curl_slist_free_all(fList);
+  }
   void Add(const std::string& aLine) {
-    curl_slist* list = curl_slist_append(fList, aLine.c_str());
+    curl_slist* list = Curl().curl_slist_append(fList, aLine.c_str());
     if (list == nullptr) throw Error("Out of memory for the HTTP request headers");
     fList = list;
   }
@@ -137,13 +178,13 @@ void HttpClient::SetHeader(const std::string& aName, const std::string& aValue) 
 bool HttpClient::Connected() const {
   if (fHandle == nullptr) return false;
   curl_socket_t socket = CURL_SOCKET_BAD;
-  if (curl_easy_getinfo(fHandle, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK) return false;
+  if (Curl().curl_easy_getinfo(fHandle, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK) return false;
   return socket != CURL_SOCKET_BAD;
 }
 
 void HttpClient::Disconnect() {
   if (fHandle == nullptr) return;
-  curl_easy_cleanup(fHandle);
+  Curl().curl_easy_cleanup(fHandle);
   fHandle = nullptr;
 }
 
@@ -151,13 +192,14 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
                              const std::string& aContentType) {
   fResponseCode = -1;
   if (fHandle == nullptr) {
-    fHandle = curl_easy_init();
+    fHandle = Curl().curl_easy_init();
     if (fHandle == nullptr) throw Error("HTTP transport cannot create a request");
   } else {
     // Options of the previous request go; its open connection stays for this one.
-    curl_easy_reset(fHandle);
+    Curl().curl_easy_reset(fHandle);
   }
   CURL* curl = fHandle;
+  const auto setOption = Curl().curl_easy_setopt;
   Transfer transfer;
   transfer.handle = curl;
   transfer.readTimeout = fReadTimeout;
@@ -179,50 +221,49 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
   // The body goes with the request at once, never after a "100 Continue".
   if (!customExpect) headers.Add("Expect:");
 
-  curl_easy_setopt(curl, CURLOPT_URL, aUrl.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_DEFAULT_PROTOCOL, "http");
-  curl_easy_setopt(curl, CURLOPT_PROXY, "");
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-  curl_easy_setopt(curl, CURLOPT_POST, 1L);
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, aBody.data());
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.Get());
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectStatusLine);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  setOption(curl, CURLOPT_URL, aUrl.c_str());
+  setOption(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  setOption(curl, CURLOPT_DEFAULT_PROTOCOL, "http");
+  setOption(curl, CURLOPT_PROXY, "");
+  setOption(curl, CURLOPT_NOSIGNAL, 1L);
+  setOption(curl, CURLOPT_ERRORBUFFER, errorText);
+  setOption(curl, CURLOPT_POST, 1L);
+  setOption(curl, CURLOPT_POSTFIELDS, aBody.data());
+  setOption(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
+  setOption(curl, CURLOPT_HTTPHEADER, headers.Get());
+  setOption(curl, CURLOPT_WRITEFUNCTION, CollectBody);
+  setOption(curl, CURLOPT_WRITEDATA, &transfer);
+  setOption(curl, CURLOPT_HEADERFUNCTION, CollectStatusLine);
+  setOption(curl, CURLOPT_HEADERDATA, &transfer);
+  setOption(curl, CURLOPT_XFERINFOFUNCTION, WatchProgress);
+  setOption(curl, CURLOPT_XFERINFODATA, &transfer);
+  setOption(curl, CURLOPT_NOPROGRESS, 0L);
   if (fConnectTimeout > 0) {
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(fConnectTimeout));
+    setOption(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(fConnectTimeout));
   }
   if (!fTrustedCertificates.empty()) {
-    curl_easy_setopt(curl, CURLOPT_CAINFO, fTrustedCertificates.c_str());
-    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+    setOption(curl, CURLOPT_CAINFO, fTrustedCertificates.c_str());
+    setOption(curl, CURLOPT_CAPATH, nullptr);
   }
   if (fAuthentication != HttpAuthentication::None) {
-    curl_easy_setopt(
-        curl, CURLOPT_HTTPAUTH,
-        fAuthentication == HttpAuthentication::Basic ? CURLAUTH_BASIC : CURLAUTH_DIGEST);
-    curl_easy_setopt(curl, CURLOPT_USERNAME, fUser.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, fPassword.c_str());
+    setOption(curl, CURLOPT_HTTPAUTH,
+              fAuthentication == HttpAuthentication::Basic ? CURLAUTH_BASIC : CURLAUTH_DIGEST);
+    setOption(curl, CURLOPT_USERNAME, fUser.c_str());
+    setOption(curl, CURLOPT_PASSWORD, fPassword.c_str());
   }
 
-  const CURLcode result = curl_easy_perform(curl);
+  const CURLcode result = Curl().curl_easy_perform(curl);
   long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  Curl().curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   if (status > 0) fResponseCode = static_cast<int32_t>(status);
   if (result != CURLE_OK) {
     if (transfer.timedOut) {
       throw Error("Read timed out after " + std::to_string(fReadTimeout) + " ms");
     }
     std::string message =
-        errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(result);
+        errorText[0] != '\0' ? std::string(errorText) : Curl().curl_easy_strerror(result);
     long systemError = 0;
-    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &systemError);
+    Curl().curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &systemError);
     if (systemError != 0) message += " (" + SystemErrorText(static_cast<int>(systemError)) + ")";
     throw Error(message);
   }

@@ -11,11 +11,53 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/optional_library.h"
 #include "platform/print_spooler.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
 namespace {
+
+// The functions of CUPS that this file calls, bound when the first job or listing needs
+// them: the fiscal library loads, and runs its fiscal day, on a till without CUPS.
+// clang-format off
+#define QV_CUPS_FUNCTIONS(X) \
+  X(cupsCancelJob2) X(cupsDoRequest) X(cupsEncryption) X(cupsFinishDocument) X(cupsFreeDests) \
+  X(cupsFreeJobs) X(cupsGetDests2) X(cupsGetJobs2) X(cupsLastError) X(cupsLastErrorString) \
+  X(cupsRasterClose) X(cupsRasterErrorString) X(cupsRasterInitPWGHeader) X(cupsRasterOpenIO) \
+  X(cupsRasterWriteHeader2) X(cupsRasterWritePixels) X(cupsServer) X(cupsSetServer) \
+  X(cupsStartDocument) X(cupsUser) X(cupsWriteRequestData) X(httpAssembleURIf) X(httpClose) \
+  X(httpConnect2) X(httpError) X(httpReconnect2) X(httpSetTimeout) X(ippAddString) \
+  X(ippAddStrings) X(ippDelete) X(ippErrorString) X(ippFindAttribute) X(ippGetCollection) \
+  X(ippGetInteger) X(ippGetResolution) X(ippGetString) X(ippGetValueTag) X(ippNewRequest) \
+  X(ippPort) X(pwgMediaForLegacy) X(pwgMediaForPWG) X(pwgMediaForSize)
+// clang-format on
+
+struct CupsLibrary {
+#define QV_DECLARE_FUNCTION(aName) decltype(&::aName) aName;
+  QV_CUPS_FUNCTIONS(QV_DECLARE_FUNCTION)
+#undef QV_DECLARE_FUNCTION
+};
+
+CupsLibrary BindCups() {
+  // Never unloaded, as a library linked at build time is not: CUPS keeps process-wide state
+  // (its globals, its per-thread data) that would dangle.
+  static OptionalLibrary& library =
+      *new OptionalLibrary("The print spooler library", {"libcups.so.2"});
+  CupsLibrary cups;
+#define QV_BIND_FUNCTION(aName) \
+  cups.aName = reinterpret_cast<decltype(cups.aName)>(library.Function(#aName));
+  QV_CUPS_FUNCTIONS(QV_BIND_FUNCTION)
+#undef QV_BIND_FUNCTION
+  return cups;
+}
+
+// Throws qv::Error with the loader's text when CUPS is not installed; a later call tries
+// again.
+const CupsLibrary& Cups() {
+  static const CupsLibrary cups = BindCups();
+  return cups;
+}
 
 constexpr double kSpoolerReplyTimeoutSeconds = 30.0;
 constexpr int kDefaultDpi = 300;
@@ -26,37 +68,25 @@ constexpr int kHundredthsMmPerInch = 2540;
 constexpr unsigned char kWhiteSample = 0xFF;
 
 std::string LastSpoolerError() {
-  const char* text = cupsLastErrorString();
-  return text != nullptr && *text != '\0' ? text : ippErrorString(cupsLastError());
+  const char* text = Cups().cupsLastErrorString();
+  return text != nullptr && *text != '\0' ? text : Cups().ippErrorString(Cups().cupsLastError());
 }
 
 // One connection to the spooler, closed with the object. The server is looked up again each
 // time, so that a changed CUPS_SERVER or client.conf counts from the next job on.
 class SpoolerConnection {
  public:
+  // Never throws: a spooler that cannot be reached, CUPS missing included, leaves its reason
+  // in Error.
   SpoolerConnection() {
-    cupsSetServer(nullptr);
-    const std::string server = cupsServer();
-    // Made without connecting (a time-out of 0), so that a failed connect leaves its reason
-    // in the object instead of losing it when the object is freed.
-    fHttp = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                         /*blocking=*/1, /*msec=*/0, nullptr);
-    if (fHttp == nullptr) {
-      fError = "Unable to connect to the print server " + server + ": " + LastSpoolerError();
-      return;
+    try {
+      Connect();
+    } catch (const qv::Error& e) {
+      fError = e.what();
     }
-    if (httpReconnect2(fHttp, kSpoolerConnectTimeoutMs, nullptr) != 0) {
-      const int code = httpError(fHttp);
-      fError = "Unable to connect to the print server " + server + ": " +
-               (code != 0 ? SystemErrorText(code) : LastSpoolerError());
-      httpClose(fHttp);
-      fHttp = nullptr;
-      return;
-    }
-    httpSetTimeout(fHttp, kSpoolerReplyTimeoutSeconds, nullptr, nullptr);
   }
   ~SpoolerConnection() {
-    if (fHttp != nullptr) httpClose(fHttp);
+    if (fHttp != nullptr) Cups().httpClose(fHttp);
   }
   SpoolerConnection(const SpoolerConnection&) = delete;
   SpoolerConnection& operator=(const SpoolerConnection&) = delete;
@@ -66,31 +96,55 @@ class SpoolerConnection {
   const std::string& Error() const { return fError; }
 
  private:
+  void Connect() {
+    Cups().cupsSetServer(nullptr);
+    const std::string server = Cups().cupsServer();
+    // Made without connecting (a time-out of 0), so that a failed connect leaves its reason
+    // in the object instead of losing it when the object is freed.
+    fHttp = Cups().httpConnect2(server.c_str(), Cups().ippPort(), nullptr, AF_UNSPEC,
+                                Cups().cupsEncryption(),
+                                /*blocking=*/1, /*msec=*/0, nullptr);
+    if (fHttp == nullptr) {
+      fError = "Unable to connect to the print server " + server + ": " + LastSpoolerError();
+      return;
+    }
+    if (Cups().httpReconnect2(fHttp, kSpoolerConnectTimeoutMs, nullptr) != 0) {
+      const int code = Cups().httpError(fHttp);
+      fError = "Unable to connect to the print server " + server + ": " +
+               (code != 0 ? SystemErrorText(code) : LastSpoolerError());
+      Cups().httpClose(fHttp);
+      fHttp = nullptr;
+      return;
+    }
+    Cups().httpSetTimeout(fHttp, kSpoolerReplyTimeoutSeconds, nullptr, nullptr);
+  }
+
   http_t* fHttp = nullptr;
   std::string fError;
 };
 
 std::string PrinterUri(const std::string& aPrinter) {
   char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                   "/printers/%s", aPrinter.c_str());
+  Cups().httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost",
+                          Cups().ippPort(), "/printers/%s", aPrinter.c_str());
   return uri;
 }
 
 // Asks the queue itself for a new job, so that a queue the spooler does not have is
 // reported in the spooler's words ("The printer or class does not exist."). The job id, or 0.
 int CreateJob(http_t* aHttp, const std::string& aPrinter, const std::string& aName) {
-  ipp_t* request = ippNewRequest(IPP_OP_CREATE_JOB);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-               PrinterUri(aPrinter).c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, aName.c_str());
-  ipp_t* response = cupsDoRequest(aHttp, request, ("/printers/" + aPrinter).c_str());
-  ipp_attribute_t* id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
-  const int jobId =
-      cupsLastError() <= IPP_STATUS_OK_CONFLICTING && id != nullptr ? ippGetInteger(id, 0) : 0;
-  ippDelete(response);
+  ipp_t* request = Cups().ippNewRequest(IPP_OP_CREATE_JOB);
+  Cups().ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                      PrinterUri(aPrinter).c_str());
+  Cups().ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                      Cups().cupsUser());
+  Cups().ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, aName.c_str());
+  ipp_t* response = Cups().cupsDoRequest(aHttp, request, ("/printers/" + aPrinter).c_str());
+  ipp_attribute_t* id = Cups().ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
+  const int jobId = Cups().cupsLastError() <= IPP_STATUS_OK_CONFLICTING && id != nullptr
+                        ? Cups().ippGetInteger(id, 0)
+                        : 0;
+  Cups().ippDelete(response);
   return jobId;
 }
 
@@ -98,7 +152,7 @@ int CreateJob(http_t* aHttp, const std::string& aPrinter, const std::string& aNa
 // connection may be in the middle of a request.
 void CancelJob(const std::string& aPrinter, int aJobId) {
   SpoolerConnection connection;
-  if (connection.Connected()) cupsCancelJob2(connection.Http(), aPrinter.c_str(), aJobId, 0);
+  if (connection.Connected()) Cups().cupsCancelJob2(connection.Http(), aPrinter.c_str(), aJobId, 0);
 }
 
 // Sends one document as a whole job: create, send, finish. False with the spooler's text.
@@ -116,10 +170,10 @@ bool SendJob(const std::string& aPrinter, const std::string& aName, const char* 
     aError = LastSpoolerError();
     return false;
   }
-  bool sent = cupsStartDocument(http, aPrinter.c_str(), jobId, aName.c_str(), aFormat,
-                                /*last_document=*/1) == HTTP_STATUS_CONTINUE;
+  bool sent = Cups().cupsStartDocument(http, aPrinter.c_str(), jobId, aName.c_str(), aFormat,
+                                       /*last_document=*/1) == HTTP_STATUS_CONTINUE;
   if (sent) sent = aWrite(http);
-  if (sent) sent = cupsFinishDocument(http, aPrinter.c_str()) == IPP_STATUS_OK;
+  if (sent) sent = Cups().cupsFinishDocument(http, aPrinter.c_str()) == IPP_STATUS_OK;
   if (!sent) {
     aError = LastSpoolerError();
     CancelJob(aPrinter, jobId);
@@ -129,7 +183,7 @@ bool SendJob(const std::string& aPrinter, const std::string& aName, const char* 
 
 bool WriteRequestData(http_t* aHttp, const void* aData, size_t aLength) {
   if (aLength == 0) return true;
-  return cupsWriteRequestData(aHttp, static_cast<const char*>(aData), aLength) ==
+  return Cups().cupsWriteRequestData(aHttp, static_cast<const char*>(aData), aLength) ==
          HTTP_STATUS_CONTINUE;
 }
 
@@ -162,32 +216,33 @@ bool ParseResolutionText(const char* aText, int& aX, int& aY) {
 
 void ReadResolution(ipp_t* aResponse, int& aX, int& aY) {
   aX = aY = kDefaultDpi;
-  ipp_attribute_t* attr = ippFindAttribute(aResponse, "printer-resolution-default", IPP_TAG_ZERO);
+  ipp_attribute_t* attr =
+      Cups().ippFindAttribute(aResponse, "printer-resolution-default", IPP_TAG_ZERO);
   if (attr == nullptr) return;
-  if (ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
+  if (Cups().ippGetValueTag(attr) == IPP_TAG_RESOLUTION) {
     int y = 0;
     ipp_res_t units = IPP_RES_PER_INCH;
-    const int x = ippGetResolution(attr, 0, &y, &units);
+    const int x = Cups().ippGetResolution(attr, 0, &y, &units);
     if (x > 0 && y > 0) aX = DotsPerInch(x, units), aY = DotsPerInch(y, units);
     return;
   }
   int x = 0, y = 0;
-  if (ParseResolutionText(ippGetString(attr, 0, nullptr), x, y)) aX = x, aY = y;
+  if (ParseResolutionText(Cups().ippGetString(attr, 0, nullptr), x, y)) aX = x, aY = y;
 }
 
 int CollectionInteger(ipp_t* aCollection, const char* aName) {
-  ipp_attribute_t* attr = ippFindAttribute(aCollection, aName, IPP_TAG_INTEGER);
-  return attr != nullptr ? std::max(ippGetInteger(attr, 0), 0) : 0;
+  ipp_attribute_t* attr = Cups().ippFindAttribute(aCollection, aName, IPP_TAG_INTEGER);
+  return attr != nullptr ? std::max(Cups().ippGetInteger(attr, 0), 0) : 0;
 }
 
 MediaSize ReadMedia(ipp_t* aResponse) {
   MediaSize media;
   if (ipp_attribute_t* col =
-          ippFindAttribute(aResponse, "media-col-default", IPP_TAG_BEGIN_COLLECTION)) {
-    ipp_t* value = ippGetCollection(col, 0);
-    ipp_attribute_t* size = ippFindAttribute(value, "media-size", IPP_TAG_BEGIN_COLLECTION);
+          Cups().ippFindAttribute(aResponse, "media-col-default", IPP_TAG_BEGIN_COLLECTION)) {
+    ipp_t* value = Cups().ippGetCollection(col, 0);
+    ipp_attribute_t* size = Cups().ippFindAttribute(value, "media-size", IPP_TAG_BEGIN_COLLECTION);
     if (size != nullptr) {
-      ipp_t* dimensions = ippGetCollection(size, 0);
+      ipp_t* dimensions = Cups().ippGetCollection(size, 0);
       const int width = CollectionInteger(dimensions, "x-dimension");
       const int length = CollectionInteger(dimensions, "y-dimension");
       if (width > 0 && length > 0) {
@@ -200,10 +255,11 @@ MediaSize ReadMedia(ipp_t* aResponse) {
       }
     }
   }
-  ipp_attribute_t* keyword = ippFindAttribute(aResponse, "media-default", IPP_TAG_ZERO);
+  ipp_attribute_t* keyword = Cups().ippFindAttribute(aResponse, "media-default", IPP_TAG_ZERO);
   if (keyword != nullptr) {
-    pwg_media_t* known = pwgMediaForPWG(ippGetString(keyword, 0, nullptr));
-    if (known == nullptr) known = pwgMediaForLegacy(ippGetString(keyword, 0, nullptr));
+    pwg_media_t* known = Cups().pwgMediaForPWG(Cups().ippGetString(keyword, 0, nullptr));
+    if (known == nullptr)
+      known = Cups().pwgMediaForLegacy(Cups().ippGetString(keyword, 0, nullptr));
     if (known != nullptr && known->width > 0 && known->length > 0) {
       media.width = known->width, media.length = known->length;
     }
@@ -214,22 +270,22 @@ MediaSize ReadMedia(ipp_t* aResponse) {
 // Asks the queue for its default media and resolution; throws with the spooler's text.
 void ReadQueueDefaults(http_t* aHttp, const std::string& aPrinter, MediaSize& aMedia, int& aDpiX,
                        int& aDpiY) {
-  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-               PrinterUri(aPrinter).c_str());
+  ipp_t* request = Cups().ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  Cups().ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                      PrinterUri(aPrinter).c_str());
   static const char* const kWanted[] = {"media-col-default", "media-default",
                                         "printer-resolution-default"};
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                static_cast<int>(sizeof kWanted / sizeof kWanted[0]), nullptr, kWanted);
-  ipp_t* response = cupsDoRequest(aHttp, request, "/");
-  if (response == nullptr || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+  Cups().ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                       static_cast<int>(sizeof kWanted / sizeof kWanted[0]), nullptr, kWanted);
+  ipp_t* response = Cups().cupsDoRequest(aHttp, request, "/");
+  if (response == nullptr || Cups().cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
     const std::string message = LastSpoolerError();
-    ippDelete(response);
+    Cups().ippDelete(response);
     throw Error(message);
   }
   aMedia = ReadMedia(response);
   ReadResolution(response, aDpiX, aDpiY);
-  ippDelete(response);
+  Cups().ippDelete(response);
 }
 
 int ToPixels(int aHundredthsMm, int aDpi) {
@@ -251,11 +307,11 @@ std::vector<std::string> InstalledPrinters() {
   SpoolerConnection connection;
   if (!connection.Connected()) return names;
   cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(connection.Http(), &dests);
+  const int count = Cups().cupsGetDests2(connection.Http(), &dests);
   for (int i = 0; i < count; ++i) {
     if (dests[i].instance == nullptr) names.emplace_back(dests[i].name);
   }
-  cupsFreeDests(count, dests);
+  Cups().cupsFreeDests(count, dests);
   return names;
 }
 
@@ -264,8 +320,9 @@ std::vector<PrintJobInfo> PrinterJobs(const std::string& aPrinter, bool aComplet
   SpoolerConnection connection;
   if (!connection.Connected()) return result;
   cups_job_t* jobs = nullptr;
-  const int count = cupsGetJobs2(connection.Http(), &jobs, aPrinter.c_str(), /*myjobs=*/0,
-                                 aCompleted ? CUPS_WHICHJOBS_COMPLETED : CUPS_WHICHJOBS_ACTIVE);
+  const int count =
+      Cups().cupsGetJobs2(connection.Http(), &jobs, aPrinter.c_str(), /*myjobs=*/0,
+                          aCompleted ? CUPS_WHICHJOBS_COMPLETED : CUPS_WHICHJOBS_ACTIVE);
   for (int i = 0; i < count; ++i) {
     PrintJobInfo job;
     job.id = jobs[i].id;
@@ -274,7 +331,7 @@ std::vector<PrintJobInfo> PrinterJobs(const std::string& aPrinter, bool aComplet
     job.completed = jobs[i].state == IPP_JSTATE_COMPLETED;
     result.push_back(std::move(job));
   }
-  cupsFreeJobs(count, jobs);
+  Cups().cupsFreeJobs(count, jobs);
   return result;
 }
 
@@ -311,11 +368,11 @@ PrinterPageJob::PrinterPageJob(const std::string& aPrinter, const std::string& a
     if (!connection.Connected()) throw Error(connection.Error());
     ReadQueueDefaults(connection.Http(), aPrinter, media, dpiX, dpiY);
   }
-  pwg_media_t* size = pwgMediaForSize(media.width, media.length);
-  if (size == nullptr ||
-      !cupsRasterInitPWGHeader(&fState->header, size, "srgb_8", dpiX, dpiY, "one-sided", nullptr)) {
+  pwg_media_t* size = Cups().pwgMediaForSize(media.width, media.length);
+  if (size == nullptr || !Cups().cupsRasterInitPWGHeader(&fState->header, size, "srgb_8", dpiX,
+                                                         dpiY, "one-sided", nullptr)) {
     throw Error(std::string("The page of printer ") + aPrinter +
-                " cannot be rendered: " + cupsRasterErrorString());
+                " cannot be rendered: " + Cups().cupsRasterErrorString());
   }
   PrinterPage& page = fState->page;
   page.paperWidth = static_cast<int32_t>(fState->header.cupsWidth);
@@ -366,7 +423,7 @@ void PrinterPageJob::End() {
   const bool sent = SendJob(
       state.printer, state.title, "image/pwg-raster",
       [&state](http_t* aHttp) {
-        cups_raster_t* raster = cupsRasterOpenIO(
+        cups_raster_t* raster = Cups().cupsRasterOpenIO(
             [](void* aContext, unsigned char* aBuffer, size_t aLength) -> ssize_t {
               return WriteRequestData(static_cast<http_t*>(aContext), aBuffer, aLength)
                          ? static_cast<ssize_t>(aLength)
@@ -374,13 +431,13 @@ void PrinterPageJob::End() {
             },
             aHttp, CUPS_RASTER_WRITE_PWG);
         if (raster == nullptr) return false;
-        bool written = cupsRasterWriteHeader2(raster, &state.header) != 0;
+        bool written = Cups().cupsRasterWriteHeader2(raster, &state.header) != 0;
         const size_t rowBytes = state.header.cupsBytesPerLine;
         for (unsigned row = 0; written && row < state.header.cupsHeight; ++row) {
-          written = cupsRasterWritePixels(raster, &state.sheet[row * rowBytes],
-                                          static_cast<unsigned>(rowBytes)) == rowBytes;
+          written = Cups().cupsRasterWritePixels(raster, &state.sheet[row * rowBytes],
+                                                 static_cast<unsigned>(rowBytes)) == rowBytes;
         }
-        cupsRasterClose(raster);
+        Cups().cupsRasterClose(raster);
         return written;
       },
       error);
