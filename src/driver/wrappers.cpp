@@ -137,7 +137,13 @@ void kFiscalProcessorWrapper_PROCESSZREPORT::CopyCounters(
 void kFiscalProcessorWrapper_PROCESSZREPORT::Process(const std::string& aXml) {
   Serve(
       aXml, {dt_ZReport}, /*aCreate=*/false,
-      [this](kFiscalProcessor& aProcessor) { return aProcessor.ProcessZReport(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        const bool closed = aProcessor.ProcessZReport(*fHandler);
+        // A Z-report that the device refused has still closed the day in the till: the host
+        // gets that day's figures and text with the failure.
+        if (!closed) CopyCounters(aProcessor.Counters());
+        return closed;
+      },
       [this](kFiscalProcessor& aProcessor) {
         CopyCounters(aProcessor.Counters());
         LogInfo("PROCESSZREPORT", "ReportNo: " + std::to_string(CurrentReportNo()));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "base/utils.h"
 #include "platform/unicode.h"
@@ -218,6 +219,11 @@ std::string HostZReportText(const std::vector<std::string>& aLines, const std::s
 std::string SignatureBlock(const std::string& aDeviceSerial, const std::string& aAnswer) {
   return std::string(kCrLf) + kCrLf + "S/N: " + aDeviceSerial + kCrLf + aAnswer + kCrLf + kCrLf +
          "LEGAL RECEIPT";
+}
+
+std::string ZReportRefusalText(int aStatus, const std::string& aAnswer) {
+  return "Error when closing the day in the signing device: [" + std::to_string(aStatus) + "]" +
+         aAnswer + ". The day is closed in the till.";
 }
 
 }  // namespace qv::kavren

@@ -39,6 +39,11 @@ std::string BuildXReportText(const framework::qvFiscalCounters& aCounters,
 // "Z-REPORT # " and the Z number.
 std::string HostZReportText(const std::vector<std::string>& aLines, const std::string& aZNumber);
 
+// The error text of a Z-report whose day the signing device refused to close, after the
+// till had closed it: "Error when closing the day in the signing device: [<status>]<answer>.
+// The day is closed in the till." Hosts and the integrator's guide quote it.
+std::string ZReportRefusalText(int aStatus, const std::string& aAnswer);
+
 // The block appended when the signing component closed the day.
 std::string SignatureBlock(const std::string& aDeviceSerial, const std::string& aAnswer);
 

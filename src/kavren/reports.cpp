@@ -100,6 +100,12 @@ bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) 
   if (dayClosed) {
     FindBoxSerialNumber();
     fCounters.Text += SignatureBlock(fSerialNumber, closed.text);
+  } else {
+    // The host must learn that the day is closed here although the device kept it open: a
+    // host that simply retried would close a further, empty day.
+    const std::string refusal = ZReportRefusalText(closed.status, closed.text);
+    LogError("PROCESSZREPORT", refusal);
+    IOHandler().SetCustomError(closed.status, refusal);
   }
   LogInfo("PROCESSZREPORT", "END");
   return dayClosed;

@@ -215,8 +215,6 @@ TEST_F(ProcessorReports, DayIsClosedLocallyWhenTheBoxRefusesOrFails) {
       BoxControl("") + Z());
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].rc, -1);
-  EXPECT_FALSE(calls[0].error.has_value()) << calls[0].error.value_or("");
-  EXPECT_EQ(XmlElement(calls[0].output.value_or(""), "ReportNumber"), "0");
   EXPECT_EQ(calls[1].rc, -1);
   EXPECT_EQ(calls[1].error, "Box day closing failed");
   ASSERT_EQ(calls[2].rc, 0) << calls[2].error.value_or("");
@@ -233,6 +231,45 @@ TEST_F(ProcessorReports, DayIsClosedLocallyWhenTheBoxRefusesOrFails) {
   EXPECT_EQ(counters["CurrentZReportNo"], "4");
   EXPECT_EQ(counters["DailySales"], "0");
   EXPECT_TRUE(Contains(fSession.LogText(), " - MakeZReport:[3]\r\n"));
+}
+
+// The host of a refused Z-report learns that the till closed the day, and gets that day's
+// figures and text, so that it does not close a further, empty day by repeating the call.
+TEST_F(ProcessorReports, RefusedZReportGivesTheClosedDayAndSaysSo) {
+  fSession.WriteCounters(5, 1,
+                         {{"DailySales", "50"},
+                          {"DailyTotal", "50"},
+                          {"GrandTotalSales", "80"},
+                          {"GrandTotalTotal", "80"}});
+  const auto calls = RunAfterOpen(BoxControl("MakeZReport.status=3\nMakeZReport.text=BOX BUSY") +
+                                  Z() + BoxControl("") + X());
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].rc, -1);
+  EXPECT_EQ(calls[0].error,
+            "Error when closing the day in the signing device: [3]BOX BUSY. "
+            "The day is closed in the till.");
+  const std::string output = calls[0].output.value_or("");
+  EXPECT_EQ(XmlElement(output, "ReportNumber"), "1");
+  EXPECT_EQ(XmlElement(output, "DayReceiptsNumber"), "5");
+  EXPECT_EQ(XmlElement(output, "DayTotalAmount"), "50");
+  EXPECT_EQ(XmlElement(output, "GrandTotalAmount"), "80");
+  EXPECT_EQ(XmlElement(output, "ReportDateTime"), Today() + "T00:00:00");
+  const std::string text = ReportText(output);
+  EXPECT_EQ(text.rfind("Z-REPORT # 0001\r\n", 0), 0u) << text;
+  EXPECT_TRUE(Contains(text, Row("Totale Giorno", Amount("50")) + "\r\n")) << text;
+  const std::string lastLine = Row("Scontrini Emessi", "5");
+  EXPECT_EQ(text.substr(text.size() - lastLine.size()), lastLine) << text;
+  EXPECT_FALSE(Contains(text, "S/N:")) << text;
+  // The day stays closed in the till: the open day is the next one, empty.
+  ASSERT_EQ(calls[1].rc, 0) << calls[1].error.value_or("");
+  EXPECT_EQ(XmlElement(*calls[1].output, "ReportNumber"), "2");
+  EXPECT_EQ(XmlElement(*calls[1].output, "DayTotalAmount"), "0");
+  const std::string log = fSession.LogText();
+  EXPECT_TRUE(Contains(log,
+                       " - ERROR - PROCESSZREPORT:Error when closing the day in the signing "
+                       "device: [3]BOX BUSY. The day is closed in the till.\r\n"))
+      << log;
+  EXPECT_FALSE(Contains(log, "PROCESSZREPORT:ReportNo:")) << log;
 }
 
 TEST_F(ProcessorReports, HostSuppliedTextReplacesTheBuiltOne) {
