@@ -1,6 +1,5 @@
 #include "kavren/report_text.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -12,18 +11,8 @@ namespace qv::kavren {
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-constexpr int kSignificantDigits = 6;
 constexpr size_t kLabelWidth = 34;
 constexpr size_t kValueWidth = 10;
-
-int DigitCount(uint64_t aValue) {
-  int digits = 0;
-  while (aValue > 0) {
-    aValue /= 10;
-    ++digits;
-  }
-  return digits;
-}
 
 uint64_t PowerOfTen(int aExponent) {
   uint64_t power = 1;
@@ -40,16 +29,6 @@ uint64_t RoundAway(uint64_t aValue, int aDigits) {
   return quotient;
 }
 
-std::string Digits(uint64_t aValue) {
-  if (aValue == 0) return "0";
-  std::string digits;
-  while (aValue > 0) {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(aValue % 10)));
-    aValue /= 10;
-  }
-  return digits;
-}
-
 std::string Grouped(const std::string& aDigits, const std::string& aSeparator) {
   if (aSeparator.empty()) return aDigits;
   std::string grouped;
@@ -60,36 +39,19 @@ std::string Grouped(const std::string& aDigits, const std::string& aSeparator) {
   return grouped;
 }
 
-// aMagnitude is the value times 10^aScale. Writes the report number form with aDecimals
-// decimals shown (2 for amounts, 0 for counts).
+// aMagnitude is the value times 10^aScale. Writes the exact value rounded to aDecimals
+// decimals (2 for amounts, 0 for counts), grouped by thousands, with exactly aDecimals
+// decimals shown.
 std::string ReportNumber(bool aNegative, uint64_t aMagnitude, int aScale, int aDecimals,
                          const platform::RegionalSettings& aSettings) {
-  const int integerDigits = DigitCount(aMagnitude / PowerOfTen(aScale));
-  // Keep at most 6 significant digits and at most aDecimals decimals.
-  int keptDecimals = std::min(aDecimals, kSignificantDigits - integerDigits);
-  uint64_t rounded = RoundAway(aMagnitude, aScale - keptDecimals);
-  // rounded is now the value times 10^keptDecimals (keptDecimals may be negative).
-  uint64_t integerPart =
-      keptDecimals >= 0 ? rounded / PowerOfTen(keptDecimals) : rounded * PowerOfTen(-keptDecimals);
-  std::string sign = aNegative && rounded != 0 ? "-" : "";
-  std::string integerText = Digits(integerPart);
-  if (integerText.size() > kSignificantDigits) {
-    std::string significant = integerText.substr(0, kSignificantDigits);
-    while (significant.size() > 1 && significant.back() == '0') significant.pop_back();
-    std::string exponent = std::to_string(integerText.size() - 1);
-    if (aDecimals > 0 && exponent.size() < 2) exponent = "0" + exponent;
-    std::string mantissa = significant.substr(0, 1);
-    if (significant.size() > 1) mantissa += aSettings.decimalSeparator + significant.substr(1);
-    return sign + mantissa + "E" + exponent;
-  }
-  std::string text = sign + Grouped(integerText, aSettings.thousandSeparator);
+  const uint64_t rounded = RoundAway(aMagnitude, aScale - aDecimals);
+  const uint64_t unit = PowerOfTen(aDecimals);
+  std::string text = aNegative && rounded != 0 ? "-" : "";
+  text += Grouped(std::to_string(rounded / unit), aSettings.thousandSeparator);
   if (aDecimals > 0) {
-    uint64_t fraction = keptDecimals > 0 ? rounded % PowerOfTen(keptDecimals) : 0;
-    std::string fractionText = Digits(fraction);
-    while (static_cast<int>(fractionText.size()) < keptDecimals) fractionText.insert(0, "0");
-    if (keptDecimals <= 0) fractionText.clear();
-    while (static_cast<int>(fractionText.size()) < aDecimals) fractionText += '0';
-    text += aSettings.decimalSeparator + fractionText;
+    std::string fraction = std::to_string(rounded % unit);
+    fraction.insert(0, static_cast<size_t>(aDecimals) - fraction.size(), '0');
+    text += aSettings.decimalSeparator + fraction;
   }
   return text;
 }

@@ -12,10 +12,9 @@
 
 namespace qv::kavren {
 
-// A report figure: rounded to at most 6 significant digits and at most 2 decimals (none for a
-// count), halves away from zero; written in exponent form past 6 integer digits
-// (1.23457E06, a count 1E6), otherwise grouped by thousands with exactly 2 decimals for an
-// amount (12,345.70; -5.00).
+// A report figure: the exact value rounded to 2 decimals for an amount (whole for a count),
+// halves away from zero, grouped by thousands with the machine's separators, with exactly 2
+// decimals for an amount (12,345.68; 1,234,567.50; -5.00; a count 1,000,000).
 std::string ReportAmount(base::Currency aValue, const platform::RegionalSettings& aSettings);
 std::string ReportCount(int64_t aValue, const platform::RegionalSettings& aSettings);
 

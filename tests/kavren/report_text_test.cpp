@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -67,48 +68,55 @@ std::string Row(const std::string& aLabel, const std::string& aValue) {
   return row + std::string(aValue.size() < 10 ? 10 - aValue.size() : 0, ' ') + aValue;
 }
 
-TEST(ReportNumberForm, AmountsKeepSixSignificantDigitsAndTwoDecimals) {
-  EXPECT_EQ(ReportAmount(Amount(123456789), kEnglish), "12,345.70");
-  EXPECT_EQ(ReportAmount(Amount(123456780), kEnglish), "12,345.70");  // 12345.678
-  EXPECT_EQ(ReportAmount(Amount(1234567800), kEnglish), "123,457.00");
+TEST(ReportNumberForm, AmountsAreExactToTwoDecimalsRoundedHalfAwayFromZero) {
+  EXPECT_EQ(ReportAmount(Amount(123456789), kEnglish), "12,345.68");  // 12345.6789
+  EXPECT_EQ(ReportAmount(Amount(123456750), kEnglish), "12,345.68");  // 12345.675
+  EXPECT_EQ(ReportAmount(Amount(123456749), kEnglish), "12,345.67");
+  EXPECT_EQ(ReportAmount(Amount(1234567800), kEnglish), "123,456.78");
   EXPECT_EQ(ReportAmount(Amount(999999950), kEnglish), "100,000.00");  // 99999.995
   EXPECT_EQ(ReportAmount(Amount(12345), kEnglish), "1.23");
   EXPECT_EQ(ReportAmount(Amount(50), kEnglish), "0.01");  // 0.005, half away from zero
   EXPECT_EQ(ReportAmount(Amount(-50), kEnglish), "-0.01");
+  EXPECT_EQ(ReportAmount(Amount(-123456750), kEnglish), "-12,345.68");
   EXPECT_EQ(ReportAmount(Amount(49), kEnglish), "0.00");
+  EXPECT_EQ(ReportAmount(Amount(-49), kEnglish), "0.00");  // no "-" for a rounded zero
   EXPECT_EQ(ReportAmount(Amount(0), kEnglish), "0.00");
   EXPECT_EQ(ReportAmount(Amount(-50000), kEnglish), "-5.00");
   EXPECT_EQ(ReportAmount(Amount(10000000), kEnglish), "1,000.00");
-  EXPECT_EQ(ReportAmount(Amount(-1234567800), kEnglish), "-123,457.00");
+  EXPECT_EQ(ReportAmount(Amount(-1234567800), kEnglish), "-123,456.78");
 }
 
-TEST(ReportNumberForm, AmountsPastSixIntegerDigitsTakeTheExponentForm) {
-  EXPECT_EQ(ReportAmount(Amount(12345675000), kEnglish), "1.23457E06");  // 1234567.5
-  EXPECT_EQ(ReportAmount(Amount(10000000000), kEnglish), "1E06");
-  EXPECT_EQ(ReportAmount(Amount(9999995000), kEnglish), "1E06");  // 999999.5 rounds up
-  EXPECT_EQ(ReportAmount(Amount(9999994000), kEnglish), "999,999.00");
-  EXPECT_EQ(ReportAmount(Amount(-12345675000), kEnglish), "-1.23457E06");
-  EXPECT_EQ(ReportAmount(Amount(123456789012300), kEnglish), "1.23457E10");
-  EXPECT_EQ(ReportAmount(Amount(12000000000), kEnglish), "1.2E06");
-  EXPECT_EQ(ReportAmount(Amount(12345675000), kItalian), "1,23457E06");
+TEST(ReportNumberForm, LargeAmountsKeepEveryDigit) {
+  EXPECT_EQ(ReportAmount(Amount(12345675000), kEnglish), "1,234,567.50");  // 1234567.5
+  EXPECT_EQ(ReportAmount(Amount(10000000000), kEnglish), "1,000,000.00");
+  EXPECT_EQ(ReportAmount(Amount(9999995000), kEnglish), "999,999.50");
+  EXPECT_EQ(ReportAmount(Amount(-12345675000), kEnglish), "-1,234,567.50");
+  EXPECT_EQ(ReportAmount(Amount(123456789012345), kEnglish), "12,345,678,901.23");
+  EXPECT_EQ(ReportAmount(Amount(INT64_MAX), kEnglish), "922,337,203,685,477.58");
+  EXPECT_EQ(ReportAmount(Amount(INT64_MIN), kEnglish), "-922,337,203,685,477.58");
+  EXPECT_EQ(ReportAmount(Amount(12345675000), kItalian), "1.234.567,50");
 }
 
-TEST(ReportNumberForm, CountsHaveNoDecimalsAndAShortExponent) {
+TEST(ReportNumberForm, CountsAreWholeNumbers) {
   EXPECT_EQ(ReportCount(0, kEnglish), "0");
   EXPECT_EQ(ReportCount(999, kEnglish), "999");
   EXPECT_EQ(ReportCount(1000, kEnglish), "1,000");
   EXPECT_EQ(ReportCount(999999, kEnglish), "999,999");
-  EXPECT_EQ(ReportCount(1000000, kEnglish), "1E6");
-  EXPECT_EQ(ReportCount(1234567, kEnglish), "1.23457E6");
+  EXPECT_EQ(ReportCount(1000000, kEnglish), "1,000,000");
+  EXPECT_EQ(ReportCount(1234567, kEnglish), "1,234,567");
+  EXPECT_EQ(ReportCount(2147483647, kEnglish), "2,147,483,647");
   EXPECT_EQ(ReportCount(-3, kEnglish), "-3");
   EXPECT_EQ(ReportCount(1000, kItalian), "1.000");
+  EXPECT_EQ(ReportCount(1234567, kUngrouped), "1234567");
 }
 
 TEST(ReportNumberForm, FollowsTheMachineSeparators) {
-  EXPECT_EQ(ReportAmount(Amount(123456789), kItalian), "12.345,70");
-  EXPECT_EQ(ReportAmount(Amount(123456789), kUngrouped), "12345.70");
+  EXPECT_EQ(ReportAmount(Amount(123456789), kItalian), "12.345,68");
+  EXPECT_EQ(ReportAmount(Amount(123456789), kUngrouped), "12345.68");
   EXPECT_EQ(ReportAmount(Amount(0), kItalian), "0,00");
-  EXPECT_EQ(ReportAmount(Amount(12345678900), kUngrouped), "1.23457E06");
+  EXPECT_EQ(ReportAmount(Amount(12345678900), kUngrouped), "1234567.89");
+  // Separators of more than one character (a narrow no-break space, UTF-8) stay whole.
+  EXPECT_EQ(ReportAmount(Amount(12345675000), Settings("\u202f", ",")), "1\u202f234\u202f567,50");
 }
 
 TEST(ReportZNumber, KeepsTheLastFourDigits) {
@@ -133,7 +141,7 @@ TEST(ZReportText, HasItsFixedLayout) {
       "",
       separator,
       "",
-      Row("Grantotale", "12,345.70"),
+      Row("Grantotale", "12,345.68"),
       "",
       Row("Grantotale Vendite", "15,000.00"),
       Row("Grantotale Resi", "2,654.32"),
@@ -153,7 +161,7 @@ TEST(ZReportText, HasItsFixedLayout) {
   };
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(lines[21], "Totale Giorno Annullamenti" + std::string(8, ' ') + "      0.00");
-  EXPECT_EQ(lines[9], "Grantotale" + std::string(24, ' ') + " 12,345.70");
+  EXPECT_EQ(lines[9], "Grantotale" + std::string(24, ' ') + " 12,345.68");
   for (std::size_t i : {9u, 11u, 12u, 13u, 17u, 19u, 20u, 21u, 25u}) {
     EXPECT_EQ(lines[i].size(), 44u) << lines[i];
   }
@@ -177,13 +185,24 @@ TEST(ZReportText, UsesTheMachineDateAndTimeSeparatorsAndTheLastFourZDigits) {
   EXPECT_EQ(lines[9], Row("Grantotale", "0,00"));
 }
 
-TEST(ZReportText, ALongAmountIsNotCut) {
+TEST(ZReportText, AFigureWiderThanItsColumnWidensItsLine) {
   framework::qvFiscalCounters counters;
-  counters.DailySales = Amount(-12345675000);
+  counters.DailySales = Amount(-12345675000);      // -1,234,567.50: 13 characters
+  counters.GrandTotalTotal = Amount(12345675000);  // 1,234,567.50: 12 characters
+  counters.GrandTotalSales = Amount(9999999999);   // 999,999.9999 rounds to 1,000,000.00
+  counters.CurrentReceiptNo = 1234567890;          // 1,234,567,890: 13 characters
   const std::vector<std::string> lines = Lines(BuildZReportText(counters, Heading(), kEnglish));
   ASSERT_EQ(lines.size(), 26u);
-  EXPECT_EQ(lines[19], "Totale Giorno Vendite" + std::string(13, ' ') + "-1.23457E06");
-  EXPECT_EQ(lines[19].size(), 45u);
+  EXPECT_EQ(lines[9], "Grantotale" + std::string(24, ' ') + "1,234,567.50");
+  EXPECT_EQ(lines[11], "Grantotale Vendite" + std::string(16, ' ') + "1,000,000.00");
+  EXPECT_EQ(lines[19], "Totale Giorno Vendite" + std::string(13, ' ') + "-1,234,567.50");
+  EXPECT_EQ(lines[25], "Scontrini Emessi" + std::string(18, ' ') + "1,234,567,890");
+  EXPECT_EQ(lines[9].size(), 46u);
+  EXPECT_EQ(lines[19].size(), 47u);
+  // The other lines keep their width.
+  EXPECT_EQ(lines[17], Row("Totale Giorno", "0.00"));
+  EXPECT_EQ(lines[17].size(), 44u);
+  EXPECT_EQ(lines[2], std::string(44, '-'));
 }
 
 TEST(XReportText, ShowsTheOpenDayOnly) {
