@@ -25,6 +25,7 @@ kIOHandler::kIOHandler(const kConnection* aConnection, const std::string& aDirec
   if (!aDirectory.empty() && !aFileName.empty()) {
     fLogger = std::make_unique<tQV_LogWriter>(aFileName, aDirectory, /*aMaxMessageLength=*/0,
                                               /*aDaily=*/true);
+    fLogger->SetDailyBanner(kStartLine);
     fLogger->Write(let_info, kStartLine);
   }
 }

@@ -30,7 +30,8 @@ class kIOHandler {
  public:
   // Copies the time-outs from aConnection when it is given. With a non-empty aDirectory and
   // aFileName, creates the daily log "<aDirectory>\<aFileName>_<yyyymmdd>.log" (no message
-  // length limit) and writes the START line; otherwise the channel logs nothing. Fails with
+  // length limit; each line goes to the file of its day, and each day's file starts with the
+  // START line) and writes the START line; otherwise the channel logs nothing. Fails with
   // the log writer's messages ("Invalid characters in path", ...).
   kIOHandler(const kConnection* aConnection, const std::string& aDirectory,
              const std::string& aFileName);

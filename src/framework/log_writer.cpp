@@ -106,7 +106,7 @@ void tQV_LogThread::SetWriter(tQV_LogWriter* aWriter) {
   fWakeUp.notify_all();
 }
 
-bool tQV_LogThread::Enqueue(std::string&& aLine) {
+bool tQV_LogThread::Enqueue(tQV_LogLine&& aLine) {
   bool wasEmpty;
   {
     std::lock_guard lock(fMutex);
@@ -149,7 +149,7 @@ void tQV_LogThread::Run() {
       return;
     }
     // References to deque elements stay valid while callers push at the tail.
-    const std::string& line = fQueue.front();
+    const tQV_LogLine& line = fQueue.front();
     tQV_LogWriter* writer = fWriter;
     lock.unlock();
     writer->AppendLine(line);
@@ -164,7 +164,8 @@ void tQV_LogThread::Run() {
 tQV_LogWriter::tQV_LogWriter(const std::string& aFileName, const std::string& aDirectory,
                              int32_t aMaxMessageLength, bool aDaily) {
   if (aDaily) {
-    fFileName = aFileName + "_" + FileDateStamp(platform::Now()) + ".log";
+    fFileDay = FileDateStamp(platform::Now());
+    fFileName = aFileName + "_" + fFileDay + ".log";
   } else {
     fFileName = aFileName + ".log";
   }
@@ -188,9 +189,9 @@ tQV_LogWriter::~tQV_LogWriter() {
   fThread.StopAndJoin();
 }
 
-std::string tQV_LogWriter::FormatLine(tQV_MessageType aEntryType,
+std::string tQV_LogWriter::FormatLine(const platform::LocalTime& aTime, tQV_MessageType aEntryType,
                                       const std::string& aMessage) const {
-  std::string line = LineTimeStamp(platform::Now());
+  std::string line = LineTimeStamp(aTime);
   line += aEntryType == let_error ? " - ERROR - " : " - ";
   if (fMaxMessageLength > 0 &&
       platform::Utf16Length(aMessage) > static_cast<std::size_t>(fMaxMessageLength)) {
@@ -202,13 +203,45 @@ std::string tQV_LogWriter::FormatLine(tQV_MessageType aEntryType,
 }
 
 void tQV_LogWriter::Write(tQV_MessageType aEntryType, const std::string& aMessage) {
+  const platform::LocalTime now = platform::Now();
+  std::lock_guard order(fWriteMutex);
   if (FileName().empty()) throw Error("Log filename is empty ");
-  std::string line = FormatLine(aEntryType, aMessage);
-  if (!fThread.Enqueue(std::move(line))) {
-    // The thread has ended (library unload): write on the caller's thread, in call order.
-    std::lock_guard lock(fLateWriteMutex);
-    AppendLine(line);
+  const bool newDay = FollowTheDay(now);
+  const std::string fileName = FileName();
+  std::string banner;
+  {
+    std::lock_guard lock(fSettingsMutex);
+    banner = fDailyBanner;
   }
+  if (newDay && !banner.empty()) Queue({fileName, FormatLine(now, let_info, banner)});
+  Queue({fileName, FormatLine(now, aEntryType, aMessage)});
+}
+
+void tQV_LogWriter::SetDailyBanner(const std::string& aMessage) {
+  std::lock_guard lock(fSettingsMutex);
+  fDailyBanner = aMessage;
+}
+
+bool tQV_LogWriter::FollowTheDay(const platform::LocalTime& aTime) {
+  if (!fDaily) return false;
+  const std::string day = FileDateStamp(aTime);
+  std::lock_guard lock(fSettingsMutex);
+  if (day == fFileDay) return false;
+  const std::string oldEnding = "_" + fFileDay + ".log";
+  fFileDay = day;
+  const bool dailyName =
+      fFileName.size() >= oldEnding.size() &&
+      fFileName.compare(fFileName.size() - oldEnding.size(), oldEnding.size(), oldEnding) == 0;
+  if (!dailyName) return false;
+  fFileName.replace(fFileName.size() - oldEnding.size(), oldEnding.size(), "_" + day + ".log");
+  return true;
+}
+
+void tQV_LogWriter::Queue(tQV_LogLine&& aLine) {
+  if (fThread.Enqueue(std::move(aLine))) return;
+  // The thread has ended (library unload): write on the caller's thread, in call order.
+  std::lock_guard lock(fLateWriteMutex);
+  AppendLine(aLine);
 }
 
 std::string tQV_LogWriter::Directory() const {
@@ -269,11 +302,11 @@ bool tQV_LogWriter::AppendOnce(const std::string& aFileName, const std::string& 
   return platform::AppendToFile(aFileName, aData, error);
 }
 
-void tQV_LogWriter::AppendLine(const std::string& aLine) {
+void tQV_LogWriter::AppendLine(const tQV_LogLine& aLine) {
   try {
-    const std::string fileName = FileName();
+    const std::string& fileName = aLine.fileName;
     if (CheckLogfileSize()) RollOverIfTooLarge(fileName);
-    const std::string data = aLine + "\r\n";
+    const std::string data = aLine.text + "\r\n";
     for (int attempt = 1; attempt <= kAppendAttempts; ++attempt) {
       if (AppendOnce(fileName, data)) return;
       platform::SleepMilliseconds(kRetryDelayMs);

@@ -8,8 +8,9 @@
 // units of 1024 bytes is moved aside under a time-stamped name before the next line; a busy
 // file is retried 10 times, 50 ms apart, after which the line is given up silently.
 //
-// Every I/O channel owns one writer for its device log (one file per day, named after the
-// day the channel was made); the application object owns one for the application log.
+// Every I/O channel owns one writer for its device log (one file per day: each line goes to
+// the file of the day on which it was written, and each new day's file starts with the
+// channel's START banner); the application object owns one for the application log.
 //
 // Threading: Write and the setters may be called from any thread. Lines reach the file in
 // the order of the Write calls. Destroying a writer blocks until every queued line has been
@@ -33,6 +34,7 @@
 #include <thread>
 
 #include "base/log_sink.h"
+#include "platform/clock.h"
 
 namespace qv::framework {
 
@@ -41,6 +43,12 @@ using base::let_info;
 using base::tQV_MessageType;
 
 class tQV_LogWriter;
+
+// One finished line and the file it goes to, both fixed when the line was written.
+struct tQV_LogLine {
+  std::string fileName;
+  std::string text;
+};
 
 // The writer's thread and its queue of finished lines. A line stays at the head of the queue
 // while it is being written and is removed only after its write has ended, so an empty queue
@@ -59,7 +67,7 @@ class tQV_LogThread {
 
   // Adds a line at the tail (moving it). Returns false, leaving aLine as it was, once the
   // thread has ended.
-  bool Enqueue(std::string&& aLine);
+  bool Enqueue(tQV_LogLine&& aLine);
   // After a stop request the thread still writes every queued line, then ends.
   void RequestStop();
   // Requests a stop and joins the thread; every line queued before has been written.
@@ -72,7 +80,7 @@ class tQV_LogThread {
   mutable std::mutex fMutex;
   std::mutex fJoinMutex;  // one joiner at a time (owner's destructor, library unload)
   std::condition_variable fWakeUp;
-  std::deque<std::string> fQueue;
+  std::deque<tQV_LogLine> fQueue;
   tQV_LogWriter* fWriter = nullptr;
   bool fStopRequested = false;
   bool fEnded = false;
@@ -85,8 +93,11 @@ class tQV_LogWriter : public base::LogSink {
   using FileAppender =
       std::function<bool(std::string_view aPath, std::string_view aData, std::string& aError)>;
 
-  // The file is aFileName + "_yyyymmdd.log" (today's date, taken once) when aDaily is true,
-  // else aFileName + ".log", inside aDirectory, which is created with its parents.
+  // The file is aFileName + "_yyyymmdd.log" when aDaily is true, else aFileName + ".log",
+  // inside aDirectory, which is created with its parents. A daily writer follows the clock:
+  // a line written on a later (or earlier) day than the current file's goes to the file of
+  // its own day, which then becomes FileName (a file name given by SetFileName that does
+  // not end in the current day's "_yyyymmdd.log" is kept as it is).
   // Fails with "Invalid characters in path" for a folder or name that no path may hold and
   // with "Unable to create directory" for an empty aDirectory. aMaxMessageLength > 0 cuts
   // every message to that many characters (UTF-16 code units).
@@ -97,9 +108,12 @@ class tQV_LogWriter : public base::LogSink {
   tQV_LogWriter(const tQV_LogWriter&) = delete;
   tQV_LogWriter& operator=(const tQV_LogWriter&) = delete;
 
-  // Formats one line with the current local time and queues it. Fails with
-  // "Log filename is empty " when FileName is empty (the queue is then unchanged).
+  // Formats one line with the current local time and queues it for the file of that day.
+  // Fails with "Log filename is empty " when FileName is empty (the queue is then unchanged).
   void Write(tQV_MessageType aEntryType, const std::string& aMessage) override;
+  // An information message that a daily writer puts at the head of every file that a new
+  // day opens, before that day's first line (the channel's START banner); empty: none.
+  void SetDailyBanner(const std::string& aMessage);
 
   std::string Directory() const;
   // Moves the log into aValue (keeping the file-name part of FileName) and creates the
@@ -141,19 +155,28 @@ class tQV_LogWriter : public base::LogSink {
   friend class tQV_LogThread;
 
   // Runs on the log thread: size check and roll-over, then up to 10 append attempts.
-  void AppendLine(const std::string& aLine);
+  void AppendLine(const tQV_LogLine& aLine);
   void RollOverIfTooLarge(const std::string& aFileName);
   bool AppendOnce(const std::string& aFileName, const std::string& aData);
-  std::string FormatLine(tQV_MessageType aEntryType, const std::string& aMessage) const;
+  std::string FormatLine(const platform::LocalTime& aTime, tQV_MessageType aEntryType,
+                         const std::string& aMessage) const;
+  // A daily writer whose file is named after another day than aTime's moves FileName to
+  // aTime's day; says whether the line opens a new day's file.
+  bool FollowTheDay(const platform::LocalTime& aTime);
+  // Hands the line to the thread, or writes it here once the thread has ended.
+  void Queue(tQV_LogLine&& aLine);
 
   mutable std::mutex fSettingsMutex;  // guards fDirectory, fFileName and fAppender
   std::string fDirectory;
   int32_t fMaxMessageLength = 0;
   std::string fFileName;
   bool fDaily = false;
+  std::string fFileDay;  // "yyyymmdd" of the daily file name
+  std::string fDailyBanner;
   std::atomic<int32_t> fMaxLogfileSize{5000};
   int32_t fCounter = 0;
   FileAppender fAppender;
+  std::mutex fWriteMutex;      // one Write at a time: a new day's banner comes first
   std::mutex fLateWriteMutex;  // orders lines written after the thread has ended
   tQV_LogThread fThread;       // last: destroyed (drained) first
 };

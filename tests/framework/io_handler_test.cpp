@@ -81,6 +81,25 @@ TEST_F(ChannelTest, LogIsFramedByStartAndStopLines) {
   EXPECT_EQ(kStop.size(), 27u + 6u + 28u);
 }
 
+// A processor lives for days: its channel's lines go to the file of the day they are
+// written on, and every day's file starts with the START line.
+TEST_F(ChannelTest, LogPastMidnightStartsTheNewDaysFileWithTheStartLine) {
+  auto channel = NewChannel();
+  channel->Debug(let_info, "OPEN:BEGIN");
+  platform::LocalTime nextDay;
+  nextDay.year = 2023, nextDay.month = 8, nextDay.day = 10;
+  nextDay.hour = 0, nextDay.minute = 0, nextDay.second = 2, nextDay.millisecond = 5;
+  platform::OverrideClock([nextDay] { return nextDay; });
+  channel->WriteLog(let_info, "PROCESSRECEIPT", "BEGIN");
+  EXPECT_EQ(channel->GetLogFileName(), fFolder / "DEV_A1_20230810.log");
+  channel.reset();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{kStart, "OPEN:BEGIN"}));
+  const std::string stamp = "2023-08-10 00:00:02:005 - ";
+  EXPECT_EQ(
+      FileLines(fFolder / "DEV_A1_20230810.log"),
+      (std::vector<std::string>{stamp + kStart, stamp + "PROCESSRECEIPT:BEGIN", stamp + kStop}));
+}
+
 TEST_F(ChannelTest, ChannelWithoutFolderOrNameLogsNothing) {
   for (const auto& [folder, name] :
        std::vector<std::pair<std::string, std::string>>{{"", "DEV_A1"}, {fFolder.Path(), ""}}) {

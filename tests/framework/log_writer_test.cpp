@@ -90,14 +90,70 @@ TEST_F(LogWriterTest, FolderWithTrailingDelimiterGetsNoSecondOne) {
   EXPECT_EQ(writer.FileName(), fFolder / "A.log");
 }
 
-TEST_F(LogWriterTest, DailyNameKeepsTheCreationDayPastMidnight) {
+// A writer that lives past midnight: each line goes to the file of the day it was written
+// on, also when the thread appends it only after midnight, and each new day's file opens
+// with the banner.
+TEST_F(LogWriterTest, LinesGoToTheFileOfTheDayTheyAreWrittenOn) {
   {
-    tQV_LogWriter writer("A", fFolder.Path(), 0, true);
+    SetClock(At(2023, 8, 9, 23, 59, 59, 999));
+    tQV_LogWriter writer("A", fFolder.Path(), 0, /*aDaily=*/true);
+    writer.SetDailyBanner("START");
+    std::atomic<bool> release{false};
+    writer.SetFileAppender(
+        [&](std::string_view aPath, std::string_view aData, std::string& aError) {
+          while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          return platform::AppendToFile(aPath, aData, aError);
+        });
+    writer.Write(let_info, "before midnight");
     SetClock(At(2023, 8, 10, 0, 0, 1, 0));
     writer.Write(let_info, "after midnight");
+    writer.Write(let_error, "still the tenth");
+    EXPECT_EQ(writer.FileName(), fFolder / "A_20230810.log");
+    release = true;
+    SetClock(At(2023, 8, 11, 8, 0, 0, 0));
+    writer.Write(let_info, "next morning");
   }
   EXPECT_EQ(FileLines(fFolder / "A_20230809.log"),
-            std::vector<std::string>{"2023-08-10 00:00:01:000 - after midnight"});
+            std::vector<std::string>{"2023-08-09 23:59:59:999 - before midnight"});
+  EXPECT_EQ(FileLines(fFolder / "A_20230810.log"),
+            (std::vector<std::string>{"2023-08-10 00:00:01:000 - START",
+                                      "2023-08-10 00:00:01:000 - after midnight",
+                                      "2023-08-10 00:00:01:000 - ERROR - still the tenth"}));
+  EXPECT_EQ(FileLines(fFolder / "A_20230811.log"),
+            (std::vector<std::string>{"2023-08-11 08:00:00:000 - START",
+                                      "2023-08-11 08:00:00:000 - next morning"}));
+}
+
+TEST_F(LogWriterTest, WithoutABannerANewDayStartsWithItsFirstLine) {
+  {
+    tQV_LogWriter writer("A", fFolder.Path(), 0, true);
+    writer.Write(let_info, "ninth");
+    SetClock(At(2023, 8, 10, 0, 0, 0, 0));
+    writer.Write(let_info, "tenth");
+  }
+  EXPECT_EQ(FileLines(fFolder / "A_20230809.log"),
+            std::vector<std::string>{"2023-08-09 09:39:19:042 - ninth"});
+  EXPECT_EQ(FileLines(fFolder / "A_20230810.log"),
+            std::vector<std::string>{"2023-08-10 00:00:00:000 - tenth"});
+}
+
+// A name given by SetFileName is the caller's; only the writer's own daily name follows the
+// day. A plain writer never changes its name.
+TEST_F(LogWriterTest, NamesThatAreNotTheDailyNameStayPastMidnight) {
+  {
+    tQV_LogWriter renamed("A", fFolder.Path(), 0, true);
+    renamed.SetDailyBanner("START");
+    renamed.SetFileName("fixed.log");
+    tQV_LogWriter plain("P", fFolder.Path(), 0, false);
+    SetClock(At(2023, 8, 10, 0, 0, 1, 0));
+    renamed.Write(let_info, "renamed");
+    plain.Write(let_info, "plain");
+    EXPECT_EQ(renamed.FileName(), fFolder / "fixed.log");
+  }
+  EXPECT_EQ(FileLines(fFolder / "fixed.log"),
+            std::vector<std::string>{"2023-08-10 00:00:01:000 - renamed"});
+  EXPECT_EQ(FileLines(fFolder / "P.log"),
+            std::vector<std::string>{"2023-08-10 00:00:01:000 - plain"});
   EXPECT_FALSE(platform::FileExists(fFolder / "A_20230810.log"));
 }
 
