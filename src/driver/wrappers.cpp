@@ -53,6 +53,9 @@ void kFiscalProcessorWrapper::Serve(const std::string& aXml,
   } catch (...) {
     SetError(kUnknownFailure);
   }
+  // A host may retry OPEN every few seconds while the device is away: each failed OPEN
+  // leaves a registered processor, which must not keep a thread or files between calls.
+  if (fProcessor != nullptr && !fProcessor->Opened()) fProcessor->Suspend();
 }
 
 void kFiscalProcessorWrapper::FindProcessor(bool aCreate) {
@@ -63,6 +66,7 @@ void kFiscalProcessorWrapper::FindProcessor(bool aCreate) {
     if (found == handles.end()) throw qv::Error("Processor Handle not found");
     found->second->IOHandler().ResetCustomError();
     fProcessor = found->second;
+    if (!fProcessor->Opened()) fProcessor->Resume();
     return;
   }
   if (!aCreate) throw qv::Error("Fiscal Processor has not previously opened");
@@ -99,7 +103,11 @@ void kFiscalProcessorWrapper::LogInfo(const std::string& aTag, const std::string
 void kFiscalProcessorWrapper_OPEN::Process(const std::string& aXml) {
   Serve(
       aXml, {}, /*aCreate=*/true,
-      [this](kFiscalProcessor& aProcessor) { return aProcessor.Open(*fHandler); },
+      [this](kFiscalProcessor& aProcessor) {
+        aProcessor.SetOpened(false);
+        aProcessor.SetOpened(aProcessor.Open(*fHandler));
+        return aProcessor.Opened();
+      },
       [this](kFiscalProcessor& aProcessor) {
         fHandle = aProcessor.Handle();
         LogInfo("OPEN", "Assigned Handle: " + std::to_string(fHandle));

@@ -86,6 +86,16 @@ kFiscalProcessor::~kFiscalProcessor() {
   fIOHandler.reset();
 }
 
+void kFiscalProcessor::Suspend() noexcept {
+  try {
+    fIOHandler->SuspendLog();
+  } catch (...) {
+    // The thread could not be ended; the processor works on with it.
+  }
+}
+
+void kFiscalProcessor::Resume() { fIOHandler->ResumeLog(); }
+
 std::string kFiscalProcessor::GetDriverVersion() { return base::DriverVersionText(); }
 
 bool kFiscalProcessor::LoadIniSection(const std::string& aFileName, const std::string& aSectionName,

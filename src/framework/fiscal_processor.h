@@ -99,6 +99,17 @@ class kFiscalProcessor {
 
   int32_t Handle() const { return fHandle; }
   void SetHandle(int32_t aHandle) { fHandle = aHandle; }
+  // Whether the last Open of this processor succeeded; False from construction until then.
+  bool Opened() const { return fOpened; }
+  void SetOpened(bool aValue) { fOpened = aValue; }
+
+  // A processor whose OPEN failed stays registered under its handle for the rest of the
+  // process, but between calls it holds no thread and no open file: Suspend gives back its
+  // log thread (a concrete processor also gives back what it holds of its devices), Resume
+  // takes them again before a call uses it. Suspend never throws; Resume fails with the
+  // message of what cannot be taken again.
+  virtual void Suspend() noexcept;
+  virtual void Resume();
   const std::string& XmlOutput() const { return fXmlOutput; }
   const qvProcessorStatus& Status() const { return fStatus; }
   kIOHandler& IOHandler() const { return *fIOHandler; }
@@ -216,6 +227,7 @@ class kFiscalProcessor {
 
  protected:
   int32_t fHandle = 0;
+  bool fOpened = false;
   std::string fXmlOutput;
   qvProcessorStatus fStatus;
   // Device tables: created before the channel, destroyed before it.

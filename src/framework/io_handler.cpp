@@ -75,6 +75,14 @@ void kIOHandler::ResetCustomError() {
   fErrorMessage.clear();
 }
 
+void kIOHandler::SuspendLog() {
+  if (fLogger) fLogger->Suspend();
+}
+
+void kIOHandler::ResumeLog() {
+  if (fLogger) fLogger->Resume();
+}
+
 std::string kIOHandler::GetLogFileName() const {
   return fLogger ? fLogger->FileName() : std::string();
 }

@@ -78,6 +78,12 @@ class kIOHandler {
   int32_t ErrorCode() const { return fErrorCode; }
   const std::string& ErrorMessage() const { return fErrorMessage; }
 
+  // A channel that is not used for a while gives back its log thread (the queued lines are
+  // written first; a line logged meanwhile is written on the caller's thread), and takes a
+  // new one with ResumeLog. Nothing for a channel without a log.
+  void SuspendLog();
+  void ResumeLog();
+
   // Full path of the log file; the empty text for a channel without a log.
   std::string GetLogFileName() const;
 

@@ -133,6 +133,18 @@ void tQV_LogThread::StopAndJoin() {
   if (fThread.joinable()) fThread.join();
 }
 
+void tQV_LogThread::Restart() {
+  std::lock_guard joinLock(fJoinMutex);
+  {
+    std::lock_guard lock(fMutex);
+    if (!fEnded) return;
+    fStopRequested = false;
+    fEnded = false;
+  }
+  if (fThread.joinable()) fThread.join();
+  fThread = std::thread([this] { Run(); });
+}
+
 std::size_t tQV_LogThread::QueuedLines() const {
   std::lock_guard lock(fMutex);
   return fQueue.size();
@@ -275,7 +287,16 @@ int64_t tQV_LogWriter::GetLogFileSize() const { return platform::FileSize(FileNa
 
 bool tQV_LogWriter::CheckLogfileSize() const { return fCounter % kSizeCheckInterval == 0; }
 
-void tQV_LogWriter::DrainAndStop() { fThread.StopAndJoin(); }
+void tQV_LogWriter::DrainAndStop() {
+  fStoppedForGood = true;
+  fThread.StopAndJoin();
+}
+
+void tQV_LogWriter::Suspend() { fThread.StopAndJoin(); }
+
+void tQV_LogWriter::Resume() {
+  if (!fStoppedForGood) fThread.Restart();
+}
 
 void tQV_LogWriter::SetFileAppender(FileAppender aAppender) {
   std::lock_guard lock(fSettingsMutex);

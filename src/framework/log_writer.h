@@ -72,6 +72,9 @@ class tQV_LogThread {
   void RequestStop();
   // Requests a stop and joins the thread; every line queued before has been written.
   void StopAndJoin();
+  // Starts a new thread once the previous one has ended (StopAndJoin); nothing while one
+  // runs.
+  void Restart();
   std::size_t QueuedLines() const;
 
  private:
@@ -145,6 +148,11 @@ class tQV_LogWriter : public base::LogSink {
   // Writes out every queued line and ends the thread; later lines are appended on the
   // caller's thread. Idempotent.
   void DrainAndStop();
+  // The same for a writer that is not used for a while (the log of a processor whose OPEN
+  // failed): the writer holds no thread until Resume starts a new one. A writer stopped by
+  // DrainAndStop (library unload) stays stopped.
+  void Suspend();
+  void Resume();
   std::size_t QueuedLines() const { return fThread.QueuedLines(); }
 
   // Replaces the function that appends one line to the file (the platform's append by
@@ -178,7 +186,8 @@ class tQV_LogWriter : public base::LogSink {
   FileAppender fAppender;
   std::mutex fWriteMutex;      // one Write at a time: a new day's banner comes first
   std::mutex fLateWriteMutex;  // orders lines written after the thread has ended
-  tQV_LogThread fThread;       // last: destroyed (drained) first
+  std::atomic<bool> fStoppedForGood{false};
+  tQV_LogThread fThread;  // last: destroyed (drained) first
 };
 
 // Writes out the queued lines of every live writer and ends their threads (library unload).

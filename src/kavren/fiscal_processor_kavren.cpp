@@ -29,6 +29,16 @@ void kFiscalProcessor_KAVREN::LogError(const std::string& aTag, const std::strin
   IOHandler().WriteLog(let_error, aTag, aText);
 }
 
+void kFiscalProcessor_KAVREN::Suspend() noexcept {
+  fBox.reset();
+  kFiscalProcessor::Suspend();
+}
+
+void kFiscalProcessor_KAVREN::Resume() {
+  kFiscalProcessor::Resume();
+  if (!fBox) fBox = std::make_unique<kBox>();
+}
+
 bool kFiscalProcessor_KAVREN::Open(kFiscalProcessorHandler& aHandler) {
   kFiscalProcessor::Open(aHandler);
   LogInfo("OPEN", "BEGIN");

@@ -47,6 +47,11 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   explicit kFiscalProcessor_KAVREN(kFiscalProcessorHandler& aHandler);
   ~kFiscalProcessor_KAVREN() override;
 
+  // Also gives back the signing component's Box object, created anew by Resume (which then
+  // fails as the construction does when it cannot be created).
+  void Suspend() noexcept override;
+  void Resume() override;
+
   bool Init() override;
   bool Open(kFiscalProcessorHandler& aHandler) override;
   bool ProcessReceipt(kFiscalProcessorHandler& aHandler) override;

@@ -1,4 +1,5 @@
 // The host process seen through /proc/self. Safe from any thread.
+#include <dirent.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,6 +37,18 @@ std::vector<std::string> ReadNulSeparated(const char* aPath) {
   return entries;
 }
 
+// The entries of a /proc folder, without "." and ".."; -1 when it cannot be listed.
+int CountEntries(const char* aFolder) {
+  DIR* folder = opendir(aFolder);
+  if (folder == nullptr) return -1;
+  int count = 0;
+  while (const dirent* entry = readdir(folder)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  closedir(folder);
+  return count;
+}
+
 }  // namespace
 
 std::string ExecutablePath() { return ReadLink("/proc/self/exe"); }
@@ -58,5 +71,12 @@ std::string WorkingDirectory() {
 }
 
 int ProcessId() { return static_cast<int>(getpid()); }
+
+int ThreadCount() { return CountEntries("/proc/self/task"); }
+
+int OpenFileCount() {
+  const int entries = CountEntries("/proc/self/fd");
+  return entries < 0 ? entries : entries - 1;  // the listing's own descriptor
+}
 
 }  // namespace qv::platform

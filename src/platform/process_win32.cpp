@@ -2,6 +2,7 @@
 #include "platform/windows_headers_win32.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <vector>
 
@@ -42,5 +43,26 @@ std::string WorkingDirectory() {
 }
 
 int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+int ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  const DWORD self = GetCurrentProcessId();
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL found = Thread32First(snapshot, &entry); found;
+       found = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == self) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+int OpenFileCount() {
+  DWORD handles = 0;
+  if (!GetProcessHandleCount(GetCurrentProcess(), &handles)) return -1;
+  return static_cast<int>(handles);
+}
 
 }  // namespace qv::platform

@@ -2,6 +2,7 @@
 // stand-in signing box, each scenario in a fresh host process.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,73 @@ TEST_F(ProcessorOpen, VersionStatusNotZeroFailsTheOpen) {
   EXPECT_TRUE(
       Contains(log, " - ERROR - Error in GetVersionInfo. Status [3] Try restarting the device\r\n"))
       << log;
+}
+
+// A host that retries OPEN while the signing device is unplugged: every failed OPEN leaves a
+// processor under its handle, but none of them keeps a thread or an open file.
+TEST_F(ProcessorOpen, ThousandFailedOpensLeaveNoThreadsAndNoOpenFilesBehind) {
+  constexpr int kFailedOpens = 1000;
+  std::string script = "@FILE " + fSession.BoxFolder() + "/control.txt\nGetVersionInfo.status=3\n";
+  script += "@RESOURCES\n";
+  for (int i = 0; i < kFailedOpens; ++i) script += Open();
+  script += "@RESOURCES\n";
+  const auto calls = fSession.Run(script);
+  ASSERT_EQ(calls.size(), kFailedOpens + 2u);
+  int failed = 0;
+  for (int i = 1; i <= kFailedOpens; ++i) {
+    failed += calls[i].rc == -1 && calls[i].handle == 0 &&
+              calls[i].error == "Error in GetVersionInfo. Status [3] Try restarting the device";
+  }
+  EXPECT_EQ(failed, kFailedOpens);
+  ASSERT_EQ(calls.front().name, "RESOURCES");
+  ASSERT_EQ(calls.back().name, "RESOURCES");
+  // "<threads> <open files>" before the first OPEN and after the last.
+  EXPECT_EQ(calls.back().output, calls.front().output);
+  int threads = 0;
+  ASSERT_EQ(std::sscanf(calls.front().output.value_or("").c_str(), "%d", &threads), 1);
+  EXPECT_GE(threads, 2);  // the host's own thread and the application log's
+  // Every failed OPEN logged its failure before its processor gave its thread back.
+  const std::string log = fSession.LogText();
+  std::size_t errors = 0;
+  for (std::size_t at = log.find(" - ERROR - Error in GetVersionInfo."); at != std::string::npos;
+       at = log.find(" - ERROR - Error in GetVersionInfo.", at + 1)) {
+    ++errors;
+  }
+  EXPECT_EQ(errors, static_cast<std::size_t>(kFailedOpens));
+}
+
+// A processor whose OPEN failed answers later calls with its handle as any processor does:
+// it takes its thread and its signing component again for the call, and keeps them once an
+// OPEN with its handle succeeds.
+TEST_F(ProcessorOpen, ProcessorWhoseOpenFailedServesLaterCallsWithItsHandle) {
+  const std::string control = "@FILE " + fSession.BoxFolder() + "/control.txt\n";
+  const auto calls =
+      fSession.Run(control + "GetVersionInfo.status=3\n" + Open() + "@RESOURCES\n" + Open(1) +
+                   control + "\n" + Status(1) + Open(1) + "@RESOURCES\n" + Open() + "@RESOURCES\n");
+  ASSERT_EQ(calls.size(), 8u);
+  EXPECT_EQ(calls[0].rc, -1);
+  EXPECT_EQ(calls[0].handle, 0);
+  EXPECT_EQ(calls[2].rc, -1);  // the device is still away
+  EXPECT_EQ(calls[2].error, "Error in GetVersionInfo. Status [3] Try restarting the device");
+  ASSERT_EQ(calls[3].rc, 0) << calls[3].error.value_or("");
+  EXPECT_EQ(XmlElement(*calls[3].output, "SerialNumber"), "T1");
+  ASSERT_EQ(calls[4].rc, 0) << calls[4].error.value_or("");
+  EXPECT_EQ(calls[4].handle, 1);  // opened at last, under its own handle
+  ASSERT_EQ(calls[6].rc, 0) << calls[6].error.value_or("");
+  EXPECT_EQ(calls[6].handle, 2);
+  // Each opened processor keeps its log thread; the failed one held none.
+  auto threadsAt = [&](std::size_t aCall) {
+    int threads = -1;
+    EXPECT_EQ(calls[aCall].name, "RESOURCES");
+    EXPECT_EQ(std::sscanf(calls[aCall].output.value_or("").c_str(), "%d", &threads), 1);
+    return threads;
+  };
+  EXPECT_EQ(threadsAt(5), threadsAt(1) + 1);
+  EXPECT_EQ(threadsAt(7), threadsAt(1) + 2);
+  const std::string log = fSession.LogText();
+  EXPECT_TRUE(Contains(log, " - GETSTATUS:END\r\n")) << log;
+  EXPECT_TRUE(Contains(log, " - OPEN:Assigned Handle: 1\r\n")) << log;
+  EXPECT_TRUE(Contains(log, " - OPEN:Assigned Handle: 2\r\n")) << log;
 }
 
 TEST_F(ProcessorOpen, ComponentFailuresOfTheStartUpChecksFailTheOpenWithTheirDescription) {

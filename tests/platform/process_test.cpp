@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/support/platform_test_support.h"
 
@@ -50,6 +54,44 @@ TEST(Process, ChildProgramSeesItsOwnParametersPathAndFolder) {
   const std::vector<std::string> process = ValuesOf(result.output, "process");
   ASSERT_EQ(process.size(), 1u);
   EXPECT_NE(process[0], std::to_string(ProcessId()));
+}
+
+// The counts move with the threads and files that the process really holds.
+TEST(Process, ThreadAndOpenFileCountsFollowTheProcess) {
+  const int threads = ThreadCount();
+  const int files = OpenFileCount();
+  ASSERT_GE(threads, 1);
+  ASSERT_GE(files, 3);  // at least the standard streams
+  {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false, release = false;
+    std::thread worker([&] {
+      std::unique_lock lock(mutex);
+      started = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return release; });
+    });
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return started; });
+    }
+    EXPECT_EQ(ThreadCount(), threads + 1);
+    {
+      std::lock_guard lock(mutex);
+      release = true;
+    }
+    changed.notify_all();
+    worker.join();
+  }
+  EXPECT_EQ(ThreadCount(), threads);
+  {
+    ScratchFolder scratch;
+    std::ofstream first(scratch.Path() / "a.txt");
+    std::ofstream second(scratch.Path() / "b.txt");
+    EXPECT_EQ(OpenFileCount(), files + 2);
+  }
+  EXPECT_EQ(OpenFileCount(), files);
 }
 
 TEST(Process, ChildProgramWithoutParameters) {

@@ -15,6 +15,8 @@
 //     A line "@FILE <path>" instead writes the lines up to the next "@" line into the file
 //     <path> (a native path; the lines joined by LF) before the next call, and prints nothing:
 //     the test changes a control or counters file between two calls of one process.
+//     A line "@RESOURCES" prints, in the form of a call named RESOURCES whose output is
+//     "<threads> <open files>", how many threads and open files the process has then.
 //
 //   processor_host <library> receipts <request file> <count>
 //     Opens the processor with the request of the file (its text without a Receipt element is
@@ -33,6 +35,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 #include "platform/ole_string.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -121,6 +124,15 @@ int RunScript(const qv::platform::DynamicLibrary& aLibrary, const std::string& a
         std::cerr << error << "\n";
         return 2;
       }
+      continue;
+    }
+    if (call.name == "RESOURCES") {
+      const std::string counts = std::to_string(qv::platform::ThreadCount()) + " " +
+                                 std::to_string(qv::platform::OpenFileCount());
+      std::cout << "CALL RESOURCES\nrc 0\n";
+      PrintText("output", tText{false, counts});
+      PrintText("error", tText{});
+      std::cout.flush();
       continue;
     }
     const tAnswer answer = CallExport(aLibrary, call.name, call.request);
