@@ -13,7 +13,6 @@
 #include "platform/error.h"
 #include "platform/export.h"
 #include "platform/ole_string.h"
-#include "platform/system_error.h"
 
 namespace qv::kavren {
 
@@ -40,9 +39,9 @@ std::unique_ptr<framework::kDeviceHandler> CreatePrinterDevice() {
   return device;
 }
 
-std::string MissingMethodMessage(const std::string& aMethod) {
-  return "Unable to Find Method " + aMethod +
-         ". Error: The specified procedure could not be found in QVRP_GENERIC_10.";
+// aSystemMessage is the system's own text for the failed look-up.
+std::string MissingMethodMessage(const std::string& aMethod, const std::string& aSystemMessage) {
+  return "Unable to Find Method " + aMethod + ". Error: " + aSystemMessage;
 }
 
 struct tDriverAnswer {
@@ -68,10 +67,11 @@ tDriverAnswer CallDriver(void* aFunction, const std::string& aRequest) {
 void OpenPrinterDevice(const platform::DynamicLibrary& aDriver, framework::kDeviceHandler& aDevice,
                        tReceiptText& aResult) {
   aDevice.SetMethod("OPEN");
-  void* open = aDriver.Symbol("OPEN");
+  std::string lookUpError;
+  void* open = aDriver.Symbol("OPEN", lookUpError);
   if (open == nullptr) {
     aResult.resultCode = kDriverFailure;
-    aResult.errorText = MissingMethodMessage("OPEN");
+    aResult.errorText = MissingMethodMessage("OPEN", lookUpError);
     return;
   }
   tDriverAnswer answer;
@@ -137,18 +137,19 @@ tReceiptText kFiscalProcessor_KAVREN::BuildReceiptText(const pugi::xml_node& aRe
   platform::DynamicLibrary driver;
   std::string loadError;
   if (!driver.Load(kPrinterDriverLibrary, loadError)) {
-    int code = platform::LastSystemError();
     result.resultCode = kDriverFailure;
     result.errorText = std::string("Unable to Load Library ") + kPrinterDriverLibrary +
-                       ". Error: (" + std::to_string(code) + ") " + loadError;
+                       ". Error: (" + std::to_string(driver.LoadErrorCode()) + ") " +
+                       driver.LoadErrorMessage();
     return result;
   }
   OpenPrinterDevice(driver, *device, result);
   if (result.resultCode != 0) return result;
 
   device->SetMethod("PRINTFR");
-  void* print = driver.Symbol("PRINTFR");
-  if (print == nullptr) throw Error(MissingMethodMessage("PRINTFR"));
+  std::string lookUpError;
+  void* print = driver.Symbol("PRINTFR", lookUpError);
+  if (print == nullptr) throw Error(MissingMethodMessage("PRINTFR", lookUpError));
   try {
     tDriverAnswer answer = CallDriver(print, PrintRequest(*device, aReceipt));
     result.resultCode = answer.status;

@@ -4,10 +4,12 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <cerrno>
 
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/system_error.h"
 
 namespace qv::platform {
 namespace {
@@ -45,31 +47,61 @@ void* OpenLibrary(const std::string& aFile, std::string& aError) {
   return handle;
 }
 
+// glibc's loader restores errno, but ends the text of a failed open with the system's text
+// for the error it met ("x.so: cannot open shared object file: No such file or directory").
+int ErrnoNamedBy(const std::string& aLoaderText) {
+  const std::size_t colon = aLoaderText.rfind(": ");
+  if (colon == std::string::npos) return 0;
+  const std::string tail = aLoaderText.substr(colon + 2);
+  for (int code = 1; code < 256; ++code) {
+    if (SystemErrorText(code) == tail) return code;
+  }
+  return 0;
+}
+
 }  // namespace
 
 DynamicLibrary::~DynamicLibrary() { Unload(); }
 
 bool DynamicLibrary::Load(const std::string& aName, std::string& aError) {
   Unload();
+  fLoadErrorCode = 0;
+  fLoadErrorMessage.clear();
   const std::string fileName = LinuxLibraryName(aName);
+  const std::string besideExecutable = FolderOf(ExecutablePath()) + fileName;
   if (HasFolder(fileName)) {
     fHandle = OpenLibrary(NativePath(fileName), aError);
-    return fHandle != nullptr;
-  }
-  const std::string besideExecutable = FolderOf(ExecutablePath()) + fileName;
-  // A file beside the executable wins even when it fails to load, as on Windows: the
-  // error then names the file the till actually has.
-  if (!besideExecutable.empty() && besideExecutable != fileName && FileExists(besideExecutable)) {
+  } else if (!besideExecutable.empty() && besideExecutable != fileName &&
+             FileExists(besideExecutable)) {
+    // A file beside the executable wins even when it fails to load, as on Windows: the
+    // error then names the file the till actually has.
     fHandle = OpenLibrary(besideExecutable, aError);
   } else {
     fHandle = OpenLibrary(fileName, aError);
   }
-  return fHandle != nullptr;
+  if (fHandle != nullptr) return true;
+  fLoadErrorCode = ErrnoNamedBy(aError);
+  fLoadErrorMessage = fLoadErrorCode != 0 ? SystemErrorText(fLoadErrorCode) : aError;
+  return false;
 }
 
 void* DynamicLibrary::Symbol(const char* aName) const {
   if (fHandle == nullptr || aName == nullptr) return nullptr;
   return dlsym(fHandle, aName);
+}
+
+void* DynamicLibrary::Symbol(const char* aName, std::string& aError) const {
+  if (fHandle == nullptr || aName == nullptr) {
+    aError = SystemErrorText(EINVAL);
+    return nullptr;
+  }
+  dlerror();  // clears an older text
+  void* symbol = dlsym(fHandle, aName);
+  if (symbol == nullptr) {
+    const char* text = dlerror();
+    aError = text != nullptr ? text : std::string(aName) + ": symbol is null";
+  }
+  return symbol;
 }
 
 void DynamicLibrary::Unload() {
