@@ -76,9 +76,10 @@ void SetChildText(pugi::xml_node aParent, const char* aName, const std::string& 
   child.text().set(aText.c_str());
 }
 
+// The receipt that is numbered, signed and journaled is the Receipt child of the request's
+// root, also when the root is itself named Receipt.
 pugi::xml_node FindReceiptElement(const pugi::xml_document& aDocument) {
-  pugi::xml_node root = aDocument.document_element();
-  pugi::xml_node receipt = std::string(root.name()) == "Receipt" ? root : root.child("Receipt");
+  pugi::xml_node receipt = base::FindChild(aDocument.document_element(), "Receipt");
   if (!receipt) throw Error("Receipt node not found");
   return receipt;
 }
@@ -114,6 +115,10 @@ void AppendTrailerLine(pugi::xml_node aTrailer, const std::string& aLine) {
 bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) {
   LogInfo("PROCESSRECEIPT", "BEGIN");
   const documents::kReceipt& receiptObject = aHandler.Receipt();
+  // A request without the element to sign fails before it takes a number.
+  pugi::xml_document request;
+  base::ParseXml(request, aHandler.XmlString());
+  pugi::xml_node receipt = FindReceiptElement(request);
   fFPCounters->Refresh();
   const base::DateTime processedAt = base::NowDateTime();
   base::Currency amount = receiptObject.TotalAmount();
@@ -124,9 +129,6 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
   int32_t receiptNumber = fFPCounters->CurrentReceiptNo();
   const int32_t zReportNumber = fFPCounters->CurrentZReportNo();
 
-  pugi::xml_document request;
-  base::ParseXml(request, aHandler.XmlString());
-  pugi::xml_node receipt = FindReceiptElement(request);
   // A receipt that the host numbered itself keeps its number.
   int32_t hostNumber = 0;
   if (receipt.child("Number") &&
