@@ -113,6 +113,10 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   bool EJReport(documents::qvEJReportType aReportType);
   void LogInfo(const std::string& aTag, const std::string& aText);
   void LogError(const std::string& aTag, const std::string& aText);
+  // The Z-report's work under the counters lock, which is released before it returns: the
+  // figures and text, the counters copies, the day closed in the counters and in the
+  // signing device. True when the device closed it too.
+  bool CloseDay(kFiscalProcessorHandler& aHandler);
   // Copies the store's figures into Counters, dated today at midnight.
   void FillCounters();
   // Copies the counters file to counters.previous.fprc and into today's journal folder as

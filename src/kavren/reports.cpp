@@ -84,6 +84,12 @@ void kFiscalProcessor_KAVREN::KeepCountersCopies() {
 
 bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) {
   LogInfo("PROCESSZREPORT", "BEGIN");
+  const bool dayClosed = CloseDay(aHandler);
+  LogInfo("PROCESSZREPORT", "END");
+  return dayClosed;
+}
+
+bool kFiscalProcessor_KAVREN::CloseDay(kFiscalProcessorHandler& aHandler) {
   tCountersLock lock(*fFPCounters);
   fFPCounters->Refresh();
   FillCounters();
@@ -107,7 +113,6 @@ bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) 
     LogError("PROCESSZREPORT", refusal);
     IOHandler().SetCustomError(closed.status, refusal);
   }
-  LogInfo("PROCESSZREPORT", "END");
   return dayClosed;
 }
 
