@@ -157,10 +157,13 @@ void ParseXml(pugi::xml_document& aDocument, std::string_view aText) {
   // The default options leave the document type declaration unread: no entity declared
   // there is ever expanded and nothing outside the text is fetched. An element's text is kept
   // in the element itself rather than in a child node of its own: requests are mostly short
-  // texts, and this halves the nodes to build, walk and free.
-  const pugi::xml_parse_result result =
-      aDocument.load_buffer(aText.data(), aText.size(),
-                            pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
+  // texts, and this halves the nodes to build, walk and free. An element's text made only of
+  // blanks is its text (a description of one blank), while the blanks that lay out a document
+  // between elements are not kept.
+  const pugi::xml_parse_result result = aDocument.load_buffer(
+      aText.data(), aText.size(),
+      pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_ws_pcdata_single,
+      pugi::encoding_utf8);
   if (!result) {
     throw Error(std::string(result.description()) + " at offset " + std::to_string(result.offset));
   }

@@ -54,7 +54,8 @@ void SetElementText(pugi::xml_node aElement, std::string_view aText);
 
 // Parses a whole document. Never resolves external entities nor expands DTD entities. The
 // first text of an element is the element's own value (pugixml's embedded texts): read texts
-// with ElementText, change them with SetElementText.
+// with ElementText, change them with SetElementText. A text made only of blanks is kept when
+// it is the element's only content ("<A> </A>" holds one blank).
 // Documents nested deeper than 256 elements or larger than 64 MiB are refused. Fails with
 // qv::Error carrying the parser's description (and the offset).
 void ParseXml(pugi::xml_document& aDocument, std::string_view aText);

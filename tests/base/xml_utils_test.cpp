@@ -42,6 +42,29 @@ class XmlAccessors : public ::testing::Test {
   pugi::xml_node fRoot;
 };
 
+// Blanks are text: a description of one blank reads as one blank, and blanks are no amount.
+// The blanks that lay out a document between its elements are not text of the parent.
+TEST(XmlBlankTexts, TextOfBlanksOnlyIsTheElementsText) {
+  pugi::xml_document document;
+  ParseXml(document,
+           "<Root>\n  <Description> </Description>\n  <Currency>  </Currency>\n"
+           "  <Count>\t</Count>\n  <Tab>\t</Tab><Lines>\n    <Line>x</Line>\n  </Lines>\n</Root>");
+  const pugi::xml_node root = document.document_element();
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root, "Description"), " ");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root, "Currency"), "  ");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root, "Tab"), "\t");
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsCurrency(root, "Currency"); }),
+            "Error in processing node Currency as currency.\r\n'  ' is not a valid floating point "
+            "value");
+  EXPECT_EQ(MessageOf([&] { tQV_XMLUtils::GetNodeValueAsInteger(root, "Count"); }),
+            "Error in processing node Count as integer.\r\n'\t' is not a valid integer value");
+  // Layout between elements: the root and Lines have element content, no text.
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root, "Lines"), "");
+  EXPECT_EQ(ElementText(root), "");
+  EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(root.child("Lines"), "Line"), "x");
+  EXPECT_EQ(RenderXml(root.child("Lines")), "<Lines><Line>x</Line></Lines>");
+}
+
 TEST_F(XmlAccessors, StringsComeFromDirectChildrenWithExactNames) {
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "N"), "12");
   EXPECT_EQ(tQV_XMLUtils::GetNodeValueAsString(fRoot, "n"), "");

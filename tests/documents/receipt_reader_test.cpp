@@ -468,6 +468,24 @@ TEST(BodyLines, ValuesReadAsTheAccessorsReadThem) {
             "value");
 }
 
+// A text of blanks only is the element's text, as the accessors read it: a description of
+// one blank is one blank, and blanks are no amount.
+TEST(BodyLines, TextsOfBlanksOnlyAreTexts) {
+  kReceipt receipt;
+  Read(receipt, ReceiptXml("",
+                           "<ProductSale><Description> </Description><Code>  </Code>"
+                           "<Amount>2</Amount></ProductSale>"));
+  const auto& sale = dynamic_cast<const kReceiptLineProductSale&>(receipt.Lines()[0]);
+  EXPECT_EQ(sale.StoredDescription(), " ");
+  EXPECT_EQ(sale.Code(), "  ");
+  EXPECT_EQ(ReadFailure(ReceiptXml("", "<ProductSale><Amount>  </Amount></ProductSale>")),
+            "Error in processing node Amount as currency.\r\n'  ' is not a valid floating point "
+            "value");
+  EXPECT_EQ(ReadFailure(ReceiptXml("<TotalAmount> </TotalAmount>")),
+            "Error in processing node TotalAmount as currency.\r\n' ' is not a valid floating "
+            "point value");
+}
+
 // ---------------------------------------------------------------------------------------
 
 TEST(TaxesAndPayments, OnlyExactlyNamedChildrenCount) {
