@@ -33,6 +33,26 @@ class NestingLimit : public pugi::xml_tree_walker {
   }
 };
 
+// Writes the rendering with each CR as "&#13;". In the raw rendering a CR can only stand in
+// a text: the library writes no line breaks of its own and escapes CR in attributes.
+class tCarriageReturnEscaper : public pugi::xml_writer {
+ public:
+  explicit tCarriageReturnEscaper(std::string& aOut) : fOut(aOut) {}
+  void write(const void* aData, size_t aSize) override {
+    const char* data = static_cast<const char*>(aData);
+    for (size_t i = 0; i < aSize; ++i) {
+      if (data[i] == '\r') {
+        fOut += "&#13;";
+      } else {
+        fOut += data[i];
+      }
+    }
+  }
+
+ private:
+  std::string& fOut;
+};
+
 }  // namespace
 
 pugi::xml_node FindChild(const pugi::xml_node& aParent, std::string_view aName) {
@@ -178,6 +198,13 @@ std::string RenderXml(const pugi::xml_node& aNode) {
   std::ostringstream out;
   aNode.print(out, "", pugi::format_raw, pugi::encoding_utf8);
   return out.str();
+}
+
+std::string RenderXmlExactly(const pugi::xml_node& aNode) {
+  std::string text;
+  tCarriageReturnEscaper writer(text);
+  aNode.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+  return text;
 }
 
 }  // namespace qv::base

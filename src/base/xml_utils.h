@@ -61,5 +61,10 @@ void SetElementText(pugi::xml_node aElement, std::string_view aText);
 void ParseXml(pugi::xml_document& aDocument, std::string_view aText);
 // Renders a node (or a whole document) without declaration and without indentation.
 std::string RenderXml(const pugi::xml_node& aNode);
+// The same for a document that is read again as XML (its declaration node included): every
+// carriage return of a text is written as the character reference "&#13;", which a reader
+// gives back as it is, where it turns a written CR (or CR LF) into LF. With the other
+// characters escaped as the XML library does, every text reads back exactly as it was.
+std::string RenderXmlExactly(const pugi::xml_node& aNode);
 
 }  // namespace qv::base

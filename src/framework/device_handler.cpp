@@ -1,6 +1,5 @@
 #include "framework/device_handler.h"
 
-#include <sstream>
 
 #include "base/utils.h"
 #include "base/xml_utils.h"
@@ -211,9 +210,8 @@ std::string kDeviceHandler::Serialize() const {
     tQV_XMLUtils::AddNode(parameters, name, ParameterValue(entry));
   }
 
-  std::ostringstream text;
-  document.save(text, "", pugi::format_raw, pugi::encoding_utf8);
-  return text.str();
+  // A value holding a CR must read back with it, not as LF (a CR alone not as nothing).
+  return base::RenderXmlExactly(document);
 }
 
 std::unique_ptr<pugi::xml_document> kDeviceHandler::Deserialize(const std::string& aXml) {

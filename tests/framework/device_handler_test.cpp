@@ -200,6 +200,32 @@ TEST(DeviceXml, TextsAreEscaped) {
   EXPECT_EQ(copy.GetParameter("header"), "x>y");
 }
 
+// Values read back as they were, also those made of line ends, blanks and tabs alone.
+TEST(DeviceXml, EveryValueReadsBackAsItWas) {
+  const std::vector<std::string> values = {"a\rb", "\r", "x\r\ny", "\r\n",   "\n\r",  "a\nb",  " ",
+                                           "  \t", "\t", " lead",  "trail ", "\x01z", "<&>\"'"};
+  kDeviceHandler device;
+  device.SetType("Type\rwith CR");
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    device.SetParameter("P" + std::to_string(i), values[i]);
+  }
+  const std::string xml = device.Serialize();
+  EXPECT_EQ(xml.find('\r'), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<P1>&#13;</P1>"), std::string::npos) << xml;
+  kDeviceHandler copy;
+  copy.Deserialize(xml);
+  EXPECT_EQ(copy.Type(), "Type\rwith CR");
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(copy.GetParameter("P" + std::to_string(i)), values[i]) << i;
+  }
+  // The copy writes the same values again.
+  kDeviceHandler second;
+  second.Deserialize(copy.Serialize());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(second.GetParameter("P" + std::to_string(i)), values[i]) << i;
+  }
+}
+
 TEST(DeviceXml, ParameterNameThatIsNoElementNameFails) {
   kDeviceHandler device;
   device.SetParameter("Line Length", "42");
