@@ -1,6 +1,5 @@
 #include "framework/device_handler.h"
 
-
 #include "base/utils.h"
 #include "base/xml_utils.h"
 #include "platform/error.h"
