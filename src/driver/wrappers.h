@@ -46,13 +46,15 @@ class kFiscalProcessorWrapper {
   // (creating it when aCreate), run aOperation and, when it returns True, aOnSuccess; False
   // takes the error text from the processor's channel. Failures go through SetError. With
   // aWithoutHandleSucceeds a request without a handle (0 or less) ends right after it was
-  // read: the call succeeds with the wrapper's initial results.
+  // read: the call succeeds with the wrapper's initial results. A processor whose last OPEN
+  // failed is suspended again when the call ends (see kFiscalProcessor::Suspend).
   template <typename TOperation, typename TOnSuccess>
   void Serve(const std::string& aXml, qvReceiptHandlerDocumentTypes aDocumentTypes, bool aCreate,
              TOperation aOperation, TOnSuccess aOnSuccess, bool aWithoutHandleSucceeds = false);
   // Finds the processor of the request (see processor_registry.h for the tables):
   // handle > 0: the open processor with that handle ("Processor Handle not found" when
-  // there is none), whose channel's error state is cleared; otherwise, with aCreate, a new
+  // there is none), whose channel's error state is cleared and which, when its last OPEN
+  // failed, takes back what it gave up between calls (Resume); otherwise, with aCreate, a new
   // processor of the class registered under the request's driver name ("Fiscal Processor
   // Driver [name] not registered." when there is none), which receives the next handle;
   // without aCreate, "Fiscal Processor has not previously opened".
