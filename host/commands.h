@@ -35,6 +35,17 @@ struct JournalOptions {
 };
 int RunJournal(const JournalOptions& aOptions);
 
+// qvfp verify: audits the folder of aOptions.till under aOptions.dataFolder (the folder that
+// drive C maps to: it holds QV_FPR_DB and, with the stand-in signing device, AlgoBox) and
+// prints one finding per line, or one JSON document. Reads only. Returns 0 when the records
+// are consistent, 1 otherwise.
+struct VerifyOptions {
+  std::string dataFolder = "qvfp-data";
+  std::string till = "T1";
+  bool json = false;
+};
+int RunVerify(const VerifyOptions& aOptions);
+
 // Maps drive C to aDataFolder unless the user mapped it already; gives the folder used.
 std::string MapDriveC(const std::string& aDataFolder);
 // Reads a whole text file; throws qv::Error("Cannot read <file>: <reason>").

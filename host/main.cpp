@@ -53,6 +53,14 @@ int main(int argc, char** argv) {
   journalCommand->add_option("--till", journal.till, "Till serial")->capture_default_str();
   journalCommand->add_option("--day", journal.day, "Only this day (yyyymmdd)");
 
+  VerifyOptions verify;
+  CLI::App* verifyCommand = app.add_subcommand(
+      "verify", "Audit a till's folder: numbers, totals, journal chain, signatures (reads only)");
+  verifyCommand->add_option("--data", verify.dataFolder, "Folder that drive C: maps to")
+      ->capture_default_str();
+  verifyCommand->add_option("--till", verify.till, "Till serial")->capture_default_str();
+  verifyCommand->add_flag("--json", verify.json, "Print the findings as one JSON document");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -61,7 +69,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> extras = app.remaining();
     if (app.get_subcommands().empty() && !extras.empty()) {
       std::cerr << "qvfp: unknown command \"" << extras.front()
-                << "\". Use demo, call, run or journal (--help for more).\n";
+                << "\". Use demo, call, run, journal or verify (--help for more).\n";
       return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
     }
     return app.exit(e);
@@ -74,6 +82,7 @@ int main(int argc, char** argv) {
     if (*callCommand) return RunCall(library, exportName, requestFile, handle);
     if (*runCommand) return RunScript(library, script);
     if (*journalCommand) return RunJournal(journal);
+    if (*verifyCommand) return RunVerify(verify);
   } catch (const std::exception& e) {
     std::cerr << "qvfp: " << e.what() << "\n";
     return 2;

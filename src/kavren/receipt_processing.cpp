@@ -14,6 +14,7 @@
 #include "framework/request_context.h"
 #include "kavren/fiscal_processor_kavren.h"
 #include "kavren/journal_chain.h"
+#include "kavren/receipt_text.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -38,27 +39,6 @@ class tTemporaryFile {
  private:
   std::string fPath;
 };
-
-// 8-bit text in the system's ANSI code page, every line ended by CR LF.
-std::string AnsiLines(const std::string& aText) {
-  std::string text;
-  text.reserve(aText.size() + aText.size() / 16);
-  for (size_t i = 0; i < aText.size(); ++i) {
-    char c = aText[i];
-    if (c == '\r') {
-      if (i + 1 < aText.size() && aText[i + 1] == '\n') ++i;
-      text += "\r\n";
-    } else if (c == '\n') {
-      text += "\r\n";
-    } else {
-      text += c;
-    }
-  }
-  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)) {
-    text += "\r\n";
-  }
-  return platform::Utf8ToCodePage(text, 0);
-}
 
 void WriteTextFile(const std::string& aPath, const std::string& aText) {
   std::string error;

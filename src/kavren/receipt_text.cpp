@@ -9,6 +9,8 @@
 #include "base/xml_utils.h"
 #include "framework/device_handler.h"
 #include "kavren/fiscal_processor_kavren.h"
+#include "kavren/receipt_text.h"
+#include "platform/code_page.h"
 #include "platform/dynamic_library.h"
 #include "platform/error.h"
 #include "platform/export.h"
@@ -131,16 +133,16 @@ std::string PrintRequest(const framework::kDeviceHandler& aDevice, const pugi::x
 
 }  // namespace
 
-tReceiptText kFiscalProcessor_KAVREN::BuildReceiptText(const pugi::xml_node& aReceipt) {
+tReceiptText LayOutReceiptText(const pugi::xml_node& aReceipt) {
   tReceiptText result;
   std::unique_ptr<framework::kDeviceHandler> device = CreatePrinterDevice();
   platform::DynamicLibrary driver;
   std::string loadError;
-  if (!driver.Load(kPrinterDriverLibrary, loadError)) {
+  const std::string library = kFiscalProcessor_KAVREN::kPrinterDriverLibrary;
+  if (!driver.Load(library, loadError)) {
     result.resultCode = kDriverFailure;
-    result.errorText = std::string("Unable to Load Library ") + kPrinterDriverLibrary +
-                       ". Error: (" + std::to_string(driver.LoadErrorCode()) + ") " +
-                       driver.LoadErrorMessage();
+    result.errorText = "Unable to Load Library " + library + ". Error: (" +
+                       std::to_string(driver.LoadErrorCode()) + ") " + driver.LoadErrorMessage();
     return result;
   }
   OpenPrinterDevice(driver, *device, result);
@@ -160,6 +162,30 @@ tReceiptText kFiscalProcessor_KAVREN::BuildReceiptText(const pugi::xml_node& aRe
     result.errorText = e.what();
   }
   return result;
+}
+
+tReceiptText kFiscalProcessor_KAVREN::BuildReceiptText(const pugi::xml_node& aReceipt) {
+  return LayOutReceiptText(aReceipt);
+}
+
+std::string AnsiLines(const std::string& aText) {
+  std::string text;
+  text.reserve(aText.size() + aText.size() / 16);
+  for (size_t i = 0; i < aText.size(); ++i) {
+    char c = aText[i];
+    if (c == '\r') {
+      if (i + 1 < aText.size() && aText[i + 1] == '\n') ++i;
+      text += "\r\n";
+    } else if (c == '\n') {
+      text += "\r\n";
+    } else {
+      text += c;
+    }
+  }
+  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)) {
+    text += "\r\n";
+  }
+  return platform::Utf8ToCodePage(text, 0);
 }
 
 }  // namespace qv::kavren

@@ -29,7 +29,7 @@ class QvfpArguments : public ::testing::Test {
 TEST_F(QvfpArguments, HelpOfTheProgramNamesEverySubcommand) {
   tQvfpRun run = fScratch.Run({"--help"});
   EXPECT_EQ(run.status, 0) << run.err;
-  for (const char* command : {"demo", "call", "run", "journal", "--library"}) {
+  for (const char* command : {"demo", "call", "run", "journal", "verify", "--library"}) {
     EXPECT_THAT(run.out, HasSubstr(command));
   }
 }
@@ -40,6 +40,7 @@ TEST_F(QvfpArguments, HelpOfEachSubcommandShowsItsOptions) {
       {"call", {"EXPORT", "REQUEST", "--handle", "PROCESSGETSTATUS"}},
       {"run", {"SCRIPT"}},
       {"journal", {"--data", "--till", "--day"}},
+      {"verify", {"--data", "--till", "--json"}},
   };
   for (const auto& [command, options] : commands) {
     tQvfpRun run = fScratch.Run({command, "--help"});
