@@ -59,6 +59,7 @@ struct tNumberedFile {
   std::string period;  // the four digits of the name
   int32_t number = 0;
   bool errorRecord = false;
+  bool wellFormed = false;  // journal files: a document with a Receipt
   bool amountKnown = false;
   qvReceiptType type = documents::rt_Sale;
   Currency amount;
@@ -212,6 +213,7 @@ class tTillAudit {
     if (!receipt) {
       fReport.Problem(aPeriod, "journal", aRelative, "holds no Receipt");
     } else {
+      file.wellFormed = true;
       CheckReceiptHeading(receipt, file);
       CheckTrailer(receipt, file);
       try {
@@ -454,9 +456,16 @@ class tTillAudit {
     for (const auto& [number, files] : byNumber) {
       const bool inRange = number >= 1 && number <= aSummary.last;
       if (files.size() > 1) {
+        // "0001-0000002.fprd" before "0001-0000002-2.fprd".
+        std::vector<const tNumberedFile*> sorted = files;
+        std::sort(sorted.begin(), sorted.end(), [](const auto* aLeft, const auto* aRight) {
+          return std::pair(aLeft->relative.size(), aLeft->relative) <
+                 std::pair(aRight->relative.size(), aRight->relative);
+        });
         std::string names;
-        for (const tNumberedFile* file : files)
+        for (const tNumberedFile* file : sorted) {
           names += (names.empty() ? "" : ", ") + file->relative;
+        }
         fReport.Problem(aPeriod, "numbers", "",
                         "duplicate number " + std::to_string(number) + ": " + names);
       }
@@ -613,7 +622,7 @@ void tTillAudit::CheckSignatures() {
   std::set<std::string> cannot;
   int checked = 0;
   for (const tNumberedFile& file : fFiles) {
-    if (file.errorRecord || !file.amountKnown) continue;
+    if (file.errorRecord || !file.wellFormed) continue;
     std::string reason;
     try {
       if (CheckSignature(file, reason)) ++checked;
