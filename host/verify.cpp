@@ -590,15 +590,19 @@ bool tTillAudit::CheckSignature(const tNumberedFile& aFile, std::string& aCannot
   std::string signature = values.back();
   if (!id.empty() && id.back() == ' ') id.pop_back();
   if (!signature.empty() && signature.front() == ' ') signature.erase(0, 1);
-  const std::size_t dash = id.rfind('-');
-  const fs::path key = fBox / (dash == std::string::npos ? id : id.substr(0, dash)) / "public.pem";
+  // The stand-in device signs as "<serial>-<counter, 8 digits>"; its key lies in
+  // AlgoBox\<serial>\public.pem.
+  static const std::regex standInId(R"(([A-Za-z0-9_]+)-\d{8})");
+  std::smatch parts;
   std::error_code failed;
-  if (id.empty() || !fs::is_regular_file(key, failed)) {
-    aCannot = "the signing device \"" + id.substr(0, dash) +
+  if (!std::regex_match(id, parts, standInId) ||
+      !fs::is_regular_file(fBox / parts[1].str() / "public.pem", failed)) {
+    aCannot = "the signing device \"" + id.substr(0, id.rfind('-')) +
               "\" is not the stand-in signing device (no public key in AlgoBox): its "
               "signatures cannot be checked";
     return false;
   }
+  const fs::path key = fBox / parts[1].str() / "public.pem";
   const std::string text = SignedReceiptText(receipt, aCannot);
   if (!aCannot.empty()) return false;
   bool valid = false;

@@ -155,6 +155,47 @@ TEST(Files, AppendReadWriteAndSize) {
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
+TEST(Files, DurableAppendTailAndCut) {
+  ScratchFolder scratch;
+  const std::string chain = scratch.File("0001.fpch");
+  std::string error;
+  ASSERT_TRUE(AppendToFileDurably(chain, "first line\r\n", error)) << error;
+  ASSERT_TRUE(AppendToFileDurably(chain, "second", error)) << error;
+  EXPECT_EQ(ContentOf(chain), "first line\r\nsecond");
+
+  std::string tail;
+  int64_t size = 0;
+  ASSERT_TRUE(ReadFileTail(chain, 8, tail, size, error)) << error;
+  EXPECT_EQ(tail, "\r\nsecond");
+  EXPECT_EQ(size, 18);
+  ASSERT_TRUE(ReadFileTail(chain, 100, tail, size, error)) << error;
+  EXPECT_EQ(tail, "first line\r\nsecond");
+
+  ASSERT_TRUE(TruncateFile(chain, 12, error)) << error;
+  EXPECT_EQ(ContentOf(chain), "first line\r\n");
+
+  EXPECT_FALSE(ReadFileTail(scratch.File("missing"), 8, tail, size, error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_FALSE(TruncateFile(scratch.File("missing"), 0, error));
+  EXPECT_FALSE(AppendToFileDurably(scratch.File("no/such/folder.fpch"), "x", error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+TEST(Files, DurableAppendPassesThroughTheFailureSeam) {
+  ScratchFolder scratch;
+  const std::string chain = scratch.File("0001.fpch");
+  std::string error;
+  InjectFileFault(FileOperation::Write, 1);
+  EXPECT_FALSE(AppendToFileDurably(chain, "line\r\n", error));
+  EXPECT_NE(error.find("Cannot write"), std::string::npos) << error;
+  EXPECT_EQ(ContentOf(chain), "");
+  InjectFileFault(FileOperation::Flush, 1);
+  EXPECT_FALSE(AppendToFileDurably(chain, "line\r\n", error));
+  EXPECT_NE(error.find("Cannot flush"), std::string::npos) << error;
+  EXPECT_TRUE(AppendToFileDurably(chain, "next\r\n", error)) << error;
+  EXPECT_EQ(ContentOf(chain), "line\r\nnext\r\n");
+}
+
 TEST(Files, AppendFailsWhileAnotherHolderHasTheFileExclusively) {
   ScratchFolder scratch;
   const std::string log = scratch.File("device.log");
