@@ -24,12 +24,12 @@
 #include "documents/receipt.h"
 #include "kavren/counters_store.h"
 #include "kavren/journal_chain.h"
-#include "kavren/receipt_text.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/signature_check.h"
 #include "verify_report.h"
+#include "verify_signature.h"
 
 namespace qv::host {
 
@@ -525,7 +525,6 @@ class tTillAudit {
   }
 
   void CheckSignatures();
-  bool CheckSignature(const tNumberedFile& aFile, std::string& aCannot);
 
   fs::path fTill;
   fs::path fBox;
@@ -538,86 +537,6 @@ class tTillAudit {
   std::map<std::string, int> fChainLines;
 };
 
-std::string FromBase64(std::string_view aText, bool& aValid) {
-  static constexpr std::string_view kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string bytes;
-  uint32_t buffer = 0;
-  int bits = 0;
-  aValid = !aText.empty();
-  for (char c : aText) {
-    if (c == '=') break;
-    const std::size_t at = kAlphabet.find(c);
-    if (at == std::string_view::npos) {
-      aValid = false;
-      return bytes;
-    }
-    buffer = (buffer << 6) | static_cast<uint32_t>(at);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      bytes += static_cast<char>((buffer >> bits) & 0xFF);
-    }
-  }
-  return bytes;
-}
-
-// The receipt as it was signed: the journal's receipt without the four trailer lines that
-// the signature added.
-std::string SignedReceiptText(pugi::xml_node aReceipt, std::string& aCannot) {
-  pugi::xml_node trailer = aReceipt.child("TrailerMessages");
-  for (int i = 0; i < 4; ++i) trailer.remove_child(trailer.last_child());
-  if (!trailer.first_child()) aReceipt.remove_child(trailer);
-  const kavren::tReceiptText laidOut = kavren::LayOutReceiptText(aReceipt);
-  if (laidOut.resultCode != 0) {
-    aCannot = "the receipt texts cannot be laid out again: " + laidOut.errorText;
-    return "";
-  }
-  return kavren::AnsiLines(laidOut.text);
-}
-
-// True when checked (valid or not); false with aCannot set when the check cannot be made.
-bool tTillAudit::CheckSignature(const tNumberedFile& aFile, std::string& aCannot) {
-  pugi::xml_document document;
-  base::ParseXml(document, aFile.text);
-  pugi::xml_node receipt = document.document_element().child("Receipt");
-  std::vector<std::string> values;
-  for (pugi::xml_node text : receipt.child("TrailerMessages").children("Text")) {
-    values.push_back(base::ElementText(text.child("Value")));
-  }
-  if (values.size() < 4) return false;  // reported with the trailer
-  std::string id = values[values.size() - 2];
-  std::string signature = values.back();
-  if (!id.empty() && id.back() == ' ') id.pop_back();
-  if (!signature.empty() && signature.front() == ' ') signature.erase(0, 1);
-  // The stand-in device signs as "<serial>-<counter, 8 digits>"; its key lies in
-  // AlgoBox\<serial>\public.pem.
-  static const std::regex standInId(R"(([A-Za-z0-9_]+)-\d{8})");
-  std::smatch parts;
-  std::error_code failed;
-  if (!std::regex_match(id, parts, standInId) ||
-      !fs::is_regular_file(fBox / parts[1].str() / "public.pem", failed)) {
-    aCannot = "the signing device \"" + id.substr(0, id.rfind('-')) +
-              "\" is not the stand-in signing device (no public key in AlgoBox): its "
-              "signatures cannot be checked";
-    return false;
-  }
-  const fs::path key = fBox / parts[1].str() / "public.pem";
-  const std::string text = SignedReceiptText(receipt, aCannot);
-  if (!aCannot.empty()) return false;
-  bool valid = false;
-  const std::string bytes = FromBase64(signature, valid);
-  valid =
-      valid && platform::CheckEd25519Signature(ReadBytes(key.string()), id + "\n" + text, bytes);
-  if (!valid) {
-    fReport.Problem(aFile.period, "signature", aFile.relative,
-                    "the signature \"" + id +
-                        "\" is not the signing device's signature of "
-                        "this receipt");
-  }
-  return true;
-}
-
 void tTillAudit::CheckSignatures() {
   if (!platform::CanCheckEd25519Signatures()) {
     fReport.Note("", "signature", "", "signatures cannot be checked on this system");
@@ -627,13 +546,17 @@ void tTillAudit::CheckSignatures() {
   int checked = 0;
   for (const tNumberedFile& file : fFiles) {
     if (file.errorRecord || !file.wellFormed) continue;
-    std::string reason;
-    try {
-      if (CheckSignature(file, reason)) ++checked;
-    } catch (const std::exception& e) {
-      reason = std::string("the signatures cannot be checked: ") + e.what();
+    const tSignatureCheck check = CheckReceiptSignature(file.text, fBox);
+    if (check.outcome == tSignatureCheck::kCannot) {
+      cannot.insert(check.reason);
+      continue;
     }
-    if (!reason.empty()) cannot.insert(reason);
+    ++checked;
+    if (check.outcome == tSignatureCheck::kInvalid) {
+      fReport.Problem(file.period, "signature", file.relative,
+                      "the signature \"" + check.signatureId +
+                          "\" is not the signing device's signature of this receipt");
+    }
   }
   for (const std::string& reason : cannot) fReport.Note("", "signature", "", reason);
   if (checked > 0) {
