@@ -125,6 +125,15 @@ bool kFiscalProcessor_KAVREN::GetDeptTable() { return true; }
 bool kFiscalProcessor_KAVREN::SetEATable(documents::kEconomicActivityTable&) { return true; }
 bool kFiscalProcessor_KAVREN::GetEATable() { return true; }
 bool kFiscalProcessor_KAVREN::SetDeptTable(documents::kDeptTable&) { return true; }
+void kFiscalProcessor_KAVREN::ChainJournalFile(int32_t aZReportNumber, const std::string& aFile,
+                                               std::string_view aContent) {
+  if (!fJournalChain->Append(aZReportNumber, aFile, aContent)) {
+    LogError("JournalChain", "The journal chain \"" + fJournalChain->ChainFilePath(aZReportNumber) +
+                                 "\" was damaged: its last line is not a chain line. \"" + aFile +
+                                 "\" starts the chain afresh.");
+  }
+}
+
 bool kFiscalProcessor_KAVREN::OpenDrawer(int32_t) { return true; }
 
 bool kFiscalProcessor_KAVREN::EJReport(documents::qvEJReportType) { return true; }

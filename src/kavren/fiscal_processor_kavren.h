@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "framework/fiscal_processor.h"
 #include "kavren/algo_dll.h"
@@ -126,6 +127,12 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   // serial number); empty when there is none or the folder is missing.
   bool FindBoxSerialNumber();
   std::string ReportZNumber() const;
+  // Records a journal file, error record or Z-report copy (aFile, whose bytes are aContent)
+  // in the chain of Z period aZReportNumber; the caller holds the counters lock. A damaged
+  // chain is logged as an error and the file recorded all the same. Throws as
+  // kJournalChain::Append.
+  void ChainJournalFile(int32_t aZReportNumber, const std::string& aFile,
+                        std::string_view aContent);
 
   std::unique_ptr<kBox> fBox;
   std::string fProcessorPort;

@@ -37,10 +37,6 @@ std::string_view WithoutLineEnd(std::string_view aText) {
   return aText;
 }
 
-[[noreturn]] void FailDamaged(const std::string& aChainFile, const std::string& aReason) {
-  throw Error("The journal chain \"" + aChainFile + "\" is damaged: " + aReason);
-}
-
 }  // namespace
 
 std::string JournalChainFileName(int32_t aZReportNumber) {
@@ -104,64 +100,69 @@ std::string kJournalChain::RelativePath(const std::string& aFile) const {
   return relative;
 }
 
-bool kJournalChain::LastLine(const std::string& aChainFile, tJournalChainLine& aLine) const {
+kJournalChain::tLastLine kJournalChain::LastLine(const std::string& aChainFile,
+                                                 tJournalChainLine& aLine) const {
   std::string tail, error;
   int64_t size = 0;
   if (!platform::ReadFileTail(aChainFile, kTailBytes, tail, size, error)) throw Error(error);
   const int64_t tailStart = size - static_cast<int64_t>(tail.size());
   if (!tail.empty() && tail.back() != '\n') {
-    // An append that a crash interrupted: the line never reached the chain.
     const std::size_t lastEnd = tail.rfind('\n');
-    if (lastEnd == std::string::npos && tailStart > 0) {
-      FailDamaged(aChainFile, "its last line is too long");
-    }
+    // Longer than any line the chain writes: not an interrupted append, left as it is.
+    if (lastEnd == std::string::npos && tailStart > 0) return tLastLine::kDamagedUnended;
+    // An append that a crash interrupted: the line never reached the chain.
     const std::size_t keep = lastEnd == std::string::npos ? 0 : lastEnd + 1;
     if (!platform::TruncateFile(aChainFile, tailStart + static_cast<int64_t>(keep), error)) {
       throw Error(error);
     }
     tail.resize(keep);
   }
-  if (tail.empty()) {
-    if (tailStart > 0) FailDamaged(aChainFile, "its last line is too long");
-    return false;
-  }
+  if (tail.empty()) return tLastLine::kNone;
   const std::string_view text = WithoutLineEnd(tail);
   const std::size_t previousEnd = text.rfind('\n');
-  if (previousEnd == std::string_view::npos && tailStart > 0) {
-    FailDamaged(aChainFile, "its last line is too long");
-  }
+  if (previousEnd == std::string_view::npos && tailStart > 0) return tLastLine::kDamaged;
   const std::string_view line =
       previousEnd == std::string_view::npos ? text : text.substr(previousEnd + 1);
-  if (!ParseJournalChainLine(line, aLine)) {
-    FailDamaged(aChainFile, "its last line is not a chain line");
-  }
-  return true;
+  return ParseJournalChainLine(line, aLine) ? tLastLine::kFound : tLastLine::kDamaged;
 }
 
-void kJournalChain::Append(int32_t aZReportNumber, const std::string& aFile,
+bool kJournalChain::Append(int32_t aZReportNumber, const std::string& aFile,
                            std::string_view aContent) {
   tJournalChainLine line;
   line.path = RelativePath(aFile);
   line.fileHash = JournalFileHash(aContent);
   const std::string chainFile = ChainFilePath(aZReportNumber);
   std::string previous(kInitialChainValue);
+  std::string text;
+  bool whole = true;
   tJournalChainLine last;
-  if (platform::FileExists(chainFile) && LastLine(chainFile, last)) {
-    if (last.path == line.path && last.fileHash == line.fileHash) return;
-    previous = last.chainValue;
+  switch (platform::FileExists(chainFile) ? LastLine(chainFile, last) : tLastLine::kNone) {
+    case tLastLine::kNone:
+      break;
+    case tLastLine::kFound:
+      if (last.path == line.path && last.fileHash == line.fileHash) return true;
+      previous = last.chainValue;
+      break;
+    case tLastLine::kDamagedUnended:
+      text = "\r\n";  // the new line starts a line of its own
+      whole = false;
+      break;
+    case tLastLine::kDamaged:
+      whole = false;
+      break;
   }
   line.chainValue = NextChainValue(previous, line.fileHash);
+  text += FormatJournalChainLine(line);
   platform::ForceDirectories(fJournalFolder);
   std::string error;
-  if (!platform::AppendToFileDurably(chainFile, FormatJournalChainLine(line), error)) {
-    throw Error(error);
-  }
+  if (!platform::AppendToFileDurably(chainFile, text, error)) throw Error(error);
+  return whole;
 }
 
-void kJournalChain::AppendFile(int32_t aZReportNumber, const std::string& aFile) {
+bool kJournalChain::AppendFile(int32_t aZReportNumber, const std::string& aFile) {
   std::string content, error;
   if (!platform::ReadWholeFile(aFile, content, error)) throw Error(error);
-  Append(aZReportNumber, aFile, content);
+  return Append(aZReportNumber, aFile, content);
 }
 
 }  // namespace qv::kavren

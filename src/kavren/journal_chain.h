@@ -61,21 +61,24 @@ class kJournalChain {
   // line with the same content is not added again (a step repeated after a crash). A last
   // line that a crash left incomplete is cut first: it never became part of the chain.
   //
-  // Throws qv::Error when aFile lies outside the till's folder, when the chain file cannot
-  // be read or written, or when its last complete line is not a chain line ("The journal
-  // chain \"<file>\" is damaged: ..."), in which case nothing is appended.
-  void Append(int32_t aZReportNumber, const std::string& aFile, std::string_view aContent);
+  // Returns true when the line continues a whole chain. A last line that is not a chain line
+  // (edited, or damaged on disk) is left for the auditor to see and the new line starts
+  // from the initial value, so that the till goes on keeping its journal: false then, for
+  // the caller to log. Throws qv::Error when aFile lies outside the till's folder or the
+  // chain file cannot be read or written.
+  bool Append(int32_t aZReportNumber, const std::string& aFile, std::string_view aContent);
   // As Append, with the content read from aFile.
-  void AppendFile(int32_t aZReportNumber, const std::string& aFile);
+  bool AppendFile(int32_t aZReportNumber, const std::string& aFile);
 
   // The full path of the chain file of a Z period.
   std::string ChainFilePath(int32_t aZReportNumber) const;
 
  private:
+  enum class tLastLine { kNone, kFound, kDamaged, kDamagedUnended };
   std::string RelativePath(const std::string& aFile) const;
-  // The last complete line of the chain file, cutting an incomplete one; false for a
-  // missing or empty file.
-  bool LastLine(const std::string& aChainFile, tJournalChainLine& aLine) const;
+  // The last complete line of the chain file into aLine, cutting an incomplete one;
+  // kDamagedUnended for an unended piece longer than any chain line, which stays.
+  tLastLine LastLine(const std::string& aChainFile, tJournalChainLine& aLine) const;
 
   std::string fTillFolder;
   std::string fJournalFolder;

@@ -152,7 +152,7 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
   platform::ReplaceFileAtomically(journalFile, journalText);
   {
     tCountersLock lock(*fFPCounters);
-    fJournalChain->Append(zReportNumber, journalFile, journalText);
+    ChainJournalFile(zReportNumber, journalFile, journalText);
   }
 
   // The host receives the text of the journal file.

@@ -79,7 +79,9 @@ void kFiscalProcessor_KAVREN::KeepCountersCopies() {
     CopyOrFail(fCountersActualFileName, journalCopy);
   }
   // Also after a copy that an interrupted Z-report left: its chain line may be missing.
-  fJournalChain->AppendFile(fFPCounters->CurrentZReportNo(), journalCopy);
+  std::string content, error;
+  if (!platform::ReadWholeFile(journalCopy, content, error)) throw Error(error);
+  ChainJournalFile(fFPCounters->CurrentZReportNo(), journalCopy, content);
 }
 
 bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) {

@@ -146,20 +146,26 @@ TEST_F(JournalChain, ALineThatACrashCutShortIsRemovedBeforeTheNextLine) {
   EXPECT_EQ(second.chainValue, NextChainValue(kInitialChainValue, JournalFileHash("one")));
 }
 
-TEST_F(JournalChain, ADamagedLastLineStopsTheAppendAndIsLeftForTheAuditor) {
+TEST_F(JournalChain, ADamagedLastLineIsLeftForTheAuditorAndTheChainStartsAfresh) {
   fs::create_directories(Till() + "/Journal");
   const std::string damaged = "Processed\\20260109\\0001-0000001.fprd not-a-hash\r\n";
   WriteBytes(Till() + "/Journal/0001.fpch", damaged);
   kJournalChain chain(Till());
-  try {
-    chain.Append(1, InTill("Processed\\20260109\\0001-0000002.fprd"), "two");
-    FAIL() << "appended after a damaged line";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("is damaged: its last line is not a chain line"),
-              std::string::npos)
-        << e.what();
-  }
-  EXPECT_EQ(ChainText(), damaged);
+  EXPECT_FALSE(chain.Append(1, InTill("Processed\\20260109\\0001-0000002.fprd"), "two"));
+  tJournalChainLine line;
+  ASSERT_EQ(ChainText().compare(0, damaged.size(), damaged), 0) << ChainText();
+  ASSERT_TRUE(ParseJournalChainLine(ChainText().substr(damaged.size()), line)) << ChainText();
+  EXPECT_EQ(line.chainValue, NextChainValue(kInitialChainValue, JournalFileHash("two")));
+  // The chain goes on from the new line.
+  EXPECT_TRUE(chain.Append(1, InTill("Processed\\20260109\\0001-0000003.fprd"), "three"));
+
+  // An unended piece longer than any chain line is not cut: the new line starts below it.
+  const std::string garbage(5000, 'x');
+  WriteBytes(Till() + "/Journal/0002.fpch", garbage);
+  EXPECT_FALSE(chain.Append(2, InTill("Processed\\20260109\\0002-0000001.fprd"), "one"));
+  ASSERT_EQ(ChainText(2).compare(0, garbage.size() + 2, garbage + "\r\n"), 0);
+  ASSERT_TRUE(ParseJournalChainLine(ChainText(2).substr(garbage.size() + 2), line));
+  EXPECT_EQ(line.path, "Processed\\20260109\\0002-0000001.fprd");
 }
 
 TEST_F(JournalChain, OnlyFilesOfTheTillsFolderAreRecorded) {

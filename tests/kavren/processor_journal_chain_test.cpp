@@ -96,5 +96,26 @@ TEST_F(ProcessorJournalChain, TheCopyOfAnInterruptedZReportIsRecordedOnce) {
   ExpectChainMatchesTheFiles(lines);
 }
 
+// An edited chain line must not stop the till from selling: the receipt is journaled and
+// chained afresh, the damage stays for the auditor and the log says so.
+TEST_F(ProcessorJournalChain, ADamagedChainIsLoggedAndTheReceiptStillRecorded) {
+  fSession.WriteCounters(0, 1);
+  platform::ForceDirectories(fSession.TillFolder() + "/Journal");
+  const std::string damaged = "edited by hand\r\n";
+  std::string error;
+  ASSERT_TRUE(platform::WriteWholeFile(ChainFile("0001.fpch"), damaged, error)) << error;
+  const auto calls = fSession.Run(Open() + Receipt(ReceiptXml("2")));
+  ASSERT_EQ(calls.size(), 2u);
+  ASSERT_EQ(calls[1].rc, 0) << calls[1].error.value_or("");
+  const std::string text = FileText(ChainFile("0001.fpch"));
+  ASSERT_EQ(text.compare(0, damaged.size(), damaged), 0) << text;
+  kavren::tJournalChainLine line;
+  ASSERT_TRUE(kavren::ParseJournalChainLine(text.substr(damaged.size()), line)) << text;
+  ExpectChainMatchesTheFiles({line});
+  const std::string log = fSession.LogText();
+  EXPECT_NE(log.find(" - ERROR - JournalChain:The journal chain \""), std::string::npos) << log;
+  EXPECT_NE(log.find("was damaged: its last line is not a chain line."), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace qv::testing
