@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/application.h"
+#include "channels/built_in_channels.h"
 #include "driver/processor_registry.h"
 #include "framework/log_writer.h"
 
@@ -24,6 +25,11 @@ void LoadLibraryState(tRegisterProcessors aRegisterProcessors) noexcept {
     base::CreateApplication(&CreateApplicationLog);
   } catch (...) {
     // The exports still answer; the version texts are empty.
+  }
+  try {
+    channels::RegisterBuiltInChannels();
+  } catch (...) {
+    // A device whose channel class is missing fails to open with its own message.
   }
   try {
     CreateProcessorTables();

@@ -1,7 +1,8 @@
 // What happens when the library is loaded and unloaded, in this order:
 //   load:   the application object (its log "<host>.log" in "<host folder>LogFiles" written
-//           by a tQV_LogWriter), then the empty processor tables, then the registration of
-//           the processor classes;
+//           by a tQV_LogWriter), then the registration of the channel classes
+//           (channels/built_in_channels.h), then the empty processor tables, then the
+//           registration of the processor classes;
 //   unload: every queued line of every log is written out and the log threads end, the
 //           processor tables are freed (the processors are not destroyed, so their logs get
 //           no STOP line), then the application object is destroyed.

@@ -2,6 +2,8 @@
 
 #include "base/utils.h"
 #include "base/xml_utils.h"
+#include "framework/channel_registry.h"
+#include "framework/io_handler.h"
 #include "platform/error.h"
 
 namespace qv::framework {
@@ -10,17 +12,17 @@ namespace {
 
 using base::tQV_XMLUtils;
 
+// The connection types by the names the device XML writes; reading accepts any letter case.
 struct ConnectionTypeName {
-  const char* lowerName;
-  const char* upperName;
+  const char* name;
   qvConnectionType value;
 };
 
 constexpr ConnectionTypeName kConnectionTypes[] = {
-    {"opos", "OPOS", qvConnectionType::OPOS},   {"tcp", "TCP", qvConnectionType::TCP},
-    {"http", "HTTP", qvConnectionType::HTTP},   {"serial", "SERIAL", qvConnectionType::Serial},
-    {"dll", "DLL", qvConnectionType::DLL},      {"com", "COM", qvConnectionType::Com},
-    {"spool", "SPOOL", qvConnectionType::Spool}};
+    {"OPOS", qvConnectionType::OPOS},  {"TCP", qvConnectionType::TCP},
+    {"HTTP", qvConnectionType::HTTP},  {"SERIAL", qvConnectionType::Serial},
+    {"DLL", qvConnectionType::DLL},    {"COM", qvConnectionType::Com},
+    {"SPOOL", qvConnectionType::Spool}};
 
 bool IsNameStartChar(unsigned char aChar) {
   // Bytes of multi-byte UTF-8 sequences are letters of other scripts as far as this check
@@ -91,16 +93,15 @@ void ReadNetworkSettings(const pugi::xml_node& aNode, kConnection& aConnection) 
 // kConnection
 
 qvConnectionType kConnection::ConvertConnectionType(const std::string& aString) {
-  const std::string lower = base::LowerCase(aString);
   for (const ConnectionTypeName& type : kConnectionTypes) {
-    if (lower == type.lowerName) return type.value;
+    if (base::SameText(aString, type.name)) return type.value;
   }
   throw Error("Connection Type " + aString + " is not valid");
 }
 
 std::string kConnection::ConnectionTypeToString(qvConnectionType aValue) {
   for (const ConnectionTypeName& type : kConnectionTypes) {
-    if (type.value == aValue) return type.upperName;
+    if (type.value == aValue) return type.name;
   }
   return std::string();
 }
@@ -270,6 +271,12 @@ void kDeviceHandler::ReadConnection(const pugi::xml_node& aNode) {
       fConnection.SetPrinterName(tQV_XMLUtils::GetNodeValueAsString(aNode, "PrinterName"));
       break;
   }
+}
+
+std::unique_ptr<kIOHandler> kDeviceHandler::CreateIOHandler(const std::string& aLogDir) const {
+  std::unique_ptr<kIOHandler> channel = NewChannel(fConnection, aLogDir, fDriver + "_" + fLogId);
+  channel->SetHexLog(base::LowerCase(GetParameter("HexLog")) == "true");
+  return channel;
 }
 
 // Each child becomes "<name in lower case>=<text of the first child of that name>"; entries

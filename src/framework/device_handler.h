@@ -19,7 +19,8 @@ namespace qv::framework {
 
 class kIOHandler;
 
-// The kind of channel; the ordinal values are stored and decide the factory's choice.
+// The kind of channel, which selects the channel class registered for it
+// (channel_registry.h); the ordinal values are stored.
 enum class qvConnectionType : int32_t {
   OPOS = 0,
   TCP = 1,
@@ -147,10 +148,10 @@ class kDeviceHandler {
   // "'<text>' is not a valid integer value" for a non-integer "ConnectTimeout" parameter.
   std::unique_ptr<pugi::xml_document> Deserialize(const std::string& aXml);
 
-  // Builds the channel for the configured connection type, logging into aLogDir under
-  // "<Driver>_<LogId>_<yyyymmdd>.log", with HexLog on when the "HexLog" parameter is
-  // "true" in any letter case. The caller owns the channel. Fails for a connection type
-  // whose channel this build does not have.
+  // Builds the channel registered for the configured connection type (channel_registry.h),
+  // logging into aLogDir under "<Driver>_<LogId>_<yyyymmdd>.log", with HexLog on when the
+  // "HexLog" parameter is "true" in any letter case. The caller owns the channel. Fails for
+  // a connection type whose channel is not registered.
   std::unique_ptr<kIOHandler> CreateIOHandler(const std::string& aLogDir) const;
 
  private:

@@ -2,7 +2,8 @@
 // errors. It owns the device log (a daily tQV_LogWriter framed by START and STOP lines),
 // carries the error state (ErrorFound, ErrorCode, ErrorMessage) and the time-outs, and is
 // the base of the concrete channels (kIOHandler_TCP, and the serial, COM, HTTP, OPOS,
-// library and spooler channels). A fiscal processor uses its channel only for logging and
+// library and spooler channels of channels/, which register their classes by connection
+// type in channel_registry.h). A fiscal processor uses its channel only for logging and
 // for the error state; it never connects it.
 //
 // Every concrete channel implements the transport operations (Connected, Disconnect,

@@ -10,6 +10,7 @@
 
 #include "base/utils.h"
 #include "channels/io_handler_tcp.h"
+#include "framework/channel_registry.h"
 #include "framework/device_handler.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -279,6 +280,22 @@ TEST_F(ChannelFactoryTest, ConnectionTypeWithoutChannelFailsBeforeAnyLog) {
   fDevice.Connection().SetConnectionType(static_cast<qvConnectionType>(42));
   EXPECT_THROW(fDevice.CreateIOHandler(fFolder.Path()), Error);
   EXPECT_EQ(test_support::FileContent(LogFile()), "<missing>");
+}
+
+TEST_F(ChannelFactoryTest, UnregisteredConnectionTypeIsNamedInTheFailure) {
+  fDevice.Connection().SetConnectionType(static_cast<qvConnectionType>(42));
+  EXPECT_EQ(ErrorOf([&] { fDevice.CreateIOHandler(fFolder.Path()); }),
+            "Connection type 42 is not available in this build");
+}
+
+TEST_F(ChannelFactoryTest, RegisteredClassServesItsConnectionType) {
+  RegisterChannelClass(qvConnectionType::TCP, ChannelClassOf<kIOHandler_Test>());
+  std::unique_ptr<kIOHandler> channel = fDevice.CreateIOHandler(fFolder.Path());
+  RegisterChannelClass(qvConnectionType::TCP, ChannelClassOf<channels::kIOHandler_TCP>());
+  EXPECT_EQ(channel->ClassName(), "kIOHandler_Test");
+  EXPECT_EQ(channel->ReadTimeout(), 5000);
+  EXPECT_EQ(channel->GetLogFileName(), LogFile());
+  EXPECT_EQ(fDevice.CreateIOHandler(fFolder.Path())->ClassName(), "kIOHandler_TCP");
 }
 
 TEST_F(ChannelFactoryTest, LogIdCannotLeaveTheLogFolder) {
