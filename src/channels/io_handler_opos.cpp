@@ -89,24 +89,6 @@ class TOPOSFiscalPrinter {
 
 namespace {
 
-// An in-out text argument: the control may free the text passed in and leave another one.
-class tInOutText {
- public:
-  explicit tInOutText(const std::string& aText) : fText(platform::NewOleString(aText)) {}
-  ~tInOutText() {
-    OleString discard;
-    discard.Reset(fText);
-  }
-  tInOutText(const tInOutText&) = delete;
-  tInOutText& operator=(const tInOutText&) = delete;
-
-  OleStr* Argument() { return &fText; }
-  std::string ToUtf8() const { return platform::OleStringToUtf8(fText); }
-
- private:
-  OleStr fText;
-};
-
 // x in single quotes with every single quote inside doubled.
 std::string Quoted(const std::string& aText) {
   std::string result = "'";
@@ -513,9 +495,9 @@ bool kIOHandler_OPOS::DirectIO(int32_t aCommand, int32_t& aData, std::string& aS
   const bool result = Run("[DirectIO]->DirectIO(" + std::to_string(aCommand) + "," +
                               std::to_string(aData) + "," + Quoted(aString) + ")",
                           [&](IOPOSFiscalPrinter& aControl, int32_t* aResult) {
-                            tInOutText text(aString);
+                            OleString text(aString);
                             const HRESULT called =
-                                aControl.DirectIO(aCommand, &aData, text.Argument(), aResult);
+                                aControl.DirectIO(aCommand, &aData, text.InOut(), aResult);
                             aString = text.ToUtf8();
                             return called;
                           });

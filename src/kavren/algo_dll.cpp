@@ -9,25 +9,6 @@ namespace {
 
 using platform::OleString;
 
-// An in-out text argument: the component may free the text passed in and leave another one,
-// which the argument then owns.
-class tInOutText {
- public:
-  explicit tInOutText(const std::string& aText) : fText(platform::NewOleString(aText)) {}
-  ~tInOutText() {
-    OleString discard;
-    discard.Reset(fText);
-  }
-  tInOutText(const tInOutText&) = delete;
-  tInOutText& operator=(const tInOutText&) = delete;
-
-  OleStr* Argument() { return &fText; }
-  std::string ToUtf8() const { return platform::OleStringToUtf8(fText); }
-
- private:
-  OleStr fText;
-};
-
 // A status the component did not write counts as not ready, never as success.
 constexpr int16_t kStatusNotAnswered = -1;
 
@@ -55,13 +36,13 @@ kBox::tInstallation kBox::Installation() {
 
 kBox::tAnswer kBox::CallPortOperation(tPortOperation aOperation, std::string& aPort,
                                       int16_t aInOut) {
-  tInOutText port(aPort);
+  OleString port(aPort);
   OleString text;
   OleString unused;
   int16_t status = kStatusNotAnswered;
   int16_t inOut = aInOut;
   const HRESULT result =
-      ((*fBox.Get()).*aOperation)(port.Argument(), &status, text.Out(), &inOut, unused.Out());
+      ((*fBox.Get()).*aOperation)(port.InOut(), &status, text.Out(), &inOut, unused.Out());
   aPort = port.ToUtf8();
   Check(result);
   return {status, text.ToUtf8()};
@@ -80,14 +61,14 @@ kBox::tAnswer kBox::MakeZReport(std::string& aPort) {
 }
 
 kBox::tAnswer kBox::Sign(std::string& aPort, const std::string& aFileName) {
-  tInOutText port(aPort);
-  tInOutText fileName(aFileName);
+  OleString port(aPort);
+  OleString fileName(aFileName);
   OleString signature;
   OleString unused;
   int16_t status = kStatusNotAnswered;
   int16_t inOut1 = -1;
   int16_t inOut2 = 0;
-  const HRESULT result = fBox->Sign(port.Argument(), fileName.Argument(), &status, signature.Out(),
+  const HRESULT result = fBox->Sign(port.InOut(), fileName.InOut(), &status, signature.Out(),
                                     &inOut1, unused.Out(), &inOut2);
   aPort = port.ToUtf8();
   Check(result);

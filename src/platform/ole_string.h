@@ -35,8 +35,8 @@ QV_EXPORT uint32_t SysStringByteLen(qv::platform::OleStr aText);
 // oleaut32's BSTR functions, declared as the system declares them.
 extern "C" {
 __declspec(dllimport) qv::platform::OleStr __stdcall SysAllocString(const qv::platform::OleChar*);
-__declspec(dllimport) qv::platform::OleStr __stdcall SysAllocStringLen(const qv::platform::OleChar*,
-                                                                       unsigned int);
+__declspec(dllimport) qv::platform::OleStr
+    __stdcall SysAllocStringLen(const qv::platform::OleChar*, unsigned int);
 __declspec(dllimport) void __stdcall SysFreeString(qv::platform::OleStr);
 __declspec(dllimport) unsigned int __stdcall SysStringLen(qv::platform::OleStr);
 __declspec(dllimport) unsigned int __stdcall SysStringByteLen(qv::platform::OleStr);
@@ -67,6 +67,9 @@ class OleString {
   OleStr Get() const { return fText; }
   // The address of the owned pointer, for out-arguments; frees the current text first.
   OleStr* Out();
+  // The address of the owned pointer, for in-out arguments: the callee reads the current
+  // text and may free it and leave another one, which this object then owns.
+  OleStr* InOut() { return &fText; }
   OleStr Release();
   void Reset(OleStr aText = nullptr);
   std::string ToUtf8() const { return OleStringToUtf8(fText); }
