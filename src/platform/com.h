@@ -20,6 +20,7 @@
 // a time unless its own header says otherwise.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -310,6 +311,56 @@ HRESULT GetErrorInfo(uint32_t aReserved, IErrorInfo** aInfo);
 // The message of a failed call on an interface: the description of the thread's error object
 // when one was left (it is taken and cleared), otherwise HResultText(aResult).
 std::string FailedCallMessage(HRESULT aResult);
+
+// ---------------------------------------------------------------------------------------
+// In-process servers.
+
+// The class factory of an in-process server that serves one class: a static object of the
+// server library, whose references and LockServer calls are the library's locks. The server's
+// DllGetClassObject hands over to GetClassObject, its DllCanUnloadNow asks Locked.
+//
+// Threading: any thread; the lock count is atomic.
+class InProcessClassFactory final : public IClassFactory {
+ public:
+  // Makes a new object and gives its interface aIid in *aObject (the caller owns that
+  // reference; aObject is never null), or a failure code with *aObject null. It runs with the
+  // thread's error object cleared and catches every exception itself.
+  using Creator = HRESULT (*)(const Guid& aIid, void** aObject);
+
+  constexpr InProcessClassFactory(const Guid& aClsid, Creator aCreate)
+      : fClsid(aClsid), fCreate(aCreate) {}
+  InProcessClassFactory(const InProcessClassFactory&) = delete;
+  InProcessClassFactory& operator=(const InProcessClassFactory&) = delete;
+
+  // The factory's IUnknown or IClassFactory; E_NOINTERFACE for any other interface.
+  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override;
+  uint32_t QV_COMCALL AddRef() override;
+  uint32_t QV_COMCALL Release() override;
+  // E_POINTER without aObject, CLASS_E_NOAGGREGATION with aOuter (nothing is created then);
+  // otherwise clears the thread's error object and gives what the creator gives.
+  HRESULT QV_COMCALL CreateInstance(IUnknown* aOuter, const Guid& aIid, void** aObject) override;
+  HRESULT QV_COMCALL LockServer(int32_t aLock) override;
+
+  // DllGetClassObject: this factory's interface aIid for its own class id;
+  // CLASS_E_CLASSNOTAVAILABLE for another class, E_POINTER for a missing argument.
+  HRESULT GetClassObject(const Guid* aClsid, const Guid* aIid, void** aObject);
+  // Whether a reference to the factory or a LockServer lock is still held.
+  bool Locked() const { return fLocks.load() != 0; }
+
+ private:
+  const Guid fClsid;
+  const Creator fCreate;
+  std::atomic<long> fLocks{0};
+};
+
+// Gives the interface aIid of a newly made object in *aObject, and drops the reference the
+// object was made with: an object that lacks aIid is destroyed again (E_NOINTERFACE).
+template <class TObject>
+HRESULT QueryNewObject(TObject* aObject, const Guid& aIid, void** aResult) {
+  const HRESULT result = aObject->QueryInterface(aIid, aResult);
+  aObject->Release();
+  return result;
+}
 
 // ---------------------------------------------------------------------------------------
 // Creation.

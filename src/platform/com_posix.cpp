@@ -15,7 +15,6 @@
 
 #include "platform/com.h"
 #include "platform/dynamic_library.h"
-#include "platform/error.h"
 
 namespace qv::platform {
 namespace {
@@ -176,21 +175,6 @@ InProcessServer* FindOrLoadServer(const std::string& aName, std::string& aError,
 }
 
 }  // namespace
-
-Guid ParseGuid(std::string_view aText) {
-  Guid result;
-  if (!TryParseGuid(aText, result)) throw Error("Invalid class string " + std::string(aText));
-  return result;
-}
-
-std::string GuidToString(const Guid& aGuid) {
-  char text[39];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(aGuid.Data1), static_cast<unsigned>(aGuid.Data2),
-                static_cast<unsigned>(aGuid.Data3), aGuid.Data4[0], aGuid.Data4[1], aGuid.Data4[2],
-                aGuid.Data4[3], aGuid.Data4[4], aGuid.Data4[5], aGuid.Data4[6], aGuid.Data4[7]);
-  return text;
-}
 
 std::string HResultText(HRESULT aResult) {
   const auto code = static_cast<uint32_t>(aResult);

@@ -8,7 +8,6 @@
 // The layer's result constants (S_OK ...) are macros in the system's headers: platform/com.h
 // comes first.
 #include "platform/com.h"
-#include "platform/error.h"
 // clang-format off
 #include "platform/windows_headers_win32.h"
 #include <objbase.h>
@@ -64,21 +63,6 @@ HRESULT CreateRegisteredObject(const Guid& aClsid, const Guid& aIid, void** aObj
 }
 
 }  // namespace
-
-Guid ParseGuid(std::string_view aText) {
-  Guid result;
-  if (!TryParseGuid(aText, result)) throw Error("Invalid class string " + std::string(aText));
-  return result;
-}
-
-std::string GuidToString(const Guid& aGuid) {
-  char text[39];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(aGuid.Data1), static_cast<unsigned>(aGuid.Data2),
-                static_cast<unsigned>(aGuid.Data3), aGuid.Data4[0], aGuid.Data4[1], aGuid.Data4[2],
-                aGuid.Data4[3], aGuid.Data4[4], aGuid.Data4[5], aGuid.Data4[6], aGuid.Data4[7]);
-  return text;
-}
 
 std::string HResultText(HRESULT aResult) {
   wchar_t* buffer = nullptr;

@@ -1,5 +1,6 @@
 // The in-process server OposFiscalPrinter: the class factory of the OPOS Fiscal Printer
-// control and the control object, which serves IOPOSFiscalPrinter (channels/opos_control.h)
+// control (its exports are those of every stand-in server, shared/in_process_server.h) and
+// the control object, which serves IOPOSFiscalPrinter (channels/opos_control.h)
 // with the simulated fiscal printer and the control file (printer_control.h).
 //
 // A control object is a session with one printer: Open names the device, ClaimDevice takes it
@@ -26,8 +27,8 @@
 #include "channels/opos_control.h"
 #include "fiscal_printer.h"
 #include "platform/com.h"
-#include "platform/export.h"
 #include "printer_control.h"
+#include "shared/in_process_server.h"
 
 namespace qv::standins {
 namespace {
@@ -38,8 +39,6 @@ using platform::Guid;
 
 constexpr int32_t kDirectIOStatus = 1;
 constexpr int32_t kDirectIOForceNext = 2;
-
-std::atomic<long> gLiveObjects{0};
 
 HRESULT Fail(HRESULT aResult, const std::optional<std::string>& aDescription) {
   if (aDescription) {
@@ -527,81 +526,21 @@ class tControl final : public platform::DispatchByTableOnly<IOPOSFiscalPrinter>,
   int32_t fFiscalReceiptType = 4;  // FPTR_RT_SALES
 };
 
-class tControlFactory final : public platform::IClassFactory {
- public:
-  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
-    if (aObject == nullptr) return platform::E_POINTER;
-    if (aIid == platform::IID_IUnknown || aIid == platform::IID_IClassFactory) {
-      *aObject = static_cast<platform::IClassFactory*>(this);
-      AddRef();
-      return platform::S_OK;
+// A new control object, unless the control file makes the creation fail.
+HRESULT NewControl(const Guid& aIid, void** aObject) {
+  try {
+    const tPrinterControl control = tPrinterControl::Read();
+    if (const auto failure = control.ForcedHResult("CreateInstance")) {
+      return Fail(*failure, control.ErrorDescription("CreateInstance"));
     }
-    *aObject = nullptr;
-    return platform::E_NOINTERFACE;
+    return platform::QueryNewObject(new tControl(), aIid, aObject);
+  } catch (const std::exception& failure) {
+    return Fail(platform::E_UNEXPECTED, std::string(failure.what()));
   }
-  // A static object of the library: the count is the library's lock count.
-  uint32_t QV_COMCALL AddRef() override { return ++gLocks + 1; }
-  uint32_t QV_COMCALL Release() override { return --gLocks + 1; }
-
-  HRESULT QV_COMCALL CreateInstance(platform::IUnknown* aOuter, const Guid& aIid,
-                                    void** aObject) override {
-    if (aObject == nullptr) return platform::E_POINTER;
-    *aObject = nullptr;
-    if (aOuter != nullptr) return platform::CLASS_E_NOAGGREGATION;
-    platform::SetErrorInfo(0, nullptr);
-    try {
-      const tPrinterControl control = tPrinterControl::Read();
-      if (const auto failure = control.ForcedHResult("CreateInstance")) {
-        return Fail(*failure, control.ErrorDescription("CreateInstance"));
-      }
-      auto* object = new tControl();
-      const HRESULT result = object->QueryInterface(aIid, aObject);
-      object->Release();
-      return result;
-    } catch (const std::exception& failure) {
-      return Fail(platform::E_UNEXPECTED, std::string(failure.what()));
-    }
-  }
-  HRESULT QV_COMCALL LockServer(int32_t aLock) override {
-    if (aLock != 0) {
-      ++gLocks;
-    } else {
-      --gLocks;
-    }
-    return platform::S_OK;
-  }
-
-  static std::atomic<long> gLocks;
-};
-
-std::atomic<long> tControlFactory::gLocks{0};
-tControlFactory gFactory;
+}
 
 }  // namespace
+
+platform::InProcessClassFactory gClassFactory(CLSID_OPOSFiscalPrinter, &NewControl);
+
 }  // namespace qv::standins
-
-extern "C" {
-
-QV_EXPORT qv::platform::HRESULT QV_COMCALL DllGetClassObject(const qv::platform::Guid* aClsid,
-                                                             const qv::platform::Guid* aIid,
-                                                             void** aObject) {
-  using namespace qv::platform;
-  if (aObject == nullptr || aClsid == nullptr || aIid == nullptr) return E_POINTER;
-  *aObject = nullptr;
-  if (!(*aClsid == qv::channels::CLSID_OPOSFiscalPrinter)) return CLASS_E_CLASSNOTAVAILABLE;
-  return qv::standins::gFactory.QueryInterface(*aIid, aObject);
-}
-
-QV_EXPORT qv::platform::HRESULT QV_COMCALL DllCanUnloadNow() {
-  using qv::standins::gLiveObjects;
-  using qv::standins::tControlFactory;
-  return gLiveObjects == 0 && tControlFactory::gLocks == 0 ? qv::platform::S_OK
-                                                           : qv::platform::S_FALSE;
-}
-
-// The error object that a failing call left on the calling thread (see platform/com.h).
-QV_EXPORT qv::platform::HRESULT QV_COMCALL DllGetErrorInfo(uint32_t aReserved,
-                                                           qv::platform::IErrorInfo** aInfo) {
-  return qv::platform::GetErrorInfo(aReserved, aInfo);
-}
-}

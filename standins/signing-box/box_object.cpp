@@ -1,5 +1,6 @@
-// The in-process server AlgoDll: the class factory of Box and the Box object, which serves
-// the _Box interface with the simulated signing device and the box's control file.
+// The in-process server AlgoDll: the class factory of Box (its exports are those of every
+// stand-in server, shared/in_process_server.h) and the Box object, which serves the _Box
+// interface with the simulated signing device and the box's control file.
 //
 // Failures are reported as COM does: a failure result code, with an error object (its
 // description) left on the calling thread, which the caller takes through the exported
@@ -13,7 +14,7 @@
 #include "box_control.h"
 #include "kavren/algo_dll.h"
 #include "platform/com.h"
-#include "platform/export.h"
+#include "shared/in_process_server.h"
 #include "signing_device.h"
 
 namespace qv::standins {
@@ -24,8 +25,6 @@ using kavren::IID__Box;
 using platform::Guid;
 using platform::HRESULT;
 using platform::OleStr;
-
-std::atomic<long> gLiveObjects{0};
 
 // Leaves an error object describing a failure of aOperation and gives aResult back.
 HRESULT Fail(HRESULT aResult, std::string_view aOperation,
@@ -175,80 +174,21 @@ class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::
   std::atomic<uint32_t> fReferences{1};
 };
 
-class tBoxFactory final : public platform::IClassFactory {
- public:
-  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
-    if (aObject == nullptr) return platform::E_POINTER;
-    if (aIid == platform::IID_IUnknown || aIid == platform::IID_IClassFactory) {
-      *aObject = static_cast<platform::IClassFactory*>(this);
-      AddRef();
-      return platform::S_OK;
+// A new Box, unless the control file makes the creation fail.
+HRESULT NewBox(const Guid& aIid, void** aObject) {
+  try {
+    const tBoxControl control = tBoxControl::Read();
+    if (const auto forced = control.ForcedResult("CreateInstance")) {
+      return Fail(*forced, "CreateInstance", control.ErrorDescription("CreateInstance"));
     }
-    *aObject = nullptr;
-    return platform::E_NOINTERFACE;
+    return platform::QueryNewObject(new tBox(), aIid, aObject);
+  } catch (const std::exception& failure) {
+    return Fail(platform::E_UNEXPECTED, "CreateInstance", std::string(failure.what()));
   }
-  // The factory is a static object of the library: counting keeps the library's lock count.
-  uint32_t QV_COMCALL AddRef() override { return ++gLocks + 1; }
-  uint32_t QV_COMCALL Release() override { return --gLocks + 1; }
-
-  HRESULT QV_COMCALL CreateInstance(platform::IUnknown* aOuter, const Guid& aIid,
-                                    void** aObject) override {
-    if (aObject == nullptr) return platform::E_POINTER;
-    *aObject = nullptr;
-    if (aOuter != nullptr) return platform::CLASS_E_NOAGGREGATION;
-    platform::SetErrorInfo(0, nullptr);
-    try {
-      const tBoxControl control = tBoxControl::Read();
-      if (const auto forced = control.ForcedResult("CreateInstance")) {
-        return Fail(*forced, "CreateInstance", control.ErrorDescription("CreateInstance"));
-      }
-      auto* box = new tBox();
-      const HRESULT result = box->QueryInterface(aIid, aObject);
-      box->Release();
-      return result;
-    } catch (const std::exception& failure) {
-      return Fail(platform::E_UNEXPECTED, "CreateInstance", std::string(failure.what()));
-    }
-  }
-  HRESULT QV_COMCALL LockServer(int32_t aLock) override {
-    if (aLock != 0) {
-      ++gLocks;
-    } else {
-      --gLocks;
-    }
-    return platform::S_OK;
-  }
-
-  static std::atomic<long> gLocks;
-};
-
-std::atomic<long> tBoxFactory::gLocks{0};
-tBoxFactory gFactory;
+}
 
 }  // namespace
+
+platform::InProcessClassFactory gClassFactory(kavren::CLSID_Box, &NewBox);
+
 }  // namespace qv::standins
-
-extern "C" {
-
-QV_EXPORT qv::platform::HRESULT QV_COMCALL DllGetClassObject(const qv::platform::Guid* aClsid,
-                                                             const qv::platform::Guid* aIid,
-                                                             void** aObject) {
-  using namespace qv::platform;
-  if (aObject == nullptr || aClsid == nullptr || aIid == nullptr) return E_POINTER;
-  *aObject = nullptr;
-  if (!(*aClsid == qv::kavren::CLSID_Box)) return CLASS_E_CLASSNOTAVAILABLE;
-  return qv::standins::gFactory.QueryInterface(*aIid, aObject);
-}
-
-QV_EXPORT qv::platform::HRESULT QV_COMCALL DllCanUnloadNow() {
-  using qv::standins::gLiveObjects;
-  using qv::standins::tBoxFactory;
-  return gLiveObjects == 0 && tBoxFactory::gLocks == 0 ? qv::platform::S_OK : qv::platform::S_FALSE;
-}
-
-// The error object that a failing Box operation left on the calling thread (see com.h).
-QV_EXPORT qv::platform::HRESULT QV_COMCALL DllGetErrorInfo(uint32_t aReserved,
-                                                           qv::platform::IErrorInfo** aInfo) {
-  return qv::platform::GetErrorInfo(aReserved, aInfo);
-}
-}

@@ -119,6 +119,77 @@ TEST(InProcessServer, MissingLibraryIsAnUnregisteredClass) {
   EXPECT_NE(error.find("NoSuchServer.so"), std::string::npos) << error;
 }
 
+// ----- the class factory of an in-process server
+
+// The one object a test server makes: IUnknown only, its references counted.
+class tMadeObject final : public IUnknown {
+ public:
+  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
+    *aObject = aIid == IID_IUnknown ? this : nullptr;
+    if (*aObject == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  uint32_t QV_COMCALL AddRef() override { return ++fReferences; }
+  uint32_t QV_COMCALL Release() override { return --fReferences; }
+  uint32_t fReferences = 0;
+};
+
+tMadeObject gMadeObject;
+int gCreations = 0;
+
+HRESULT MakeObject(const Guid& aIid, void** aObject) {
+  ++gCreations;
+  gMadeObject.fReferences = 1;
+  return QueryNewObject(&gMadeObject, aIid, aObject);
+}
+
+TEST(InProcessClassFactory, GivesItselfOnlyForItsOwnClass) {
+  InProcessClassFactory factory(kBoxClass, &MakeObject);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory.GetClassObject(&IID_IUnknown, &IID_IClassFactory, &object),
+            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(factory.GetClassObject(nullptr, &IID_IClassFactory, &object), E_POINTER);
+  EXPECT_EQ(factory.GetClassObject(&kBoxClass, &IID_IDispatch, &object), E_NOINTERFACE);
+  EXPECT_FALSE(factory.Locked());
+
+  ASSERT_EQ(factory.GetClassObject(&kBoxClass, &IID_IClassFactory, &object), S_OK);
+  EXPECT_EQ(object, static_cast<IClassFactory*>(&factory));
+  EXPECT_TRUE(factory.Locked()) << "a reference held by the caller keeps the library loaded";
+  static_cast<IClassFactory*>(object)->Release();
+  EXPECT_FALSE(factory.Locked());
+}
+
+TEST(InProcessClassFactory, LockServerKeepsTheLibraryUntilUnlocked) {
+  InProcessClassFactory factory(kBoxClass, &MakeObject);
+  EXPECT_EQ(factory.LockServer(1), S_OK);
+  EXPECT_TRUE(factory.Locked());
+  EXPECT_EQ(factory.LockServer(0), S_OK);
+  EXPECT_FALSE(factory.Locked());
+}
+
+TEST(InProcessClassFactory, CreatesThroughTheCreatorWithTheErrorObjectCleared) {
+  InProcessClassFactory factory(kBoxClass, &MakeObject);
+  SetErrorInfo(0, ComPtr<IErrorInfo>::Attach(NewErrorInfo("old", "Test", kBoxClass)).Get());
+  gCreations = 0;
+  void* object = nullptr;
+  ASSERT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, &object), S_OK);
+  EXPECT_EQ(object, static_cast<IUnknown*>(&gMadeObject));
+  EXPECT_EQ(gMadeObject.fReferences, 1u) << "the caller holds the only reference";
+  EXPECT_EQ(FailedCallMessage(E_FAIL), "Unspecified error") << "the old error object is gone";
+
+  EXPECT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(gMadeObject.fReferences, 0u) << "an object without the interface is dropped";
+
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory.CreateInstance(&gMadeObject, IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(factory.CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+  EXPECT_EQ(gCreations, 2) << "refused calls create nothing";
+}
+
 // Without a class registration no automation object can be named: creation says so instead
 // of handing out an object that cannot be called.
 TEST(Automation, NoRegisteredObjectsWithoutARegistry) {

@@ -1,0 +1,69 @@
+// The parts of COM that are the same on every system: class ids as text and the class
+// factory of an in-process server.
+#include <cstdio>
+
+#include "platform/com.h"
+#include "platform/error.h"
+
+namespace qv::platform {
+
+Guid ParseGuid(std::string_view aText) {
+  Guid result;
+  if (!TryParseGuid(aText, result)) throw Error("Invalid class string " + std::string(aText));
+  return result;
+}
+
+std::string GuidToString(const Guid& aGuid) {
+  char text[39];
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned>(aGuid.Data1), static_cast<unsigned>(aGuid.Data2),
+                static_cast<unsigned>(aGuid.Data3), aGuid.Data4[0], aGuid.Data4[1], aGuid.Data4[2],
+                aGuid.Data4[3], aGuid.Data4[4], aGuid.Data4[5], aGuid.Data4[6], aGuid.Data4[7]);
+  return text;
+}
+
+// ----- the class factory of an in-process server ---------------------------------------
+
+HRESULT QV_COMCALL InProcessClassFactory::QueryInterface(const Guid& aIid, void** aObject) {
+  if (aObject == nullptr) return E_POINTER;
+  if (aIid == IID_IUnknown || aIid == IID_IClassFactory) {
+    *aObject = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *aObject = nullptr;
+  return E_NOINTERFACE;
+}
+
+// The factory is a static object of the library: its count is the library's lock count.
+uint32_t QV_COMCALL InProcessClassFactory::AddRef() { return ++fLocks + 1; }
+
+uint32_t QV_COMCALL InProcessClassFactory::Release() { return --fLocks + 1; }
+
+HRESULT QV_COMCALL InProcessClassFactory::CreateInstance(IUnknown* aOuter, const Guid& aIid,
+                                                         void** aObject) {
+  if (aObject == nullptr) return E_POINTER;
+  *aObject = nullptr;
+  if (aOuter != nullptr) return CLASS_E_NOAGGREGATION;
+  SetErrorInfo(0, nullptr);
+  return fCreate(aIid, aObject);
+}
+
+HRESULT QV_COMCALL InProcessClassFactory::LockServer(int32_t aLock) {
+  if (aLock != 0) {
+    ++fLocks;
+  } else {
+    --fLocks;
+  }
+  return S_OK;
+}
+
+HRESULT InProcessClassFactory::GetClassObject(const Guid* aClsid, const Guid* aIid,
+                                              void** aObject) {
+  if (aObject == nullptr || aClsid == nullptr || aIid == nullptr) return E_POINTER;
+  *aObject = nullptr;
+  if (!(*aClsid == fClsid)) return CLASS_E_CLASSNOTAVAILABLE;
+  return QueryInterface(*aIid, aObject);
+}
+
+}  // namespace qv::platform
