@@ -1,6 +1,13 @@
-// The input buffer of a TCP stream: what the system layer received and the reads take
-// from it. The same on every system; the *_posix.cpp and *_win32.cpp files fill it.
+// The input buffer of a TCP stream (what the system layer received and the reads take from
+// it) and the TCP client. The same on every system; the *_posix.cpp and *_win32.cpp files
+// fill the buffer, resolve host names and make each connection attempt (socket_system.h).
 #include "platform/socket.h"
+
+#include <chrono>
+#include <utility>
+
+#include "platform/socket_system.h"
+#include "platform/system_error.h"
 
 namespace qv::platform {
 
@@ -55,7 +62,66 @@ void TcpStream::ClearInputBuffer() {
   fBufferStart = 0;
 }
 
-// TcpClient: what it does with an open stream is the same on every system.
+// ----- TcpClient
+
+using Clock = std::chrono::steady_clock;
+
+namespace socket_system {
+
+std::string PeerName(const std::string& aHost, uint16_t aPort) {
+  return aHost + ":" + std::to_string(aPort);
+}
+
+int RemainingMs(Clock::time_point aDeadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace socket_system
+
+using socket_system::PeerName;
+using socket_system::RemainingMs;
+
+TcpClient::TcpClient(std::string aHost, uint16_t aPort, int32_t aConnectTimeoutMs)
+    : fHost(std::move(aHost)), fPort(aPort), fConnectTimeout(aConnectTimeoutMs) {}
+
+TcpClient::~TcpClient() = default;
+
+void TcpClient::SetReadTimeout(int32_t aMilliseconds) {
+  fReadTimeout = aMilliseconds;
+  if (fStream) fStream->SetReadTimeout(aMilliseconds);
+}
+
+void TcpClient::Connect() {
+  Disconnect();
+  const std::string peer = PeerName(fHost, fPort);
+  const std::vector<socket_system::Address> addresses = socket_system::Resolve(fHost, fPort);
+  const bool useDeadline = fConnectTimeout > 0;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(fConnectTimeout);
+  int error = socket_system::kConnectionRefused;
+  intptr_t handle = socket_system::kNoSocket;
+  for (const socket_system::Address& address : addresses) {
+    if (useDeadline && RemainingMs(deadline) == 0) {
+      error = socket_system::kTimedOut;
+      break;
+    }
+    handle = socket_system::ConnectTo(address, deadline, useDeadline, error);
+    if (handle != socket_system::kNoSocket) break;
+  }
+  if (handle == socket_system::kNoSocket) {
+    throw Error(SystemErrorMessage("Cannot connect to " + peer, error));
+  }
+  fStream = std::make_unique<TcpStream>(handle, peer);
+  fStream->SetReadTimeout(fReadTimeout);
+}
+
+TcpStream& TcpClient::Stream() {
+  if (!fStream) {
+    throw Error(SystemErrorMessage(PeerName(fHost, fPort), socket_system::kNotConnected));
+  }
+  return *fStream;
+}
 
 bool TcpClient::Connected() const { return fStream != nullptr && !fStream->PeerClosed(); }
 

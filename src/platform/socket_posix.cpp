@@ -16,6 +16,7 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/socket_system.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
@@ -23,15 +24,10 @@ namespace qv::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using socket_system::PeerName;
+using socket_system::RemainingMs;
 
 constexpr std::size_t kChunkSize = 4096;
-
-// Milliseconds left until aDeadline, at least 0.
-int RemainingMs(Clock::time_point aDeadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // poll for aEvents on one socket, restarting after signals. Returns poll's result.
 int PollOne(int aHandle, short aEvents, int aTimeoutMs) {
@@ -49,17 +45,49 @@ void SetBlocking(int aHandle, bool aBlocking) {
   fcntl(aHandle, F_SETFL, aBlocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
 }
 
-// One attempt on one address. Returns the connected socket, or -1 with aError set.
-int ConnectToAddress(const addrinfo& aAddress, Clock::time_point aDeadline, bool aUseDeadline,
-                     int& aError) {
-  const int handle =
-      socket(aAddress.ai_family, aAddress.ai_socktype | SOCK_CLOEXEC, aAddress.ai_protocol);
+}  // namespace
+
+// ----- connecting
+
+namespace socket_system {
+
+const int kConnectionRefused = ECONNREFUSED;
+const int kTimedOut = ETIMEDOUT;
+const int kNotConnected = ENOTCONN;
+
+std::vector<Address> Resolve(const std::string& aHost, uint16_t aPort) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  // No AI_ADDRCONFIG: a till without a network still reaches its own "localhost".
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int resolved = getaddrinfo(aHost.c_str(), std::to_string(aPort).c_str(), &hints, &found);
+  if (resolved != 0) {
+    const std::string text =
+        resolved == EAI_SYSTEM ? SystemErrorText(errno) : std::string(gai_strerror(resolved));
+    throw Error("Cannot resolve host " + aHost + ": " + text);
+  }
+  std::vector<Address> addresses;
+  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    addresses.push_back(
+        {entry->ai_family, entry->ai_socktype, entry->ai_protocol,
+         std::string(reinterpret_cast<const char*>(entry->ai_addr), entry->ai_addrlen)});
+  }
+  freeaddrinfo(found);
+  return addresses;
+}
+
+intptr_t ConnectTo(const Address& aAddress, Clock::time_point aDeadline, bool aUseDeadline,
+                   int& aError) {
+  const int handle = socket(aAddress.family, aAddress.type | SOCK_CLOEXEC, aAddress.protocol);
   if (handle < 0) {
     aError = errno;
-    return -1;
+    return kNoSocket;
   }
   SetBlocking(handle, false);
-  int result = connect(handle, aAddress.ai_addr, aAddress.ai_addrlen);
+  int result = connect(handle, reinterpret_cast<const sockaddr*>(aAddress.bytes.data()),
+                       static_cast<socklen_t>(aAddress.bytes.size()));
   if (result != 0 && errno == EINPROGRESS) {
     const int waited = PollOne(handle, POLLOUT, aUseDeadline ? RemainingMs(aDeadline) : -1);
     if (waited == 0) {
@@ -76,7 +104,7 @@ int ConnectToAddress(const addrinfo& aAddress, Clock::time_point aDeadline, bool
   }
   if (result != 0) {
     close(handle);
-    return -1;
+    return kNoSocket;
   }
   SetBlocking(handle, true);
   const int on = 1;
@@ -84,11 +112,7 @@ int ConnectToAddress(const addrinfo& aAddress, Clock::time_point aDeadline, bool
   return handle;
 }
 
-std::string PeerName(const std::string& aHost, uint16_t aPort) {
-  return aHost + ":" + std::to_string(aPort);
-}
-
-}  // namespace
+}  // namespace socket_system
 
 // ----- TcpStream
 
@@ -137,57 +161,6 @@ bool TcpStream::Fill(int32_t aTimeoutMs) {
 }
 
 void TcpStream::ShutdownWrite() { shutdown(static_cast<int>(fHandle), SHUT_WR); }
-
-// ----- TcpClient
-
-TcpClient::TcpClient(std::string aHost, uint16_t aPort, int32_t aConnectTimeoutMs)
-    : fHost(std::move(aHost)), fPort(aPort), fConnectTimeout(aConnectTimeoutMs) {}
-
-TcpClient::~TcpClient() = default;
-
-void TcpClient::SetReadTimeout(int32_t aMilliseconds) {
-  fReadTimeout = aMilliseconds;
-  if (fStream) fStream->SetReadTimeout(aMilliseconds);
-}
-
-void TcpClient::Connect() {
-  Disconnect();
-  const std::string peer = PeerName(fHost, fPort);
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  // No AI_ADDRCONFIG: a till without a network still reaches its own "localhost".
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* addresses = nullptr;
-  const int resolved =
-      getaddrinfo(fHost.c_str(), std::to_string(fPort).c_str(), &hints, &addresses);
-  if (resolved != 0) {
-    const std::string text =
-        resolved == EAI_SYSTEM ? SystemErrorText(errno) : std::string(gai_strerror(resolved));
-    throw Error("Cannot resolve host " + fHost + ": " + text);
-  }
-  const bool useDeadline = fConnectTimeout > 0;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(fConnectTimeout);
-  int error = ECONNREFUSED;
-  int handle = -1;
-  for (const addrinfo* address = addresses; address != nullptr && handle < 0;
-       address = address->ai_next) {
-    if (useDeadline && RemainingMs(deadline) == 0) {
-      error = ETIMEDOUT;
-      break;
-    }
-    handle = ConnectToAddress(*address, deadline, useDeadline, error);
-  }
-  freeaddrinfo(addresses);
-  if (handle < 0) throw Error(SystemErrorMessage("Cannot connect to " + peer, error));
-  fStream = std::make_unique<TcpStream>(handle, peer);
-  fStream->SetReadTimeout(fReadTimeout);
-}
-
-TcpStream& TcpClient::Stream() {
-  if (!fStream) throw Error(SystemErrorMessage(PeerName(fHost, fPort), ENOTCONN));
-  return *fStream;
-}
 
 // ----- TcpListener
 

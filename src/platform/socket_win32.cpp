@@ -2,6 +2,7 @@
 // every wait goes through WSAPoll so that a time-out is a time-out whatever the peer does.
 // Winsock is started once per process on first use and left running.
 #include "platform/socket.h"
+#include "platform/socket_system.h"
 #include "platform/system_error.h"
 // clang-format off
 #include <winsock2.h>
@@ -17,15 +18,10 @@ namespace qv::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using socket_system::PeerName;
+using socket_system::RemainingMs;
 
 constexpr std::size_t kChunkSize = 4096;
-
-// Milliseconds left until aDeadline, at least 0.
-int RemainingMs(Clock::time_point aDeadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
 
 void StartWinsock() {
   static std::once_flag started;
@@ -52,17 +48,50 @@ void SetBlocking(SOCKET aHandle, bool aBlocking) {
   ioctlsocket(aHandle, FIONBIO, &nonBlocking);
 }
 
-// One attempt on one address. Returns the connected socket, or INVALID_SOCKET with aError
-// set.
-SOCKET ConnectToAddress(const addrinfo& aAddress, Clock::time_point aDeadline, bool aUseDeadline,
-                        int& aError) {
-  const SOCKET handle = socket(aAddress.ai_family, aAddress.ai_socktype, aAddress.ai_protocol);
+}  // namespace
+
+// ----- connecting
+
+namespace socket_system {
+
+static_assert(static_cast<intptr_t>(INVALID_SOCKET) == kNoSocket, "no socket is INVALID_SOCKET");
+
+const int kConnectionRefused = WSAECONNREFUSED;
+const int kTimedOut = WSAETIMEDOUT;
+const int kNotConnected = WSAENOTCONN;
+
+std::vector<Address> Resolve(const std::string& aHost, uint16_t aPort) {
+  StartWinsock();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  // No AI_ADDRCONFIG: a till without a network still reaches its own "localhost".
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int resolved = getaddrinfo(aHost.c_str(), std::to_string(aPort).c_str(), &hints, &found);
+  if (resolved != 0) {
+    throw Error("Cannot resolve host " + aHost + ": " + SystemErrorText(resolved));
+  }
+  std::vector<Address> addresses;
+  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    addresses.push_back(
+        {entry->ai_family, entry->ai_socktype, entry->ai_protocol,
+         std::string(reinterpret_cast<const char*>(entry->ai_addr), entry->ai_addrlen)});
+  }
+  freeaddrinfo(found);
+  return addresses;
+}
+
+intptr_t ConnectTo(const Address& aAddress, Clock::time_point aDeadline, bool aUseDeadline,
+                   int& aError) {
+  const SOCKET handle = socket(aAddress.family, aAddress.type, aAddress.protocol);
   if (handle == INVALID_SOCKET) {
     aError = SocketError();
-    return INVALID_SOCKET;
+    return kNoSocket;
   }
   SetBlocking(handle, false);
-  int result = connect(handle, aAddress.ai_addr, static_cast<int>(aAddress.ai_addrlen));
+  int result = connect(handle, reinterpret_cast<const sockaddr*>(aAddress.bytes.data()),
+                       static_cast<int>(aAddress.bytes.size()));
   if (result != 0 && SocketError() == WSAEWOULDBLOCK) {
     const int waited = PollOne(handle, POLLWRNORM, aUseDeadline ? RemainingMs(aDeadline) : -1);
     if (waited == 0) {
@@ -79,19 +108,15 @@ SOCKET ConnectToAddress(const addrinfo& aAddress, Clock::time_point aDeadline, b
   }
   if (result != 0) {
     closesocket(handle);
-    return INVALID_SOCKET;
+    return kNoSocket;
   }
   SetBlocking(handle, true);
   const BOOL on = TRUE;
   setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-  return handle;
+  return static_cast<intptr_t>(handle);
 }
 
-std::string PeerName(const std::string& aHost, uint16_t aPort) {
-  return aHost + ":" + std::to_string(aPort);
-}
-
-}  // namespace
+}  // namespace socket_system
 
 // ----- TcpStream
 
@@ -133,56 +158,6 @@ bool TcpStream::Fill(int32_t aTimeoutMs) {
 }
 
 void TcpStream::ShutdownWrite() { shutdown(AsSocket(fHandle), SD_SEND); }
-
-// ----- TcpClient
-
-TcpClient::TcpClient(std::string aHost, uint16_t aPort, int32_t aConnectTimeoutMs)
-    : fHost(std::move(aHost)), fPort(aPort), fConnectTimeout(aConnectTimeoutMs) {}
-
-TcpClient::~TcpClient() = default;
-
-void TcpClient::SetReadTimeout(int32_t aMilliseconds) {
-  fReadTimeout = aMilliseconds;
-  if (fStream) fStream->SetReadTimeout(aMilliseconds);
-}
-
-void TcpClient::Connect() {
-  Disconnect();
-  StartWinsock();
-  const std::string peer = PeerName(fHost, fPort);
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  // No AI_ADDRCONFIG: a till without a network still reaches its own "localhost".
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* addresses = nullptr;
-  const int resolved =
-      getaddrinfo(fHost.c_str(), std::to_string(fPort).c_str(), &hints, &addresses);
-  if (resolved != 0) {
-    throw Error("Cannot resolve host " + fHost + ": " + SystemErrorText(resolved));
-  }
-  const bool useDeadline = fConnectTimeout > 0;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(fConnectTimeout);
-  int error = WSAECONNREFUSED;
-  SOCKET handle = INVALID_SOCKET;
-  for (const addrinfo* address = addresses; address != nullptr && handle == INVALID_SOCKET;
-       address = address->ai_next) {
-    if (useDeadline && RemainingMs(deadline) == 0) {
-      error = WSAETIMEDOUT;
-      break;
-    }
-    handle = ConnectToAddress(*address, deadline, useDeadline, error);
-  }
-  freeaddrinfo(addresses);
-  if (handle == INVALID_SOCKET) throw Error(SystemErrorMessage("Cannot connect to " + peer, error));
-  fStream = std::make_unique<TcpStream>(static_cast<intptr_t>(handle), peer);
-  fStream->SetReadTimeout(fReadTimeout);
-}
-
-TcpStream& TcpClient::Stream() {
-  if (!fStream) throw Error(SystemErrorMessage(PeerName(fHost, fPort), WSAENOTCONN));
-  return *fStream;
-}
 
 // ----- TcpListener
 

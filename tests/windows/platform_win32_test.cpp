@@ -1,9 +1,10 @@
 // The Windows platform layer on the real system: lock files, atomic replacement, temporary
 // files, folder creation times, code pages, result texts, process information, the version
-// strings of the module's string table, and the serial ports and spooler as far as a machine
-// without such devices shows them.
+// strings of the module's string table, TCP connections on the loopback address, and the
+// serial ports and spooler as far as a machine without such devices shows them.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "base/version_history.h"
@@ -20,6 +21,7 @@
 #include "platform/process.h"
 #include "platform/serial_port.h"
 #include "platform/sha256.h"
+#include "platform/socket.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
@@ -193,6 +195,48 @@ TEST(WindowsCom, ErrorObjectsCarryTheirDescription) {
   info->Release();
   EXPECT_EQ(FailedCallMessage(E_FAIL), "Box is not ready");
   EXPECT_EQ(FailedCallMessage(E_FAIL), HResultText(E_FAIL));  // taken by the first call
+}
+
+TEST(WindowsSockets, ClientTalksToALoopbackListener) {
+  TcpListener listener;
+  TcpClient client("127.0.0.1", listener.Port(), /*aConnectTimeoutMs=*/2000);
+  client.SetReadTimeout(2000);
+  client.Connect();
+  ASSERT_TRUE(client.Connected());
+  std::unique_ptr<TcpStream> server = listener.Accept(2000);
+  ASSERT_NE(server, nullptr);
+  server->SetReadTimeout(2000);
+  client.Write("ping");
+  EXPECT_EQ(server->ReadBytes(4), "ping");
+  server->Write("OK!");
+  EXPECT_EQ(client.ReadBytes(2), "OK");
+  EXPECT_EQ(client.InputBufferSize(), 1u);
+  client.Disconnect();
+  EXPECT_FALSE(client.Connected());
+  EXPECT_EQ(client.InputBufferSize(), 0u);
+}
+
+TEST(WindowsSockets, FailuresNameThePeer) {
+  uint16_t closedPort = 0;
+  {
+    TcpListener gone;
+    closedPort = gone.Port();
+  }
+  const std::string peer = "127.0.0.1:" + std::to_string(closedPort);
+  TcpClient client("127.0.0.1", closedPort, /*aConnectTimeoutMs=*/2000);
+  try {
+    client.Connect();
+    FAIL() << "connected to a closed port";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("Cannot connect to " + peer + ": ", 0), 0u)
+        << error.what();
+  }
+  try {
+    client.Write("x");
+    FAIL() << "wrote without a connection";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()), SystemErrorMessage(peer, 10057)) << "WSAENOTCONN";
+  }
 }
 
 TEST(WindowsProcess, ExecutableAndLibraries) {

@@ -1,0 +1,43 @@
+// The system's half of a TCP client's connect, for socket.cpp: resolving a host name and one
+// connection attempt, implemented in socket_posix.cpp and socket_win32.cpp, with the two
+// helpers both halves use. Used inside the platform layer only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv::platform::socket_system {
+
+// One address of a host as the resolver gives it: what a socket for it is made with, and the
+// system's address structure as bytes.
+struct Address {
+  int family = 0;
+  int type = 0;
+  int protocol = 0;
+  std::string bytes;
+};
+
+// A socket handle that is no socket.
+constexpr intptr_t kNoSocket = -1;
+// The system's codes for a refused connection, a time-out and a socket that is not connected.
+extern const int kConnectionRefused;
+extern const int kTimedOut;
+extern const int kNotConnected;
+
+// Shared by both halves (socket.cpp): "host:port" for messages; milliseconds left until
+// aDeadline, at least 0.
+std::string PeerName(const std::string& aHost, uint16_t aPort);
+int RemainingMs(std::chrono::steady_clock::time_point aDeadline);
+
+// The addresses of aHost for aPort, in the resolver's order. Fails with
+// "Cannot resolve host <host>: <text>".
+std::vector<Address> Resolve(const std::string& aHost, uint16_t aPort);
+// One attempt on aAddress, waiting until aDeadline when aUseDeadline (else as long as the
+// system waits). Returns the connected socket, in blocking mode and without send delay, or
+// kNoSocket with aError set to the system's code.
+intptr_t ConnectTo(const Address& aAddress, std::chrono::steady_clock::time_point aDeadline,
+                   bool aUseDeadline, int& aError);
+
+}  // namespace qv::platform::socket_system
