@@ -68,12 +68,7 @@ std::vector<Address> Resolve(const std::string& aHost, uint16_t aPort) {
         resolved == EAI_SYSTEM ? SystemErrorText(errno) : std::string(gai_strerror(resolved));
     throw Error("Cannot resolve host " + aHost + ": " + text);
   }
-  std::vector<Address> addresses;
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    addresses.push_back(
-        {entry->ai_family, entry->ai_socktype, entry->ai_protocol,
-         std::string(reinterpret_cast<const char*>(entry->ai_addr), entry->ai_addrlen)});
-  }
+  std::vector<Address> addresses = AddressesOf(found);
   freeaddrinfo(found);
   return addresses;
 }

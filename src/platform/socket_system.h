@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,18 @@ extern const int kNotConnected;
 // aDeadline, at least 0.
 std::string PeerName(const std::string& aHost, uint16_t aPort);
 int RemainingMs(std::chrono::steady_clock::time_point aDeadline);
+
+// The entries of the resolver's list (an addrinfo list on every system) as Addresses.
+template <class TAddrInfo>
+std::vector<Address> AddressesOf(const TAddrInfo* aList) {
+  std::vector<Address> addresses;
+  for (const TAddrInfo* entry = aList; entry != nullptr; entry = entry->ai_next) {
+    addresses.push_back({entry->ai_family, entry->ai_socktype, entry->ai_protocol,
+                         std::string(reinterpret_cast<const char*>(entry->ai_addr),
+                                     static_cast<std::size_t>(entry->ai_addrlen))});
+  }
+  return addresses;
+}
 
 // The addresses of aHost for aPort, in the resolver's order. Fails with
 // "Cannot resolve host <host>: <text>".

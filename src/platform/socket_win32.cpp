@@ -72,12 +72,7 @@ std::vector<Address> Resolve(const std::string& aHost, uint16_t aPort) {
   if (resolved != 0) {
     throw Error("Cannot resolve host " + aHost + ": " + SystemErrorText(resolved));
   }
-  std::vector<Address> addresses;
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    addresses.push_back(
-        {entry->ai_family, entry->ai_socktype, entry->ai_protocol,
-         std::string(reinterpret_cast<const char*>(entry->ai_addr), entry->ai_addrlen)});
-  }
+  std::vector<Address> addresses = AddressesOf(found);
   freeaddrinfo(found);
   return addresses;
 }
