@@ -25,6 +25,12 @@ void TcpStream::FillWithoutWaiting() {
   }
 }
 
+void TcpStream::FailRead(int aCode) const {
+  throw Error(SystemErrorMessage("Read from " + fPeer, aCode));
+}
+
+void TcpStream::FailReadTimedOut() const { FailRead(socket_system::kTimedOut); }
+
 uint8_t TcpStream::ReadByte() { return static_cast<uint8_t>(ReadBytes(1)[0]); }
 
 std::string TcpStream::ReadBytes(std::size_t aCount) {

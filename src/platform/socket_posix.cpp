@@ -130,12 +130,6 @@ void TcpStream::Write(std::string_view aBytes) {
   }
 }
 
-void TcpStream::FailRead(int aCode) const {
-  throw Error(SystemErrorMessage("Read from " + fPeer, aCode));
-}
-
-void TcpStream::FailReadTimedOut() const { FailRead(ETIMEDOUT); }
-
 bool TcpStream::Fill(int32_t aTimeoutMs) {
   if (fPeerClosed) return false;
   const int waited = PollOne(static_cast<int>(fHandle), POLLIN, aTimeoutMs);
