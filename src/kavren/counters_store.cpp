@@ -307,19 +307,46 @@ std::string kFiscalProcessorCounters::LockFilePath() {
   return JoinPath(platform::WorkingDirectory(), kLockFileName);
 }
 
+std::string kFiscalProcessorCounters::TillLockFilePath() const {
+  const size_t delimiter = fFileName.find_last_of("\\/");
+  if (delimiter == std::string::npos) return {};
+  return fFileName.substr(0, delimiter + 1) + kLockFileName;
+}
+
+namespace {
+
+// Takes aLock on the lock file aPath, retrying while another holder keeps it; throws
+// "Cannot create file ..." when the file cannot be had in time.
+void AcquireLockFile(platform::LockFile& aLock, const std::string& aPath) {
+  std::string error;
+  for (int attempt = 0;; ++attempt) {
+    if (aLock.TryAcquire(aPath, error)) return;
+    if (attempt >= kLockRetries) {
+      throw Error("Cannot create file \"" + aPath + "\". " + error);
+    }
+    platform::SleepMilliseconds(kLockPauseMilliseconds);
+  }
+}
+
+}  // namespace
+
 bool kFiscalProcessorCounters::Lock() {
   if (fLockStream.IsHeld()) {
     ++fLockDepth;
     return true;
   }
-  std::string path = LockFilePath();
-  std::string error;
-  for (int attempt = 0;; ++attempt) {
-    if (fLockStream.TryAcquire(path, error)) break;
-    if (attempt >= kLockRetries) {
-      throw Error("Cannot create file \"" + path + "\". " + error);
+  // The working directory's lock first, as programs of the past expect; then the till's own,
+  // which excludes every host of the till whatever folder it was started in. Both are always
+  // taken in this order, so two holders never wait for each other crosswise.
+  AcquireLockFile(fLockStream, LockFilePath());
+  const std::string tillLock = TillLockFilePath();
+  if (!tillLock.empty() && !fLockStream.HoldsFile(tillLock)) {
+    try {
+      AcquireLockFile(fTillLockStream, tillLock);
+    } catch (...) {
+      fLockStream.Release();
+      throw;
     }
-    platform::SleepMilliseconds(kLockPauseMilliseconds);
   }
   fLockDepth = 1;
   return true;
@@ -331,6 +358,7 @@ bool kFiscalProcessorCounters::Unlock() {
     return true;
   }
   fLockDepth = 0;
+  fTillLockStream.Release();
   fLockStream.Release();
   return true;
 }

@@ -8,7 +8,9 @@
 // old one), so a crash never leaves a half-written file and several store objects, in one
 // process or in several, can share one file. Update and the Z-report (Lock, Refresh, Z,
 // Unlock) exclude each other between processes and between store objects through the lock
-// file "QVFP_CYKAVREN.Lock" in the working directory.
+// file "QVFP_CYKAVREN.Lock" in the working directory and the file of the same name in the
+// till's folder (beside the counters file), so that hosts of one till started in different
+// working directories exclude each other too.
 //
 // Threading: one call at a time per object; the store has no in-process locking of its own.
 #pragma once
@@ -25,7 +27,7 @@ namespace qv::kavren {
 
 class kFiscalProcessorCounters {
  public:
-  // The lock file, relative to the host's working directory.
+  // The lock file, in the host's working directory and in the till's folder.
   static constexpr const char* kLockFileName = "QVFP_CYKAVREN.Lock";
 
   kFiscalProcessorCounters() = default;
@@ -39,12 +41,14 @@ class kFiscalProcessorCounters {
   // Throws qv::Error when the file cannot be read, parsed or written.
   void Init(const std::string& aFileName, const std::string& aTillSerial);
 
-  // Takes the lock file: at most 7 attempts 500 ms apart. Returns True; when the file cannot
-  // be created (another holder) throws qv::Error "Cannot create file \"<full path>\". <OS
-  // text>". Calls nest: only the outermost Lock takes the file and the matching Unlock
-  // releases it.
+  // Takes the lock file of the working directory, then the one of the till's folder (unless
+  // both name one file; none in the till's folder before Init): for each at most 7 attempts
+  // 500 ms apart. Returns True; when a file cannot be created (another holder) throws
+  // qv::Error "Cannot create file \"<full path>\". <OS text>" naming that file, holding
+  // neither. Calls nest: only the outermost Lock takes the files and the matching Unlock
+  // releases them.
   bool Lock();
-  // Releases the lock (the file stays on disk); True, also when it was not held. Never throws.
+  // Releases the lock (the files stay on disk); True, also when it was not held. Never throws.
   bool Unlock();
 
   // Counts one receipt under the lock: re-reads the file, advances CurrentReceiptNo by one
@@ -136,6 +140,7 @@ class kFiscalProcessorCounters {
   void SaveAt(base::DateTime aSavedAt);
   std::string RenderFile(base::DateTime aSavedAt) const;
   static std::string LockFilePath();
+  std::string TillLockFilePath() const;
 
   std::string fFileName;
   std::string fTillSerial;
@@ -154,7 +159,8 @@ class kFiscalProcessorCounters {
   base::Currency fGrandTotalVoids;
   base::Currency fGrandTotalDiscounts;
   bool fTrainingMode = false;
-  platform::LockFile fLockStream;
+  platform::LockFile fLockStream;      // the working directory's lock file
+  platform::LockFile fTillLockStream;  // the till folder's lock file
   int fLockDepth = 0;
 };
 

@@ -27,6 +27,9 @@ class LockFile {
   bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);
   void Release();
   bool IsHeld() const { return fHandle >= 0; }
+  // True while this object holds the very file that aPath names (through another spelling,
+  // a link or the same path): a second lock on it would only wait for this one.
+  bool HoldsFile(const std::string& aPath) const;
 
  private:
   bool Acquire(const std::string& aPath, bool aTruncate, std::string& aError);

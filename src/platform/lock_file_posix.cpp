@@ -3,6 +3,7 @@
 // exactly as two processes do, and the system drops the lock if the process dies.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +46,15 @@ bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aE
   }
   fHandle = descriptor;
   return true;
+}
+
+bool LockFile::HoldsFile(const std::string& aPath) const {
+  if (fHandle < 0) return false;
+  struct stat held {
+  }, named{};
+  if (fstat(static_cast<int>(fHandle), &held) != 0) return false;
+  if (stat(NativePath(aPath).c_str(), &named) != 0) return false;
+  return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 void LockFile::Release() {

@@ -45,6 +45,21 @@ bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aE
   return true;
 }
 
+bool LockFile::HoldsFile(const std::string& aPath) const {
+  if (fHandle < 0) return false;
+  BY_HANDLE_FILE_INFORMATION held{}, named{};
+  if (!GetFileInformationByHandle(AsHandle(fHandle), &held)) return false;
+  // Asking for no data access passes the share mode 0 of the held handle.
+  HANDLE file = CreateFileW(ToWide(NativePath(aPath)).c_str(), /*dwDesiredAccess=*/0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool read = GetFileInformationByHandle(file, &named) != 0;
+  CloseHandle(file);
+  return read && held.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         held.nFileIndexHigh == named.nFileIndexHigh && held.nFileIndexLow == named.nFileIndexLow;
+}
+
 void LockFile::Release() {
   if (fHandle < 0) return;
   CloseHandle(AsHandle(fHandle));

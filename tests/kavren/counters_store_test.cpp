@@ -654,6 +654,95 @@ TEST_F(CountersStore, ALockHeldByAnotherProcessForFiveSecondsFails) {
   holder.Kill();
 }
 
+// The till's folder holds a lock file of its own, so that hosts of one till started in
+// different working directories exclude each other.
+class CountersStoreTillLock : public CountersStore {
+ protected:
+  void SetUp() override {
+    CountersStore::SetUp();
+    fTillFolder = fDir + "/till";
+    fOtherWorkFolder = fDir + "/other";
+    fs::create_directories(fTillFolder);
+    fs::create_directories(fOtherWorkFolder);
+    fFile = fTillFolder + "/counters.actual.fprc";
+  }
+  std::string TillLockPath() const { return fTillFolder + "/QVFP_CYKAVREN.Lock"; }
+  bool TillLockIsFree() const {
+    platform::LockFile probe;
+    std::string error;
+    return probe.TryAcquire(TillLockPath(), error);
+  }
+
+  std::string fTillFolder;
+  std::string fOtherWorkFolder;
+};
+
+TEST_F(CountersStoreTillLock, BothLockFilesAreHeldAndReleasedTogether) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  ASSERT_TRUE(counters.Lock());
+  EXPECT_FALSE(LockIsFree());
+  EXPECT_FALSE(TillLockIsFree());
+  counters.Update(documents::rt_Sale, Amount("1"));  // nested: waits for neither
+  EXPECT_FALSE(TillLockIsFree());
+  counters.Unlock();
+  EXPECT_TRUE(LockIsFree());
+  EXPECT_TRUE(TillLockIsFree());
+  EXPECT_TRUE(fs::exists(TillLockPath())) << "the file stays on disk";
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "1");
+}
+
+TEST_F(CountersStoreTillLock, AHostOfTheTillInAnotherWorkingDirectoryIsWaitedFor) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  ChildProcess holder(HelperProgram("counters_lock_holder"), {"1000", fFile}, fOtherWorkFolder);
+  std::string line;
+  ASSERT_TRUE(holder.ReadLine(line));
+  ASSERT_EQ(line, "locked");
+  EXPECT_TRUE(LockIsFree()) << "the holder's working directory is another";
+
+  EXPECT_TRUE(counters.Update(documents::rt_Sale, Amount("2.5")));
+  ASSERT_TRUE(holder.ReadLine(line));
+  EXPECT_EQ(line, "released");  // the update could only happen after the release
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "1");
+  EXPECT_EQ(ElementText(fFile, "DailySales"), "2.5");
+}
+
+TEST_F(CountersStoreTillLock, ATillLockHeldTooLongFailsNamingItAndHoldsNothing) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  const std::string before = ReadBytes(fFile);
+  platform::LockFile other;
+  std::string error;
+  ASSERT_TRUE(other.TryAcquire(TillLockPath(), error)) << error;
+  try {
+    counters.Update(documents::rt_Sale, Amount("2"));
+    ADD_FAILURE() << "no error";
+  } catch (const Error& failure) {
+    const std::string expected = "Cannot create file \"" + TillLockPath() + "\". ";
+    const std::string message = failure.what();
+    EXPECT_EQ(message.substr(0, expected.size()), expected);
+    EXPECT_GT(message.size(), expected.size());  // the system's reason follows
+  }
+  EXPECT_EQ(ReadBytes(fFile), before);
+  EXPECT_FALSE(counters.IsLocked());
+  EXPECT_TRUE(LockIsFree()) << "the working directory's lock is given back";
+  other.Release();
+  EXPECT_TRUE(counters.Update(documents::rt_Sale, Amount("2")));
+}
+
+TEST_F(CountersStore, ATillFolderThatIsTheWorkingDirectoryHasOneLock) {
+  // fFile lies in the working directory: the two lock files are one, taken once.
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  ASSERT_TRUE(counters.Update(documents::rt_Sale, Amount("1")));
+  ASSERT_TRUE(counters.Lock());
+  EXPECT_FALSE(LockIsFree());
+  counters.Unlock();
+  EXPECT_TRUE(LockIsFree());
+}
+
 // ---- Several processes on one file ---------------------------------------------------------
 
 // Hundreds of saves by several processes: a memory file system keeps the waits for the disk

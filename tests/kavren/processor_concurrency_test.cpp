@@ -75,15 +75,38 @@ std::string WriteRequestFile(const tProcessorSession& aSession, const std::strin
   return path;
 }
 
+// A host process that sends aCount receipts, started in the session's working directory
+// unless aWorkFolder names another.
 std::unique_ptr<ChildProcess> StartReceipts(const tProcessorSession& aSession,
-                                            const std::string& aRequestFile, int aCount) {
+                                            const std::string& aRequestFile, int aCount,
+                                            const std::string& aWorkFolder = "") {
   aSession.PrepareEnvironment();
   const std::string bin = BuildBinFolder();
   return std::make_unique<ChildProcess>(
       bin + "/processor_host",
       std::vector<std::string>{bin + "/QVFP_CYKAVREN_10.so", "receipts", aRequestFile,
                                std::to_string(aCount)},
-      aSession.WorkFolder());
+      aWorkFolder.empty() ? aSession.WorkFolder() : aWorkFolder);
+}
+
+// The receipt numbers a host printed ("RECEIPT i rc number"), each answered with 0.
+std::vector<int> ReceiptNumbers(ChildProcess& aHost) {
+  std::vector<int> numbers;
+  std::string line;
+  while (aHost.ReadLine(line)) {
+    std::istringstream words(line);
+    std::string word;
+    int index = 0, rc = -1, number = 0;
+    words >> word;
+    if (word != "RECEIPT") {
+      EXPECT_EQ(word, "OPENED") << line;
+      continue;
+    }
+    words >> index >> rc >> number;
+    EXPECT_EQ(rc, 0) << line;
+    numbers.push_back(number);
+  }
+  return numbers;
 }
 
 void DeleteLog(const std::string& aLogId) {
@@ -181,6 +204,39 @@ TEST(ProcessorConcurrency, FourProcessesOnOneTillShareTheNumbersExactly) {
   }
   EXPECT_TRUE(watcher.Fault().empty()) << watcher.Fault();
   EXPECT_GT(watcher.Reads(), 10);
+}
+
+TEST(ProcessorConcurrency, HostsOfOneTillInTwoWorkingDirectoriesNeverShareANumber) {
+  tProcessorSession session;
+  session.WriteCounters(0, 1);
+  constexpr int kReceiptsEach = 50;
+  std::vector<std::unique_ptr<ChildProcess>> hosts;
+  std::vector<std::string> logIds;
+  for (int i = 0; i < 2; ++i) {
+    // Each host runs in a working directory of its own, so its lock file there is its own.
+    const std::string workFolder = session.Folder() + "/work" + std::to_string(i);
+    ASSERT_TRUE(platform::ForceDirectories(workFolder));
+    logIds.push_back(session.LogId() + "W" + std::to_string(i));
+    const std::string file = WriteRequestFile(session, "request" + std::to_string(i) + ".xml",
+                                              ReceiptRequest(session, logIds.back(), "1.5"));
+    hosts.push_back(StartReceipts(session, file, kReceiptsEach, workFolder));
+  }
+  std::multiset<int> numbers;
+  for (auto& host : hosts) {
+    for (int number : ReceiptNumbers(*host)) numbers.insert(number);
+    EXPECT_EQ(host->Wait(), 0);
+  }
+  for (const std::string& logId : logIds) DeleteLog(logId);
+
+  ASSERT_EQ(numbers.size(), 100u);
+  EXPECT_EQ(std::set<int>(numbers.begin(), numbers.end()).size(), 100u) << "a number twice";
+  EXPECT_EQ(*numbers.begin(), 1);
+  EXPECT_EQ(*numbers.rbegin(), 100);
+  const tCountersSnapshot counters = ReadCounters(session.CountersFile());
+  ASSERT_TRUE(counters.whole) << counters.complaint;
+  EXPECT_EQ(counters.receiptNo, 100);
+  EXPECT_EQ(base::CurrencyToXmlText(counters.dailySales), "150");
+  EXPECT_EQ(session.TodayJournalFiles().size(), 100u);
 }
 
 TEST(ProcessorConcurrency, KilledHostsNeverLeaveTheCountersBehindOrBroken) {

@@ -93,6 +93,23 @@ TEST_F(LockFileTest, InjectedFailureRefusesLikeAnotherHolder) {
   EXPECT_TRUE(lock.TryAcquire(fPath, error)) << "the fault hits one call only";
 }
 
+TEST_F(LockFileTest, KnowsTheFileItHoldsUnderAnotherSpelling) {
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.HoldsFile(fPath)) << "nothing held";
+  ASSERT_TRUE(lock.TryAcquire(fPath, error)) << error;
+  EXPECT_TRUE(lock.HoldsFile(fPath));
+  fs::create_directories(fScratch.File("deeper"));
+  EXPECT_TRUE(lock.HoldsFile(fScratch.File("deeper/../QVFP_CYKAVREN.Lock")));
+  fs::create_symlink(fPath, fScratch.File("link.Lock"));
+  EXPECT_TRUE(lock.HoldsFile(fScratch.File("link.Lock")));
+  EXPECT_FALSE(lock.HoldsFile(fScratch.File("deeper/QVFP_CYKAVREN.Lock"))) << "missing";
+  std::ofstream(fScratch.File("deeper/QVFP_CYKAVREN.Lock")) << "";
+  EXPECT_FALSE(lock.HoldsFile(fScratch.File("deeper/QVFP_CYKAVREN.Lock"))) << "another file";
+  lock.Release();
+  EXPECT_FALSE(lock.HoldsFile(fPath));
+}
+
 TEST_F(LockFileTest, MissingFolderIsReported) {
   LockFile lock;
   std::string error;

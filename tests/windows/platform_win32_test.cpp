@@ -55,6 +55,20 @@ TEST(WindowsFiles, LockFileExcludesOtherHoldersAndAppenders) {
   EXPECT_TRUE(FileExists(path));  // the file stays after release
 }
 
+TEST(WindowsFiles, LockFileKnowsTheFileItHoldsUnderAnotherSpelling) {
+  const std::string folder = FreshFolder("holds");
+  const std::string path = folder + "QVFP_CYKAVREN.Lock";
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.HoldsFile(path)) << "nothing held";
+  ASSERT_TRUE(lock.TryAcquire(path, error)) << error;
+  EXPECT_TRUE(lock.HoldsFile(path));
+  EXPECT_TRUE(lock.HoldsFile(folder + "deeper\\..\\qvfp_cykavren.lock"));
+  EXPECT_FALSE(lock.HoldsFile(folder + "deeper\\QVFP_CYKAVREN.Lock"));
+  ASSERT_TRUE(WriteWholeFile(folder + "deeper\\QVFP_CYKAVREN.Lock", "", error)) << error;
+  EXPECT_FALSE(lock.HoldsFile(folder + "deeper\\QVFP_CYKAVREN.Lock")) << "another file";
+}
+
 TEST(WindowsFiles, ReplaceAtomicallyLeavesNewContentAndNoTemporaryFile) {
   const std::string folder = FreshFolder("replace");
   const std::string path = folder + "counters.actual.fprc";

@@ -1,7 +1,7 @@
 // Holds the counters lock of its working directory for a while, as a till process in the
-// middle of a Z-report would.
+// middle of a Z-report would; given a counters file, the lock of that till's folder too.
 //
-// counters_lock_holder <milliseconds>
+// counters_lock_holder <milliseconds> [<counters file>]
 //
 // Prints "locked" once the lock is held and "released" after letting it go; exit code 1
 // (message on stderr) when the lock cannot be taken.
@@ -13,12 +13,13 @@
 #include "platform/error.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: counters_lock_holder MILLISECONDS\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: counters_lock_holder MILLISECONDS [COUNTERS_FILE]\n");
     return 2;
   }
   try {
     qv::kavren::kFiscalProcessorCounters counters;
+    if (argc == 3) counters.Init(argv[2], "T1");
     counters.Lock();
     std::printf("locked\n");
     std::fflush(stdout);
