@@ -42,11 +42,11 @@ class kFiscalProcessorCounters {
   void Init(const std::string& aFileName, const std::string& aTillSerial);
 
   // Takes the lock file of the working directory, then the one of the till's folder (unless
-  // both name one file; none in the till's folder before Init): for each at most 7 attempts
-  // 500 ms apart. Returns True; when a file cannot be created (another holder) throws
-  // qv::Error "Cannot create file \"<full path>\". <OS text>" naming that file, holding
-  // neither. Calls nest: only the outermost Lock takes the files and the matching Unlock
-  // releases them.
+  // both name one file; none in the till's folder before Init), each waited for up to about
+  // 3 seconds and taken within milliseconds of its release by another holder. Returns True; when a
+  // file cannot be created (another holder) throws qv::Error "Cannot create file \"<full path>\".
+  // <OS text>" naming that file, holding neither. Calls nest: only the outermost Lock takes the
+  // files and the matching Unlock releases them.
   bool Lock();
   // Releases the lock (the files stay on disk); True, also when it was not held. Never throws.
   bool Unlock();

@@ -22,6 +22,11 @@ class LockFile {
   // Tries once, without waiting. On failure (another holder, or the file cannot be created)
   // returns false and sets aError to the system's text.
   bool TryAcquire(const std::string& aPath, std::string& aError);
+  // As TryAcquire, but while another holder keeps the file it tries again after pauses of
+  // 1 ms growing to 8 ms, so that it holds the file within milliseconds of its release,
+  // until aMilliseconds have passed (a last attempt is made then). On failure aError is the
+  // system's text of the last attempt.
+  bool TryAcquireWithin(const std::string& aPath, int aMilliseconds, std::string& aError);
   // As TryAcquire, but keeps the file's content (creating it when missing): holds an
   // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
   bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);

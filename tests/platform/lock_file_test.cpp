@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "platform/file_system.h"
@@ -91,6 +92,34 @@ TEST_F(LockFileTest, InjectedFailureRefusesLikeAnotherHolder) {
   EXPECT_FALSE(lock.TryAcquire(fPath, error));
   EXPECT_EQ(error, "Resource temporarily unavailable");
   EXPECT_TRUE(lock.TryAcquire(fPath, error)) << "the fault hits one call only";
+}
+
+TEST_F(LockFileTest, WaitingTakesTheFileOnceAnotherProcessLetsGo) {
+  RunningProgram holder(HelperProgram("platform_lock_holder") + " hold " + ShellQuote(fPath) +
+                        " 300");
+  std::string line;
+  ASSERT_TRUE(holder.ReadLine(line));
+  ASSERT_EQ(line, "locked");
+  LockFile lock;
+  std::string error;
+  EXPECT_TRUE(lock.TryAcquireWithin(fPath, 3000, error)) << error;
+  EXPECT_TRUE(lock.IsHeld());
+  ASSERT_TRUE(holder.ReadLine(line));
+  EXPECT_EQ(line, "released") << "held only after the other let go";
+  EXPECT_EQ(holder.Wait(), 0);
+}
+
+TEST_F(LockFileTest, WaitingGivesUpAtItsDeadlineWithTheSystemsText) {
+  LockFile holder, lock;
+  std::string error;
+  ASSERT_TRUE(holder.TryAcquire(fPath, error));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(lock.TryAcquireWithin(fPath, 200, error));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
+  EXPECT_EQ(error, "Resource temporarily unavailable");
+  EXPECT_FALSE(lock.IsHeld());
+  holder.Release();
+  EXPECT_TRUE(lock.TryAcquireWithin(fPath, 0, error)) << "a free file is taken at once";
 }
 
 TEST_F(LockFileTest, KnowsTheFileItHoldsUnderAnotherSpelling) {
