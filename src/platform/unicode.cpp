@@ -137,9 +137,23 @@ std::string Utf16Left(std::string_view aText, std::size_t aCount) {
 }
 
 std::string Utf16Mid(std::string_view aText, std::size_t aStart, std::size_t aCount) {
-  const std::u16string units = Utf8ToUtf16(aText);
-  if (aStart >= units.size()) return {};
-  return Utf16ToUtf8(std::u16string_view(units).substr(aStart, aCount));
+  // One pass that stops at the last unit taken: the cost is that of the units up to the end
+  // of the piece, never of the whole text, however often a caller takes pieces of it.
+  std::string result;
+  if (aCount == 0) return result;
+  const std::size_t end = aCount > SIZE_MAX - aStart ? SIZE_MAX : aStart + aCount;
+  std::size_t unit = 0;
+  for (std::size_t pos = 0; pos < aText.size() && unit < end;) {
+    const Decoded decoded = DecodeUtf8(aText, pos);
+    const std::size_t width = decoded.codePoint >= 0x10000 ? 2 : 1;
+    if (unit + width > aStart) {
+      const bool whole = unit >= aStart && unit + width <= end;
+      AppendUtf8(result, whole ? decoded.codePoint : kReplacement);  // half a pair: U+FFFD
+    }
+    unit += width;
+    pos += decoded.length;
+  }
+  return result;
 }
 
 }  // namespace qv::platform

@@ -16,7 +16,9 @@ std::string Utf16ToUtf8(std::u16string_view aText);
 // The number of UTF-16 code units of a UTF-8 text.
 std::size_t Utf16Length(std::string_view aText);
 // The first aCount UTF-16 code units of aText, as UTF-8 (a surrogate pair cut in half
-// becomes U+FFFD). Utf16Mid takes aCount units from the 0-based unit aStart.
+// becomes U+FFFD). Utf16Mid takes aCount units from the 0-based unit aStart. Both read the
+// text only up to the end of the piece they take, so their cost is linear in aStart +
+// aCount; to walk a long text piece by piece, convert it once with Utf8ToUtf16 instead.
 std::string Utf16Left(std::string_view aText, std::size_t aCount);
 std::string Utf16Mid(std::string_view aText, std::size_t aStart, std::size_t aCount);
 

@@ -57,8 +57,9 @@ tAmount Product(tAmount aLeft, tAmount aRight) {
     return aValue < 0 ? uint64_t{0} - static_cast<uint64_t>(aValue) : static_cast<uint64_t>(aValue);
   };
   uint64_t remainder = 0;
-  const base::UInt128 quotient = base::UInt128::Multiply(magnitude(aLeft.raw), magnitude(aRight.raw))
-                                     .DivideBy(static_cast<uint64_t>(kScale), remainder);
+  const base::UInt128 quotient =
+      base::UInt128::Multiply(magnitude(aLeft.raw), magnitude(aRight.raw))
+          .DivideBy(static_cast<uint64_t>(kScale), remainder);
   const uint64_t rounded = quotient.low + (remainder >= kScale / 2 ? 1u : 0u);
   return {negative ? -static_cast<int64_t>(rounded) : static_cast<int64_t>(rounded)};
 }
@@ -188,31 +189,34 @@ tReceiptLayout::tReceiptLayout(int aWidth) : fWidth(aWidth) {
 }
 
 std::vector<std::string> tReceiptLayout::Wrap(std::string_view aText) const {
+  // Each paragraph is converted to UTF-16 once and cut by unit positions, so that a trailer
+  // text of megabytes is laid out in time proportional to its length.
   std::vector<std::string> lines;
+  const std::size_t width = static_cast<std::size_t>(fWidth);
   std::size_t start = 0;
   do {
     std::size_t end = aText.find('\n', start);
     if (end == std::string_view::npos) end = aText.size();
-    std::string paragraph(aText.substr(start, end - start));
-    if (!paragraph.empty() && paragraph.back() == '\r') paragraph.pop_back();
+    std::string_view paragraphText = aText.substr(start, end - start);
+    if (!paragraphText.empty() && paragraphText.back() == '\r') paragraphText.remove_suffix(1);
     start = end + 1;
-    while (Width(paragraph) > fWidth) {
-      std::string line = platform::Utf16Left(paragraph, fWidth);
+    const std::u16string paragraph = platform::Utf8ToUtf16(paragraphText);
+    std::u16string_view rest = paragraph;
+    while (rest.size() > width) {
+      std::u16string_view line = rest.substr(0, width);
       // A blank right after the full width is the natural break.
-      const bool breaksAfter = platform::Utf16Mid(paragraph, fWidth, 1) == " ";
-      const std::size_t blank = breaksAfter ? line.size() : line.find_last_of(' ');
-      std::string rest;
-      if (blank != std::string::npos && blank > 0) {
-        rest = paragraph.substr(blank + 1);
-        line.resize(blank);
+      const bool breaksAfter = rest[width] == u' ';
+      const std::size_t blank = breaksAfter ? width : line.find_last_of(u' ');
+      if (blank != std::u16string_view::npos && blank > 0) {
+        line = line.substr(0, blank);
+        rest.remove_prefix(blank + 1);
       } else {
-        rest = platform::Utf16Mid(paragraph, fWidth, paragraph.size());
+        rest.remove_prefix(width);
       }
-      while (!line.empty() && line.back() == ' ') line.pop_back();
-      lines.push_back(line);
-      paragraph = rest;
+      while (!line.empty() && line.back() == u' ') line.remove_suffix(1);
+      lines.push_back(platform::Utf16ToUtf8(line));
     }
-    lines.push_back(paragraph);
+    lines.push_back(platform::Utf16ToUtf8(rest));
   } while (start <= aText.size());
   return lines;
 }

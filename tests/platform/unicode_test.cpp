@@ -75,5 +75,30 @@ TEST(Utf16Mid, TakesUnitsFromAStart) {
   EXPECT_EQ(Utf16Mid("a😀b", 2, 2), kReplacement + "b") << "starts on the second half";
 }
 
+TEST(Utf16Mid, AgreesWithCuttingTheWholeConvertedTextAnywhere) {
+  // Pieces of a text of every kind of character (ASCII, Greek, euro sign, pairs, damaged
+  // bytes) taken at every start and length agree with converting it all and cutting.
+  const std::string text = "ab Καλη😀μέρα €\xE0\x80\xAF 😀😀x\xF0\x9F z" + std::string("\xC3");
+  const std::u16string units = Utf8ToUtf16(text);
+  for (std::size_t start = 0; start <= units.size() + 1; ++start) {
+    for (std::size_t count = 0; count <= units.size() + 1; ++count) {
+      const std::string expected =
+          start >= units.size() ? "" : Utf16ToUtf8(std::u16string_view(units).substr(start, count));
+      ASSERT_EQ(Utf16Mid(text, start, count), expected) << start << " " << count;
+    }
+  }
+  EXPECT_EQ(Utf16Mid(text, 3, SIZE_MAX), Utf16ToUtf8(units.substr(3))) << "no overflow";
+}
+
+TEST(Utf16Mid, ReadsALongTextOnlyUpToThePieceItTakes) {
+  // The piece at the head of a text that ends in damaged bytes is the same as of the text
+  // without them, and a piece deep inside is found by its unit position.
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += i % 2 == 0 ? "α" : "😀";
+  EXPECT_EQ(Utf16Left(text + "\xFF", 3), "α😀");
+  EXPECT_EQ(Utf16Mid(text, 149996, 4), kReplacement + "α😀") << "from the second half of a pair";
+  EXPECT_EQ(Utf16Mid(text, 150000, 10), "") << "past the end";
+}
+
 }  // namespace
 }  // namespace qv::platform

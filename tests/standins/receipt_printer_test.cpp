@@ -215,6 +215,47 @@ TEST_F(ReceiptPrinter, FollowsTheLineLengthAndCountsGreekLettersAsOneColumn) {
   EXPECT_TRUE(Contains(lines, Row("TOTAL", "-2.40", 32)));
 }
 
+// The trailer lines of a receipt whose only trailer message is aValue, left aligned.
+std::string ReceiptWithTrailer(const std::string& aValue) {
+  std::string receipt = kReceipt;
+  const std::size_t start = receipt.find("<TrailerMessages>");
+  const std::size_t end = receipt.find("</TrailerMessages>");
+  return receipt.substr(0, start) + "<TrailerMessages><Text><Value>" + aValue +
+         "</Value><Alignment>Left</Alignment></Text>" + receipt.substr(end);
+}
+
+TEST_F(ReceiptPrinter, WrapsAVeryLongTrailerTextAtBlanksKeepingEveryWord) {
+  std::string value;
+  for (int i = 0; i < 30000; ++i) value += (i % 3 == 0 ? "καφές" : "w" + std::to_string(i)) + " ";
+  value.pop_back();
+  const tCall call = Print(ReceiptWithTrailer(value));
+  ASSERT_EQ(call.status, 0) << call.error;
+  std::vector<std::string> lines = Lines(call);
+  // The trailer is the last block, after the last separator line.
+  std::size_t first = lines.size();
+  while (first > 0 && lines[first - 1].find("----") == std::string::npos) --first;
+  std::string joined;
+  for (std::size_t i = first; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;  // the line end after the last line
+    EXPECT_LE(platform::Utf16Length(lines[i]), 52u) << lines[i];
+    EXPECT_NE(lines[i].back(), ' ') << lines[i];
+    if (!joined.empty()) joined += " ";
+    joined += lines[i];
+  }
+  EXPECT_EQ(joined, value);
+}
+
+TEST_F(ReceiptPrinter, CutsAWordLongerThanTheLineByColumnsEvenThroughAPair) {
+  const std::string word = std::string(31, 'a') + "😀" + std::string(40, 'b');
+  const tCall call = Print(ReceiptWithTrailer(word), "32");
+  ASSERT_EQ(call.status, 0) << call.error;
+  const std::vector<std::string> lines = Lines(call);
+  const std::string replacement = "\xEF\xBF\xBD";  // each half of the cut pair
+  EXPECT_TRUE(Contains(lines, std::string(31, 'a') + replacement));
+  EXPECT_TRUE(Contains(lines, replacement + std::string(31, 'b')));
+  EXPECT_TRUE(Contains(lines, std::string(9, 'b')));
+}
+
 TEST_F(ReceiptPrinter, EscapesMarkupInTexts) {
   const std::string receipt =
       "<Receipt><Type>Sale</Type><Lines><ProductSale><Description>Fish &amp; chips &lt;L&gt;"
