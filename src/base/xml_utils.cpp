@@ -12,7 +12,6 @@ namespace qv::base {
 
 namespace {
 
-constexpr size_t kMaxDocumentBytes = 64u * 1024u * 1024u;
 constexpr int kMaxDepth = 256;
 
 std::string NodeError(std::string_view aNodeName, std::string_view aKind,
@@ -171,21 +170,29 @@ pugi::xml_node tQV_XMLUtils::AddNode(pugi::xml_node aParentNode, std::string_vie
 }
 
 void ParseXml(pugi::xml_document& aDocument, std::string_view aText) {
-  if (aText.size() > kMaxDocumentBytes) {
-    throw Error("XML document too large: more than 64 MiB");
-  }
-  // The default options leave the document type declaration unread: no entity declared
-  // there is ever expanded and nothing outside the text is fetched. An element's text is kept
+  if (aText.size() > kMaxXmlDocumentBytes) throw Error(kXmlTooLargeMessage);
+  // No entity declared in a document type declaration is ever expanded and nothing outside
+  // the text is fetched (pugixml does neither); the declaration is read only to be refused
+  // below. An element's text is kept
   // in the element itself rather than in a child node of its own: requests are mostly short
   // texts, and this halves the nodes to build, walk and free. An element's text made only of
   // blanks is its text (a description of one blank), while the blanks that lay out a document
   // between elements are not kept.
-  const pugi::xml_parse_result result = aDocument.load_buffer(
-      aText.data(), aText.size(),
-      pugi::parse_default | pugi::parse_embed_pcdata | pugi::parse_ws_pcdata_single,
-      pugi::encoding_utf8);
+  const pugi::xml_parse_result result =
+      aDocument.load_buffer(aText.data(), aText.size(),
+                            pugi::parse_default | pugi::parse_embed_pcdata |
+                                pugi::parse_ws_pcdata_single | pugi::parse_doctype,
+                            pugi::encoding_utf8);
   if (!result) {
     throw Error(std::string(result.description()) + " at offset " + std::to_string(result.offset));
+  }
+  // A document type declaration is what entity attacks (a billion laughs, a file or address
+  // fetched as an external entity) need; no document of a till has one.
+  for (pugi::xml_node node = aDocument.first_child(); node; node = node.next_sibling()) {
+    if (node.type() == pugi::node_doctype) {
+      aDocument.reset();
+      throw Error("XML document type declarations are not accepted");
+    }
   }
   NestingLimit limit;
   if (!aDocument.traverse(limit)) {

@@ -3,6 +3,7 @@
 // same behaviour by krptUtil in the document model (which derives from this class).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,9 +57,14 @@ void SetElementText(pugi::xml_node aElement, std::string_view aText);
 // first text of an element is the element's own value (pugixml's embedded texts): read texts
 // with ElementText, change them with SetElementText. A text made only of blanks is kept when
 // it is the element's only content ("<A> </A>" holds one blank).
-// Documents nested deeper than 256 elements or larger than 64 MiB are refused. Fails with
+// Documents nested deeper than 256 elements or larger than 64 MiB are refused, and so are
+// documents with a document type declaration ("XML document type declarations are not
+// accepted"): entities are never expanded, nothing outside the text is read. Fails with
 // qv::Error carrying the parser's description (and the offset).
 void ParseXml(pugi::xml_document& aDocument, std::string_view aText);
+// The largest XML text ParseXml reads, and its message for a larger one.
+inline constexpr size_t kMaxXmlDocumentBytes = 64u * 1024u * 1024u;
+inline constexpr const char* kXmlTooLargeMessage = "XML document too large: more than 64 MiB";
 // Renders a node (or a whole document) without declaration and without indentation.
 std::string RenderXml(const pugi::xml_node& aNode);
 // The same for a document that is read again as XML (its declaration node included): every

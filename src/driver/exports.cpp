@@ -46,7 +46,7 @@ int32_t RunCall(OleStr aRequest, OleStr* aOutput, OleStr* aError,
   ClearText(aError);
   try {
     auto wrapper = std::make_unique<TWrapper>();
-    wrapper->Process(platform::OleStringToUtf8(aRequest));
+    wrapper->ProcessRequest(aRequest);
     aStoreResults(*wrapper);
     StoreText(aError, wrapper->ErrorText());
     return wrapper->ResultCode();

@@ -6,10 +6,12 @@
 #include <string_view>
 
 #include "base/date_time.h"
+#include "base/xml_utils.h"
 #include "driver/processor_registry.h"
 #include "framework/io_handler.h"
 #include "platform/error.h"
 #include "platform/regional_settings.h"
+#include "platform/unicode.h"
 
 namespace qv::driver {
 
@@ -30,6 +32,35 @@ kFiscalProcessorWrapper::kFiscalProcessorWrapper()
     : fHandler(std::make_unique<kFiscalProcessorHandler>()) {}
 
 kFiscalProcessorWrapper::~kFiscalProcessorWrapper() = default;
+
+void kFiscalProcessorWrapper::ProcessRequest(platform::OleStr aRequest) {
+  const std::u16string_view units =
+      aRequest == nullptr ? std::u16string_view()
+                          : std::u16string_view(reinterpret_cast<const char16_t*>(aRequest),
+                                                SysStringLen(aRequest));
+  // Every unit is at least one byte of the XML text: a longer request is refused unread.
+  if (units.size() > base::kMaxXmlDocumentBytes) {
+    SetError(base::kXmlTooLargeMessage);
+    return;
+  }
+  if (const size_t at = platform::FindUnpairedSurrogate(units); at != units.npos) {
+    SetError("The request is not valid UTF-16: unpaired surrogate at position " +
+             std::to_string(at + 1));
+    return;
+  }
+  if (const size_t at = units.find(u'\0'); at != units.npos) {
+    SetError("The request holds a NUL character at position " + std::to_string(at + 1));
+    return;
+  }
+  std::string text;
+  try {
+    text = platform::Utf16ToUtf8(units);
+  } catch (const std::bad_alloc&) {
+    SetError(kOutOfMemory);
+    return;
+  }
+  Process(text);
+}
 
 template <typename TOperation, typename TOnSuccess>
 void kFiscalProcessorWrapper::Serve(const std::string& aXml,

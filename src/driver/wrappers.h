@@ -19,6 +19,7 @@
 #include "base/date_time.h"
 #include "framework/fiscal_processor.h"
 #include "framework/request_context.h"
+#include "platform/ole_string.h"
 
 namespace qv::driver {
 
@@ -34,6 +35,10 @@ class kFiscalProcessorWrapper {
 
   // Serves the call for the request text aXml. Never throws.
   virtual void Process(const std::string& aXml) = 0;
+  // Serves the call for the request as the host passed it. A request text that no XML can
+  // be made of (an unpaired UTF-16 surrogate, a NUL character) fails the call with a message
+  // that says where, before anything is read or counted. Never throws.
+  void ProcessRequest(platform::OleStr aRequest);
 
   bool Error() const { return fError; }
   const std::string& ErrorText() const { return fErrorText; }

@@ -156,4 +156,15 @@ std::string Utf16Mid(std::string_view aText, std::size_t aStart, std::size_t aCo
   return result;
 }
 
+std::size_t FindUnpairedSurrogate(std::u16string_view aText) {
+  for (std::size_t pos = 0; pos < aText.size(); ++pos) {
+    if (IsHighSurrogate(aText[pos]) && pos + 1 < aText.size() && IsLowSurrogate(aText[pos + 1])) {
+      ++pos;
+    } else if (IsHighSurrogate(aText[pos]) || IsLowSurrogate(aText[pos])) {
+      return pos;
+    }
+  }
+  return std::u16string_view::npos;
+}
+
 }  // namespace qv::platform

@@ -22,4 +22,8 @@ std::size_t Utf16Length(std::string_view aText);
 std::string Utf16Left(std::string_view aText, std::size_t aCount);
 std::string Utf16Mid(std::string_view aText, std::size_t aStart, std::size_t aCount);
 
+// The 0-based position of the first surrogate without its partner in aText (a high one not
+// followed by a low one, or a low one not preceded by a high one); npos when there is none.
+std::size_t FindUnpairedSurrogate(std::u16string_view aText);
+
 }  // namespace qv::platform

@@ -100,5 +100,17 @@ TEST(Utf16Mid, ReadsALongTextOnlyUpToThePieceItTakes) {
   EXPECT_EQ(Utf16Mid(text, 150000, 10), "") << "past the end";
 }
 
+TEST(FindUnpairedSurrogate, FindsTheFirstHalfWithoutItsPartner) {
+  const std::u16string pair = u"a\U0001F600b";
+  EXPECT_EQ(FindUnpairedSurrogate(pair), std::u16string::npos);
+  EXPECT_EQ(FindUnpairedSurrogate(u""), std::u16string::npos);
+  EXPECT_EQ(FindUnpairedSurrogate(std::u16string(u"ab") + char16_t(0xD83D)), 2u) << "at the end";
+  EXPECT_EQ(FindUnpairedSurrogate(std::u16string(1, char16_t(0xDE00)) + u"x"), 0u) << "low first";
+  EXPECT_EQ(FindUnpairedSurrogate(std::u16string(u"x") + char16_t(0xD83D) + char16_t(0xD83D) +
+                                  char16_t(0xDE00)),
+            1u)
+      << "two highs: the first has no partner";
+}
+
 }  // namespace
 }  // namespace qv::platform
