@@ -1,14 +1,7 @@
 # The Windows (MinGW-w64) side of the build: the libraries that Linux takes from the
 # system come from their sources here, and the Windows libraries of the platform layer.
 
-# pugixml from the sources of Debian's source package (./run windows unpacks them).
-set(QV_PUGIXML_SOURCE_DIR "" CACHE PATH "Unpacked pugixml sources (the folder holding src/)")
-if(NOT EXISTS "${QV_PUGIXML_SOURCE_DIR}/src/pugixml.cpp")
-  message(FATAL_ERROR "QV_PUGIXML_SOURCE_DIR must name the unpacked pugixml sources")
-endif()
-add_library(qv_pugixml STATIC ${QV_PUGIXML_SOURCE_DIR}/src/pugixml.cpp)
-target_include_directories(qv_pugixml SYSTEM PUBLIC ${QV_PUGIXML_SOURCE_DIR}/src)
-add_library(pugixml::pugixml ALIAS qv_pugixml)
+include(${CMAKE_CURRENT_LIST_DIR}/QvPugixmlSources.cmake)
 
 # GoogleTest from the sources that the libgtest-dev package installs.
 set(QV_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -190,8 +190,13 @@ std::string PrintFiscalReceipt(const std::string& aRequest) {
   return "<ReceiptText>" + Escaped(text) + "</ReceiptText>";
 }
 
+// The caller's variables are null on entry: a text given before is this call's own, and is
+// replaced when a later step of the call gives another.
 void Give(OleStr* aOut, const std::string& aText) {
-  if (aOut != nullptr) *aOut = platform::NewOleString(aText);
+  if (aOut == nullptr) return;
+  OleStr text = platform::NewOleString(aText);
+  SysFreeString(*aOut);
+  *aOut = text;
 }
 
 // Runs one call: control file first, then the work; no exception leaves the library.
@@ -200,8 +205,9 @@ int16_t Serve(const char* aName, OleStr aRequest, OleStr* aOutput, OleStr* aErro
   try {
     const std::string name = aName;
     if (const auto forced = ControlValue(name + ".status")) {
+      const auto status = static_cast<int16_t>(std::stoi(*forced));  // may throw: nothing given
       Give(aError, ControlValue(name + ".error").value_or(name + " refused by the device"));
-      return static_cast<int16_t>(std::stoi(*forced));
+      return status;
     }
     const std::string output = aWork(platform::OleStringToUtf8(aRequest));
     Give(aOutput, ControlValue(name + ".output").value_or(output));

@@ -333,5 +333,16 @@ TEST_F(ReceiptPrinter, ControlFileForcesStatusesAndOutputs) {
   EXPECT_EQ(call.output, "<Other/>");
 }
 
+TEST_F(ReceiptPrinter, AForcedStatusThatIsNoNumberIsAnUnexpectedFailureWithOneErrorText) {
+  // The error text of the forced status must not be given before the status is known:
+  // the failure's own text replaces it, and nothing is lost (the leak check sees it).
+  fDrive.WriteFile("C:\\QVRP_GENERIC_10\\control.txt",
+                   "PRINTFR.status=$$\nPRINTFR.error=Paper out\n");
+  const tCall call = Print(kReceipt);
+  EXPECT_EQ(call.status, 9);
+  EXPECT_EQ(call.error, "stoi");
+  EXPECT_EQ(call.output, "");
+}
+
 }  // namespace
 }  // namespace qv::testing
