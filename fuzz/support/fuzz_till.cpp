@@ -55,6 +55,10 @@ void PrepareTill() {
   KeepStandInsLoaded();
   gRoot = ScratchBase() / ("qvfp_fuzz_" + std::to_string(platform::ProcessId()));
   fs::remove_all(gRoot);
+  std::atexit([] {
+    std::error_code ignored;
+    fs::remove_all(gRoot, ignored);
+  });
   for (const char* folder : {"C", "tmp", "work"}) fs::create_directories(gRoot / folder);
   platform::SetEnvironmentVariable("QVFP_DRIVE_C", (gRoot / "C").string());
   platform::SetEnvironmentVariable("TMPDIR", (gRoot / "tmp").string());

@@ -6,6 +6,7 @@
 // loads the library's state as the library's own load does (application object, processor
 // tables, the signing processor's class) and opens processor 1 for the till "EX1" of the
 // examples, with the stand-in signing box and receipt printer that lie beside the harness.
+// The scratch folder is removed when the program ends.
 //
 // Threading: the harnesses run one input at a time on one thread.
 #pragma once

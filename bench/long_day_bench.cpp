@@ -1,0 +1,190 @@
+// A fiscal day of 100,000 receipts to one till in one process: the last receipts cost what
+// the first did, and the process does not grow with the day.
+//
+// The built library QVFP_CYKAVREN_10 is loaded from this program's folder (with the stand-in
+// receipt printer and signing box beside it) and sent PROCESSRECEIPT 100,000 times, in blocks
+// of 10,000. The till lies on a memory file system where the machine has one (/dev/shm), so
+// that the disk's flushes, which cost the same for every receipt, do not hide a cost that
+// grows with the day; the journal folder of the day ends with 100,000 files in it. For each
+// block the program prints its time and the process's resident memory after it.
+// Targets: the last block costs at most 1.2 times the first; the resident memory after the
+// last block is within 2 MiB of that after the first.
+//
+//   bench_long_day_bench [receipts [block]]
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/dynamic_library.h"
+#include "platform/environment.h"
+#include "platform/ole_string.h"
+#include "platform/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qv::platform::OleStr;
+using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
+using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
+
+class ScratchTill {
+ public:
+  ScratchTill() : fPrevious(fs::current_path()) {
+    std::error_code error;
+    const fs::path base = fs::is_directory("/dev/shm", error)
+                              ? fs::path("/dev/shm")
+                              : fs::path(qv::platform::ExecutablePath()).parent_path();
+    fRoot = base / ("bench_day_" + std::to_string(qv::platform::ProcessId()));
+    fs::remove_all(fRoot);
+    for (const char* folder : {"C", "tmp", "work"}) fs::create_directories(fRoot / folder);
+    qv::platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
+    qv::platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
+    fs::current_path(fRoot / "work");
+  }
+  ~ScratchTill() {
+    fs::current_path(fPrevious);
+    std::error_code ignored;
+    fs::remove_all(fRoot, ignored);
+  }
+  const fs::path& Root() const { return fRoot; }
+
+ private:
+  fs::path fPrevious;
+  fs::path fRoot;
+};
+
+std::string Request(int aHandle, bool aWithReceipt) {
+  std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>DAYBENCH</LogId>";
+  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
+  xml +=
+      "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
+      "<ProcessorPort>COM9</ProcessorPort></Parameters>";
+  if (aWithReceipt) {
+    xml +=
+        "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
+        "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
+        "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
+        "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity>"
+        "<TaxCode>A</TaxCode><Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
+        "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
+        "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
+        "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
+        "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
+        "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
+        "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
+        "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
+        "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
+        "</Receipt>";
+  }
+  return xml + "</FiscalRequest>";
+}
+
+std::string TakeText(OleStr aText) {
+  if (aText == nullptr) return {};
+  std::string text = qv::platform::OleStringToUtf8(aText);
+  SysFreeString(aText);
+  return text;
+}
+
+// The process's resident memory in KiB (VmRSS of /proc/self/status; 0 where there is none).
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "VmRSS:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+    status.ignore(4096, '\n');
+  }
+  return 0;
+}
+
+std::size_t FilesIn(const fs::path& aFolder) {
+  std::size_t count = 0;
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(aFolder, error)) {
+    if (entry.is_regular_file()) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const int receipts = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int block = argc > 2 ? std::atoi(argv[2]) : 10000;
+    if (receipts <= 0 || block <= 0 || receipts % block != 0) {
+      throw std::runtime_error("usage: bench_long_day_bench [receipts [block]], block divides");
+    }
+    ScratchTill till;
+    const std::string path =
+        (fs::path(qv::platform::ExecutablePath()).parent_path() / "QVFP_CYKAVREN_10.so").string();
+    qv::platform::DynamicLibrary driver;
+    std::string error;
+    if (!driver.Load(path, error)) throw std::runtime_error("cannot load " + path + ": " + error);
+    auto open = reinterpret_cast<tOpen>(driver.Symbol("OPEN"));
+    auto process = reinterpret_cast<tProcess>(driver.Symbol("PROCESSRECEIPT"));
+    int32_t handle = 0;
+    OleStr failure = nullptr;
+    const qv::platform::OleString openRequest(Request(0, false));
+    if (open(openRequest.Get(), &handle, &failure) != 0) {
+      throw std::runtime_error("OPEN failed: " + TakeText(failure));
+    }
+    const qv::platform::OleString request(Request(handle, true));
+
+    std::printf("A day of %d receipts to one till in one process, on %s\n", receipts,
+                till.Root().parent_path().string().c_str());
+    std::vector<double> seconds, medians;
+    std::vector<long> resident;
+    std::vector<double> receiptTimes(static_cast<std::size_t>(block));
+    for (int done = 0; done < receipts; done += block) {
+      const auto start = std::chrono::steady_clock::now();
+      for (int i = 0; i < block; ++i) {
+        const auto sent = std::chrono::steady_clock::now();
+        OleStr output = nullptr;
+        if (process(request.Get(), &output, &failure) != 0) {
+          throw std::runtime_error("PROCESSRECEIPT failed: " + TakeText(failure));
+        }
+        TakeText(output);
+        receiptTimes[static_cast<std::size_t>(i)] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+      }
+      seconds.push_back(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      resident.push_back(ResidentKiB());
+      std::sort(receiptTimes.begin(), receiptTimes.end());
+      medians.push_back(receiptTimes[receiptTimes.size() / 2]);
+      std::printf(
+          "  receipts %6d to %6d: %7.2f s, %5.2f ms a receipt (median %5.2f ms), "
+          "resident %ld KiB\n",
+          done + 1, done + block, seconds.back(), 1000 * seconds.back() / block,
+          1000 * medians.back(), resident.back());
+      std::fflush(stdout);
+    }
+    const double ratio = seconds.back() / seconds.front();
+    const long growth = resident.back() - resident.front();
+    std::printf("  journal and till files at the end: %zu\n", FilesIn(till.Root() / "C"));
+    std::printf(
+        "  last block against the first: %.2f (target <= 1.20): %s; median receipt of "
+        "the last block against the first: %.2f\n",
+        ratio, ratio <= 1.2 ? "met" : "NOT MET", medians.back() / medians.front());
+    std::printf(
+        "  resident memory after the last block against the first: %+ld KiB "
+        "(target within 2048 KiB): %s\n",
+        growth, growth <= 2048 && growth >= -2048 ? "met" : "NOT MET");
+    return 0;
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "%s\n", failure.what());
+    return 1;
+  }
+}
