@@ -16,6 +16,19 @@ endif()
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/cli11-include)
 file(CREATE_LINK /usr/include/CLI ${CMAKE_BINARY_DIR}/cli11-include/CLI SYMBOLIC)
 include_directories(SYSTEM ${CMAKE_BINARY_DIR}/cli11-include)
+# For qvfp serve: nlohmann-json (header only) from nlohmann-json3-dev, and cpp-httplib whole,
+# as a header only, from the sources of Debian's source package (the Debian package splits
+# it into a header and a Linux library; ./run windows unpacks the sources).
+set(QV_HTTPLIB_SOURCE_DIR "" CACHE PATH "Unpacked cpp-httplib sources (the folder holding httplib.h)")
+if(NOT EXISTS "${QV_HTTPLIB_SOURCE_DIR}/httplib.h")
+  message(FATAL_ERROR "QV_HTTPLIB_SOURCE_DIR must name the unpacked cpp-httplib sources")
+endif()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/serve-include)
+file(CREATE_LINK /usr/include/nlohmann ${CMAKE_BINARY_DIR}/serve-include/nlohmann SYMBOLIC)
+add_library(qv_httplib INTERFACE)
+target_include_directories(qv_httplib SYSTEM INTERFACE ${QV_HTTPLIB_SOURCE_DIR}
+                           ${CMAKE_BINARY_DIR}/serve-include)
+target_link_libraries(qv_httplib INTERFACE ws2_32)
 
 # The system libraries of the platform layer: OLE strings and COM, sockets, WinHTTP, the
 # spooler and the drawing surface, CNG.

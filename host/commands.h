@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "requests.h"
 
@@ -45,6 +46,20 @@ struct VerifyOptions {
   bool json = false;
 };
 int RunVerify(const VerifyOptions& aOptions);
+
+struct ServeOptions {
+  std::string library;
+  std::string listen = "127.0.0.1:8787";
+  std::vector<std::string> tills;  // SERIAL=PROCESSORPORT
+  std::string tokenFile;
+  std::vector<std::string> allowedOrigins;
+  std::string tlsCertificate, tlsKey;
+  int retrySeconds = 10;      // between attempts to open a till that did not open
+  int keyRetentionDays = 30;  // idempotency keys are forgotten after this
+  int threads = 24;           // HTTP connections served at once
+};
+// Serves the tills over HTTP until SIGINT or SIGTERM (Ctrl-C on Windows).
+int RunServe(const ServeOptions& aOptions);
 
 // Maps drive C to aDataFolder unless the user mapped it already; gives the folder used.
 std::string MapDriveC(const std::string& aDataFolder);

@@ -61,6 +61,33 @@ int main(int argc, char** argv) {
   verifyCommand->add_option("--till", verify.till, "Till serial")->capture_default_str();
   verifyCommand->add_flag("--json", verify.json, "Print the findings as one JSON document");
 
+  ServeOptions serve;
+  CLI::App* serveCommand =
+      app.add_subcommand("serve", "Offer the library over HTTP/JSON to web and network tills");
+  serveCommand->add_option("--listen", serve.listen, "ADDRESS:PORT to listen on")
+      ->capture_default_str();
+  serveCommand->add_option("--till", serve.tills, "SERIAL=PROCESSORPORT of a till (repeatable)")
+      ->required();
+  serveCommand->add_option("--token-file", serve.tokenFile,
+                           "File holding the token that every /v1 call must present");
+  serveCommand->add_option("--allow-origin", serve.allowedOrigins,
+                           "Web origin allowed to call from a browser (repeatable, * for any)");
+  serveCommand->add_option("--tls-cert", serve.tlsCertificate, "Certificate file (PEM) for HTTPS");
+  serveCommand->add_option("--tls-key", serve.tlsKey, "Private key file (PEM) for HTTPS");
+  serveCommand
+      ->add_option("--retry-seconds", serve.retrySeconds,
+                   "Seconds between attempts to open a till that did not open")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600));
+  serveCommand
+      ->add_option("--key-days", serve.keyRetentionDays, "Days an Idempotency-Key is remembered")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3650));
+  serveCommand->add_option("--threads", serve.threads, "Connections served at once")
+      ->capture_default_str()
+      ->check(CLI::Range(2, 256));
+  serveCommand->add_option("--library", library, "Path of the fiscal library");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -69,7 +96,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> extras = app.remaining();
     if (app.get_subcommands().empty() && !extras.empty()) {
       std::cerr << "qvfp: unknown command \"" << extras.front()
-                << "\". Use demo, call, run, journal or verify (--help for more).\n";
+                << "\". Use demo, call, run, journal, verify or serve (--help for more).\n";
       return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
     }
     return app.exit(e);
@@ -83,6 +110,10 @@ int main(int argc, char** argv) {
     if (*runCommand) return RunScript(library, script);
     if (*journalCommand) return RunJournal(journal);
     if (*verifyCommand) return RunVerify(verify);
+    if (*serveCommand) {
+      serve.library = library;
+      return RunServe(serve);
+    }
   } catch (const std::exception& e) {
     std::cerr << "qvfp: " << e.what() << "\n";
     return 2;
