@@ -1,0 +1,312 @@
+// qvfp serve answers a keyed receipt or Z-report exactly once: repeats are answered from the
+// first attempt, across restarts and after the service was killed at any moment, and an
+// attempt that signed nothing leaves its key free.
+#include <csignal>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "host/support/call_transcript.h"
+#include "host/support/host_scratch.h"
+#include "host/support/serve_process.h"
+
+namespace qv::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Json = nlohmann::json;
+
+Json Body(const httplib::Result& aResult) {
+  return aResult ? Json::parse(aResult->body, nullptr, false) : Json();
+}
+
+std::string Cents(int aCents) {
+  return std::to_string(aCents / 100) + "." + (aCents % 100 < 10 ? "0" : "") +
+         std::to_string(aCents % 100);
+}
+
+class QvfpServeOnce : public ::testing::Test {
+ protected:
+  std::unique_ptr<tServeProcess> Start() {
+    return std::make_unique<tServeProcess>(fScratch,
+                                           std::vector<std::string>{"--till", "T1=KAVREN-1"});
+  }
+  static httplib::Result Post(httplib::Client& aClient, const std::string& aBody,
+                              const std::string& aKey) {
+    return aClient.Post("/v1/tills/T1/receipts", {{"Idempotency-Key", aKey}}, aBody,
+                        "application/json");
+  }
+  std::string JournalFolder() const {
+    return fScratch.TillFolder("T1") + "/Processed/" + TodayStamp();
+  }
+  // The RequestId of every journal file of today's folder, receipts only.
+  std::map<std::string, int> JournalKeys() const {
+    std::map<std::string, int> keys;
+    for (const std::string& file : tHostScratch::FileNames(JournalFolder())) {
+      if (file.find("-9999.") != std::string::npos) continue;
+      ++keys[XmlValue(tHostScratch::ReadFile(JournalFolder() + "/" + file), "RequestId")];
+    }
+    return keys;
+  }
+  std::string KeysLog() const { return fScratch.TillFolder("T1") + "/Service/RequestKeys.log"; }
+  tHostScratch fScratch;
+};
+
+TEST_F(QvfpServeOnce, KeyedReceiptIsSignedOnceAndRepeatsAreAnsweredAcrossARestart) {
+  auto service = Start();
+  auto client = service->Client();
+  httplib::Result first = Post(*client, SaleJson("4.2", "first"), "order-17");
+  ASSERT_EQ(first->status, 201) << first->body;
+  EXPECT_FALSE(first->has_header("Idempotent-Replayed"));
+  httplib::Result repeat = Post(*client, SaleJson("4.2", "first"), "order-17");
+  ASSERT_EQ(repeat->status, 201);
+  EXPECT_EQ(repeat->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(repeat->body, first->body);
+  // The same receipt written differently is the same request.
+  httplib::Result spacing = Post(*client, SaleJson("4.20", "first"), "order-17");
+  EXPECT_EQ(spacing->status, 201);
+  EXPECT_EQ(spacing->body, first->body);
+
+  httplib::Result other = Post(*client, SaleJson("4.3", "first"), "order-17");
+  EXPECT_EQ(other->status, 409);
+  EXPECT_EQ(Body(other)["error"]["message"],
+            "The Idempotency-Key order-17 was used with another request");
+  EXPECT_EQ(client
+                ->Post("/v1/tills/T1/zreport", {{"Idempotency-Key", "order-17"}}, "{}",
+                       "application/json")
+                ->status,
+            409);
+
+  service->Signal(SIGTERM);
+  ASSERT_EQ(service->Wait(), 0);
+  service = Start();
+  client = service->Client();
+  httplib::Result afterRestart = Post(*client, SaleJson("4.2", "first"), "order-17");
+  ASSERT_EQ(afterRestart->status, 201);
+  EXPECT_EQ(afterRestart->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(afterRestart->body, first->body);
+  EXPECT_EQ(Body(client->Get("/v1/tills/T1/xreport"))["dayReceiptsNumber"], 1);
+  // The key travels in the journal file, at the request's root beside the receipt.
+  EXPECT_THAT(JournalKeys(), ElementsAre(std::pair<const std::string, int>("order-17", 1)));
+
+  // Without a key every request is a receipt of its own.
+  EXPECT_EQ(Body(client->Post("/v1/tills/T1/receipts", SaleJson("4.2", "first"),
+                              "application/json"))["number"],
+            2);
+  EXPECT_EQ(Body(client->Post("/v1/tills/T1/receipts", SaleJson("4.2", "first"),
+                              "application/json"))["number"],
+            3);
+}
+
+TEST_F(QvfpServeOnce, KeyedZReportClosesOneDay) {
+  auto service = Start();
+  auto client = service->Client();
+  ASSERT_EQ(Post(*client, SaleJson("1.5", "z"), "sale")->status, 201);
+  httplib::Result z = client->Post("/v1/tills/T1/zreport", {{"Idempotency-Key", "close-1"}},
+                                   R"({"printText": false})", "application/json");
+  ASSERT_EQ(z->status, 200) << z->body;
+  EXPECT_EQ(Body(z)["reportNumber"], 1);
+  EXPECT_EQ(Body(z)["dayTotalAmount"], "1.5");
+  httplib::Result repeat = client->Post("/v1/tills/T1/zreport", {{"Idempotency-Key", "close-1"}},
+                                        R"({"printText": false})", "application/json");
+  EXPECT_EQ(repeat->status, 200);
+  EXPECT_EQ(repeat->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(repeat->body, z->body);
+  EXPECT_EQ(Body(client->Get("/v1/tills/T1/xreport"))["reportNumber"], 2);
+}
+
+TEST_F(QvfpServeOnce, AttemptThatSignedNothingLeavesTheKeyFree) {
+  auto service = Start();
+  auto client = service->Client();
+  fScratch.SetBoxControl("Sign.status=5\n");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    httplib::Result refused = Post(*client, SaleJson("2", "retry"), "retry-1");
+    EXPECT_EQ(refused->status, 503);
+    EXPECT_FALSE(refused->has_header("Idempotent-Replayed"));
+  }
+  httplib::Result malformed = Post(*client, R"({"Type": "Sale"})", "retry-2");
+  EXPECT_EQ(malformed->status, 422);
+  fScratch.SetBoxControl("");
+  httplib::Result signedReceipt = Post(*client, SaleJson("2", "retry"), "retry-1");
+  ASSERT_EQ(signedReceipt->status, 201);
+  EXPECT_FALSE(signedReceipt->has_header("Idempotent-Replayed"));
+  // The key of the malformed request may now carry a sound one.
+  EXPECT_EQ(Post(*client, SaleJson("3", "other"), "retry-2")->status, 201);
+  EXPECT_THAT(JournalKeys(), ElementsAre(std::pair<const std::string, int>("retry-1", 1),
+                                         std::pair<const std::string, int>("retry-2", 1)));
+}
+
+TEST_F(QvfpServeOnce, InterruptedAttemptIsResolvedFromTheTillsJournal) {
+  auto service = Start();
+  auto client = service->Client();
+  httplib::Result signedReceipt = Post(*client, SaleJson("7", "signed"), "signed-key");
+  ASSERT_EQ(signedReceipt->status, 201);
+  service->Signal(SIGKILL);
+  service->Wait();
+  // As if the service had been killed after the library signed but before it kept the
+  // answer, and another key after it was recorded but before the library was called.
+  std::istringstream lines(tHostScratch::ReadFile(KeysLog()));
+  std::string line, kept;
+  while (std::getline(lines, line)) {
+    if (line.find("\"answered\"") != std::string::npos) continue;
+    kept += line + "\n";
+    std::string pending = line;
+    pending.replace(pending.find("signed-key"), 10, "unsent-key");
+    kept += pending + "\n";
+  }
+  tHostScratch::WriteFile(KeysLog(), kept + "{\"key\":\"torn");
+
+  service = Start();
+  client = service->Client();
+  httplib::Result resolved = Post(*client, SaleJson("7", "signed"), "signed-key");
+  ASSERT_EQ(resolved->status, 201);
+  EXPECT_EQ(resolved->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(Body(resolved), Body(signedReceipt));
+  httplib::Result unsent = Post(*client, SaleJson("7", "signed"), "unsent-key");
+  ASSERT_EQ(unsent->status, 201);
+  EXPECT_FALSE(unsent->has_header("Idempotent-Replayed"));
+  EXPECT_EQ(Body(unsent)["number"], 2);
+  EXPECT_THAT(JournalKeys(), ElementsAre(std::pair<const std::string, int>("signed-key", 1),
+                                         std::pair<const std::string, int>("unsent-key", 1)));
+}
+
+TEST_F(QvfpServeOnce, TwentyClientsGetTwoHundredDistinctContiguousNumbersAndExactTotals) {
+  auto service = Start();
+  constexpr int kClients = 20, kReceipts = 10;
+  std::mutex mutex;
+  std::vector<int> numbers;
+  std::vector<std::string> failures;
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      auto client = service->Client();
+      for (int i = 0; i < kReceipts; ++i) {
+        int cents = c * kReceipts + i + 1;  // 0.01 to 2.00
+        std::string key = "client-" + std::to_string(c) + "-" + std::to_string(i);
+        httplib::Result answer = Post(*client, SaleJson(Cents(cents), key), key);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!answer || answer->status != 201) {
+          failures.push_back(key + ": " +
+                             (answer ? answer->body : httplib::to_string(answer.error())));
+          continue;
+        }
+        Json body = Body(answer);
+        numbers.push_back(body["number"]);
+        if (body["receipt"]["ExternalReference"] != key)
+          failures.push_back(key + ": another receipt");
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_THAT(failures, ::testing::IsEmpty());
+  std::set<int> distinct(numbers.begin(), numbers.end());
+  EXPECT_EQ(numbers.size(), 200u);
+  EXPECT_EQ(distinct.size(), 200u);
+  EXPECT_EQ(*distinct.begin(), 1);
+  EXPECT_EQ(*distinct.rbegin(), 200);
+  auto client = service->Client();
+  Json x = Body(client->Get("/v1/tills/T1/xreport"));
+  EXPECT_EQ(x["dayTotalAmount"], "201");  // 0.01 + 0.02 + ... + 2.00
+  EXPECT_EQ(x["grandTotalAmount"], "201");
+  EXPECT_EQ(x["dayReceiptsNumber"], 200);
+  EXPECT_EQ(Body(client->Get("/v1/tills/T1/journal")).size(), 200u);
+}
+
+TEST_F(QvfpServeOnce, KilledAtRandomMomentsThenEveryKeyResentGivesOneJournalFilePerKey) {
+  constexpr int kClients = 4, kKeysEach = 15;
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::vector<int> next(kClients, 0);  // each client's next key
+  std::map<std::string, int> numbers;  // the number a key was answered with
+  std::mutex mutex;
+  std::vector<std::string> failures;
+  auto keyOf = [](int aClient, int aIndex) {
+    return "kill-" + std::to_string(aClient) + "-" + std::to_string(aIndex);
+  };
+  auto record = [&](const std::string& aKey, const httplib::Result& aAnswer) {
+    std::lock_guard<std::mutex> lock(mutex);
+    Json body = Body(aAnswer);
+    if (aAnswer->status != 201) {
+      failures.push_back(aKey + ": " + aAnswer->body);
+      return;
+    }
+    if (body["receipt"]["ExternalReference"] != aKey)
+      failures.push_back(aKey + ": another receipt");
+    auto [known, added] = numbers.emplace(aKey, body["number"].get<int>());
+    if (!added && known->second != body["number"]) {
+      failures.push_back(aKey + ": answered " + std::to_string(known->second) + ", then " +
+                         body["number"].dump());
+    }
+  };
+
+  int kills = 0;
+  for (int round = 0; round < 10; ++round) {
+    bool done = true;
+    for (int c = 0; c < kClients; ++c) done = done && next[c] == kKeysEach;
+    if (done) break;
+    auto service = Start();
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c) {
+      clients.emplace_back([&, c] {
+        auto client = service->Client();
+        while (next[c] < kKeysEach) {
+          std::string key = keyOf(c, next[c]);
+          httplib::Result answer = Post(*client, SaleJson(Cents(c * 100 + next[c] + 1), key), key);
+          if (!answer) return;  // the service is gone: this key is sent again later
+          record(key, answer);
+          ++next[c];
+        }
+      });
+    }
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::uniform_int_distribution<>(100, 900)(random)));
+    if (service->Running()) {
+      service->Signal(SIGKILL);
+      ++kills;
+    }
+    for (std::thread& client : clients) client.join();
+    service->Wait();
+  }
+  EXPECT_GE(kills, 1);
+
+  // Every key once more, on a fresh start.
+  auto service = Start();
+  auto client = service->Client();
+  for (int c = 0; c < kClients; ++c) {
+    for (int i = 0; i < kKeysEach; ++i) {
+      std::string key = keyOf(c, i);
+      httplib::Result answer = Post(*client, SaleJson(Cents(c * 100 + i + 1), key), key);
+      ASSERT_TRUE(answer);
+      record(key, answer);
+    }
+  }
+  EXPECT_THAT(failures, ::testing::IsEmpty());
+  EXPECT_EQ(numbers.size(), static_cast<size_t>(kClients * kKeysEach));
+  std::set<int> distinct;
+  for (const auto& [key, number] : numbers) distinct.insert(number);
+  EXPECT_EQ(distinct.size(), numbers.size()) << "two keys answered with one receipt";
+  std::map<std::string, int> journal = JournalKeys();
+  EXPECT_EQ(journal.size(), numbers.size());
+  for (const auto& [key, number] : numbers) {
+    EXPECT_EQ(journal[key], 1) << key;
+    std::string file = JournalFolder() + "/0001-" +
+                       std::string(7 - std::to_string(number).size(), '0') +
+                       std::to_string(number) + ".fprd";
+    EXPECT_EQ(XmlValue(tHostScratch::ReadFile(file), "RequestId"), key);
+  }
+  std::cout << "qvfp serve killed " << kills << " times; " << numbers.size() << " keys, "
+            << journal.size() << " journal files\n";
+}
+
+}  // namespace
+}  // namespace qv::testing
