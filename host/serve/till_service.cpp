@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -93,21 +94,49 @@ std::vector<fs::path> FilesIn(const std::string& aFolder, std::string_view aExte
   return files;
 }
 
-// The first file of aFolders whose document carries a RequestId element with aKey.
-std::optional<std::string> DocumentWithRequestId(const std::vector<std::string>& aFolders,
-                                                 std::string_view aExtension,
-                                                 const std::string& aKey) {
+bool IsTemporaryJournalName(const std::string& aName) {
+  // The library writes a journal file as ".<name>.<unique>.tmp" and renames it when done.
+  return !aName.empty() && aName.front() == '.' && aName.find(".fprd.") != std::string::npos &&
+         EndsWith(aName, ".tmp");
+}
+
+struct FoundDocument {
+  std::string text;
+  std::string file;       // relative to the till's folder, "/" between the parts
+  bool complete = false;  // false: the text names the key but is cut short
+};
+
+// The first file of aFolders (relative to the till's folder) whose name ends with aEnding
+// and whose document carries a RequestId element with aKey.
+std::optional<FoundDocument> DocumentWithRequestId(
+    const std::string& aTillFolder, const std::vector<std::string>& aFolders,
+    const std::function<bool(const std::string&)>& aName, const std::string& aKey) {
   const std::string marker = "<RequestId>" + Escaped(aKey) + "</RequestId>";
   for (const std::string& folder : aFolders) {
-    for (const fs::path& file : FilesIn(folder, aExtension)) {
-      std::string text;
-      if (!ReadFileText(file.string(), text) || text.find(marker) == std::string::npos) continue;
+    std::error_code error;
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(platform::NativePath(aTillFolder + folder), error)) {
+      if (entry.is_regular_file() && aName(entry.path().filename().string())) {
+        files.push_back(entry.path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      FoundDocument found;
+      if (!ReadFileText(file.string(), found.text) ||
+          found.text.find(marker) == std::string::npos) {
+        continue;
+      }
+      std::string relative = folder;
+      std::replace(relative.begin(), relative.end(), '\\', '/');
+      found.file = relative + "/" + file.filename().string();
       pugi::xml_document document;
-      if (!document.load_string(text.c_str())) continue;
-      pugi::xml_node found = document.find_node([&aKey](pugi::xml_node aNode) {
+      if (!document.load_string(found.text.c_str())) return found;
+      found.complete = document.find_node([&aKey](pugi::xml_node aNode) {
         return std::string_view(aNode.name()) == "RequestId" && aKey == aNode.text().get();
       });
-      if (found) return text;
+      if (found.complete) return found;
     }
   }
   return std::nullopt;
@@ -286,23 +315,37 @@ std::optional<Answer> TillService::KnownAnswer(const std::string& aKey,
 
 std::optional<Answer> TillService::ResolveInterruptedReceipt(const std::string& aKey,
                                                              const KeyRecord& aRecord) {
-  std::vector<std::string> days;
-  for (int day = aRecord.day; day <= std::max(aRecord.day + 1, Today()); ++day) {
-    days.push_back(DayName(day));
-  }
   std::vector<std::string> journal, errors;
-  for (const std::string& day : days) {
-    journal.push_back(TillPath("Processed\\" + day));
-    errors.push_back(TillPath("Errors\\" + day));
+  for (int day = aRecord.day; day <= std::max(aRecord.day + 1, Today()); ++day) {
+    journal.push_back("Processed\\" + DayName(day));
+    errors.push_back("Errors\\" + DayName(day));
   }
-  if (std::optional<std::string> signedReceipt = DocumentWithRequestId(journal, ".fprd", aKey)) {
-    return ReceiptAnswer(*signedReceipt);
+  const std::string tillFolder = TillPath("");
+  auto journalName = [](const std::string& aName) {
+    return EndsWith(aName, ".fprd") && aName.front() != '.';
+  };
+  if (std::optional<FoundDocument> found =
+          DocumentWithRequestId(tillFolder, journal, journalName, aKey)) {
+    if (found->complete) return ReceiptAnswer(found->text);
+  }
+  // Journal files are written only after the receipt was signed: a journal file that the
+  // interrupted call did not get to rename into place still holds a signed receipt, and
+  // one it did not finish writing means that one was signed.
+  if (std::optional<FoundDocument> found =
+          DocumentWithRequestId(tillFolder, journal, IsTemporaryJournalName, aKey)) {
+    if (found->complete) return ReceiptAnswer(found->text, found->file);
+    return ErrorAnswer(500,
+                       "The receipt was signed, but the call was interrupted while its "
+                       "journal file was written: " +
+                           found->file);
   }
   // A failure record whose receipt was signed binds the key to that failure; one that was
   // not signed leaves the key free.
-  if (std::optional<std::string> failed = DocumentWithRequestId(errors, ".fpre", aKey)) {
+  if (std::optional<FoundDocument> failed = DocumentWithRequestId(
+          tillFolder, errors, [](const std::string& aName) { return EndsWith(aName, ".fpre"); },
+          aKey)) {
     pugi::xml_document document;
-    if (document.load_string(failed->c_str())) {
+    if (failed->complete && document.load_string(failed->text.c_str())) {
       pugi::xml_node root = document.document_element();
       if (*root.child("Signature").text().get() != '\0') {
         return ErrorAnswer(500, root.child("Message").text().get());
@@ -358,7 +401,7 @@ std::optional<Answer> TillService::ResolveInterruptedZReport(const KeyRecord& aR
 
 // ---- Receipts ---------------------------------------------------------------------------
 
-Answer TillService::ReceiptAnswer(const std::string& aRequestXml) {
+Answer TillService::ReceiptAnswer(const std::string& aRequestXml, const std::string& aFile) {
   pugi::xml_document document;
   base::ParseXml(document, aRequestXml);
   pugi::xml_node receipt = document.document_element().child("Receipt");
@@ -380,7 +423,7 @@ Answer TillService::ReceiptAnswer(const std::string& aRequestXml) {
   Json body = {{"number", number},
                {"zReportNumber", zReport},
                {"dateTime", receipt.child("DateTime").text().get()},
-               {"journalFile", "Processed/" + day + "/" + name},
+               {"journalFile", aFile.empty() ? "Processed/" + day + "/" + name : aFile},
                {"signature", SignatureLines(receipt)},
                {"receipt", ElementToJson(receipt)}};
   return Answer{201, body.dump(-1, ' ', false, Json::error_handler_t::replace)};

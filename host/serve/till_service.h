@@ -78,7 +78,8 @@ class TillService {
   std::optional<Answer> ResolveInterruptedReceipt(const std::string& aKey,
                                                   const KeyRecord& aRecord);
   std::optional<Answer> ResolveInterruptedZReport(const KeyRecord& aRecord);
-  Answer ReceiptAnswer(const std::string& aRequestXml);
+  // The answer of a signed receipt; aFile: where it is kept, when not in its journal file.
+  Answer ReceiptAnswer(const std::string& aRequestXml, const std::string& aFile = "");
   Answer ProcessReceipt(const std::string& aReceiptXml, const std::string& aKey);
   Answer ProcessZReport(const std::string& aZReportXml, const std::string& aKey);
   // The system path of a file or folder in the till's folder ("Processed\20231209").
