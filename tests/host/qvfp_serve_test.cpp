@@ -160,6 +160,36 @@ TEST_F(QvfpServe, ReceiptIsSignedJournaledAndAnsweredWithExactAmounts) {
   EXPECT_EQ(XmlValue(file->body, "Receipt/Number"), "2");
 }
 
+TEST_F(QvfpServe, DocumentedExampleOfEveryReceiptTypeIsSigned) {
+  auto service = Start();
+  auto client = service->Client();
+  const std::pair<const char*, const char*> examples[] = {
+      {"sale", "Sale"},
+      {"refund", "Refund"},
+      {"void", "Void"},
+      {"invoice-sale", "InvoiceSale"},
+      {"invoice-sale-from-receipt", "InvoiceSaleFromReceipt"}};
+  int number = 0;
+  for (const auto& [name, type] : examples) {
+    std::string body = tHostScratch::ReadFile(std::string(QV_SOURCE_DIR) + "/docs/serve/receipt-" +
+                                              name + ".json");
+    httplib::Result answer = PostReceipt(*client, body);
+    ASSERT_TRUE(answer) << name;
+    ASSERT_EQ(answer->status, 201) << name << ": " << answer->body;
+    Json signedReceipt = Body(answer);
+    EXPECT_EQ(signedReceipt["number"], ++number) << name;
+    EXPECT_EQ(signedReceipt["receipt"]["Type"], type);
+    Json sent = Json::parse(body);
+    EXPECT_EQ(signedReceipt["receipt"]["Lines"].size(), sent["Lines"].size()) << name;
+    // Amounts sent as JSON numbers come back as the same decimals.
+    std::string total = sent["TotalAmount"].dump();
+    EXPECT_EQ(signedReceipt["receipt"]["TotalAmount"], total) << name;
+  }
+  std::string journal =
+      client->Get("/v1/tills/T1/journal/" + TodayStamp() + "/0001-0000005.fprd")->body;
+  EXPECT_EQ(XmlValue(journal, "Receipt/References/OriginalReceipt/ReceiptNumber"), "1");
+}
+
 TEST_F(QvfpServe, FailuresAnswerWithTheirStatusAndTheLibrarysMessage) {
   auto service = Start();
   auto client = service->Client();
