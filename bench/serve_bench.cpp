@@ -175,6 +175,7 @@ double Serve(int aReceipts, bool aKeyed) {
   }
   httplib::Client client("127.0.0.1", port);
   client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
   client.set_read_timeout(60, 0);
   auto start = Clock::now();
   for (int i = 0; i < aReceipts; ++i) {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/error.h"
+#include "platform/socket.h"
 
 namespace qv::host {
 
@@ -120,6 +121,12 @@ int HttpService::Start() {
   fServer->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   fServer->set_payload_max_length(kLargestBody);
   fServer->set_keep_alive_max_count(1000);
+  // An answer goes out as head and body: without this the second write waits for the
+  // client's delayed acknowledgement (about 40 ms a call).
+  fServer->set_tcp_nodelay(true);
+  // Two services on one port would share its connections, each with keys of its own.
+  fServer->set_socket_options(
+      [](socket_t aSocket) { platform::MakeExclusiveListener(static_cast<intptr_t>(aSocket)); });
   InstallRoutes();
   std::string host = fSettings.host;
   if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);

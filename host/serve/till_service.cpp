@@ -232,6 +232,13 @@ bool TillService::EnsureOpen() {
   std::string message;
   int32_t handle = 0;
   try {
+    if (!fServiceLock.IsHeld()) {
+      platform::ForceDirectories(TillPath("Service"));
+      std::string error;
+      if (!fServiceLock.TryAcquire(TillPath("Service\\qvfp-serve.lock"), error)) {
+        throw Error("Till " + fTill.till + " is served by another qvfp serve (" + error + ")");
+      }
+    }
     if (!fKeys) {
       fKeys =
           std::make_unique<RequestKeys>(TillPath("Service\\RequestKeys.log"), fKeyRetentionDays);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "fiscal_library.h"
+#include "platform/lock_file.h"
 #include "requests.h"
 #include "serve/receipt_json.h"
 #include "serve/request_keys.h"
@@ -96,6 +97,9 @@ class TillService {
   bool fOpen = false;
 
   std::mutex fCallMutex;  // one request of this till at a time
+  // Held while the till is served: a second service for the same till would answer keys
+  // that this one does not know about.
+  platform::LockFile fServiceLock;
   std::unique_ptr<RequestKeys> fKeys;
 };
 

@@ -136,6 +136,12 @@ class TcpClient {
   std::unique_ptr<TcpStream> fStream;
 };
 
+// Makes the socket aHandle (not yet bound) the only listener of the port it will be bound
+// to: the port can be taken again at once after a restart, but not by a second program
+// while this one listens (no SO_REUSEPORT sharing on Linux; SO_EXCLUSIVEADDRUSE on
+// Windows).
+void MakeExclusiveListener(intptr_t aHandle);
+
 // A listening socket on 127.0.0.1 at a port the system picks.
 class TcpListener {
  public:

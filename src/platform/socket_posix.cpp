@@ -189,4 +189,9 @@ std::unique_ptr<TcpStream> TcpListener::Accept(int32_t aTimeoutMs) {
   return std::make_unique<TcpStream>(handle, PeerName(text, ntohs(peer.sin_port)));
 }
 
+void MakeExclusiveListener(intptr_t aHandle) {
+  const int yes = 1;
+  setsockopt(static_cast<int>(aHandle), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
 }  // namespace qv::platform

@@ -186,4 +186,10 @@ std::unique_ptr<TcpStream> TcpListener::Accept(int32_t aTimeoutMs) {
                                      PeerName(text, ntohs(peer.sin_port)));
 }
 
+void MakeExclusiveListener(intptr_t aHandle) {
+  const BOOL yes = TRUE;
+  setsockopt(static_cast<SOCKET>(aHandle), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+             reinterpret_cast<const char*>(&yes), sizeof yes);
+}
+
 }  // namespace qv::platform

@@ -353,6 +353,24 @@ TEST_F(QvfpServe, NonLoopbackAddressIsRefusedWithoutAToken) {
   EXPECT_EQ(client->Get("/v1/tills")->status, 200);
 }
 
+TEST_F(QvfpServe, SecondServiceGetsNeitherThePortNorTheTill) {
+  auto first = Start();
+  std::string output;
+  EXPECT_EQ(ServeRefusal(
+                fScratch,
+                {"--listen", "127.0.0.1:" + std::to_string(first->Port()), "--till", "T1=KAVREN-1"},
+                output),
+            2);
+  EXPECT_THAT(output, HasSubstr("Cannot listen on 127.0.0.1:" + std::to_string(first->Port())));
+  auto second = Start();
+  Json tills = Body(second->Client()->Get("/v1/tills"));
+  EXPECT_EQ(tills[0]["open"], false);
+  EXPECT_THAT(tills[0]["message"].get<std::string>(),
+              HasSubstr("Till T1 is served by another qvfp serve"));
+  EXPECT_EQ(PostReceipt(*second->Client(), SaleJson("1", "second"), "k")->status, 503);
+  EXPECT_EQ(PostReceipt(*first->Client(), SaleJson("1", "first"), "k")->status, 201);
+}
+
 TEST_F(QvfpServe, OpenApiDescribesEveryCall) {
   auto service = Start();
   httplib::Result document = service->Client()->Get("/v1/openapi.json");

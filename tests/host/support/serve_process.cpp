@@ -106,6 +106,7 @@ std::unique_ptr<httplib::Client> tServeProcess::Client() const {
   auto client = std::make_unique<httplib::Client>("127.0.0.1", fPort);
   client->set_read_timeout(60, 0);
   client->set_connection_timeout(10, 0);
+  client->set_tcp_nodelay(true);
   return client;
 }
 
