@@ -1,6 +1,7 @@
 // The commands of the qvfp host program. Each returns the process exit status.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ struct VerifyOptions {
   bool json = false;
 };
 int RunVerify(const VerifyOptions& aOptions);
+// The same audit written to aOut; true when the records are consistent.
+bool VerifyTill(const VerifyOptions& aOptions, std::ostream& aOut);
 
 struct ServeOptions {
   std::string library;

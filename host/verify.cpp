@@ -567,7 +567,7 @@ void tTillAudit::CheckSignatures() {
 
 }  // namespace
 
-int RunVerify(const VerifyOptions& aOptions) {
+bool VerifyTill(const VerifyOptions& aOptions, std::ostream& aOut) {
   const fs::path data = fs::absolute(aOptions.dataFolder);
   const fs::path till = data / "QV_FPR_DB" / aOptions.till;
   tVerifyReport report;
@@ -578,11 +578,13 @@ int RunVerify(const VerifyOptions& aOptions) {
     tTillAudit(till, data / "AlgoBox", report).Run();
   }
   if (aOptions.json) {
-    report.WriteJson(std::cout, aOptions.till, till.string());
+    report.WriteJson(aOut, aOptions.till, till.string());
   } else {
-    report.WriteText(std::cout, aOptions.till);
+    report.WriteText(aOut, aOptions.till);
   }
-  return report.Consistent() ? 0 : 1;
+  return report.Consistent();
 }
+
+int RunVerify(const VerifyOptions& aOptions) { return VerifyTill(aOptions, std::cout) ? 0 : 1; }
 
 }  // namespace qv::host

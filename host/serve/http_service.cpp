@@ -241,10 +241,7 @@ void HttpService::InstallRoutes() {
         return FindTill(aRequest.matches[1]).JournalFile(aRequest.matches[2], aRequest.matches[3]);
       }));
   server.Get(till + "/verify", Guarded([this](const httplib::Request& aRequest) {
-               FindTill(aRequest.matches[1]);
-               return ErrorAnswer(501,
-                                  "Verifying a till is not available in this qvfp: it has no "
-                                  "qvfp verify yet");
+               return FindTill(aRequest.matches[1]).Verify();
              }));
 }
 

@@ -134,7 +134,9 @@ async function showTill(till) {
   }
 
   section.append(element("p", { class: "verify" },
-      ["Audit: " + (verify.error ? verify.error : (verify.ok ? "no fault found" : JSON.stringify(verify)))]));
+      ["Audit: " + (verify.error ? verify.error : verify.consistent ? "consistent" :
+          "NOT consistent: " + verify.findings.filter(f => f.severity === "problem")
+                                              .map(f => f.message).join("; "))]));
 
   const button = element("button", { type: "button", class: "zreport" }, ["Close the day (Z-report)"]);
   button.addEventListener("click", async () => {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -10,6 +11,7 @@
 #include "base/date_time.h"
 #include "base/utils.h"
 #include "base/xml_utils.h"
+#include "commands.h"
 #include "platform/code_page.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -556,6 +558,17 @@ Answer TillService::JournalFile(const std::string& aDay, const std::string& aFil
   }
   Answer answer{200, text, "application/xml"};
   return answer;
+}
+
+Answer TillService::Verify() {
+  std::lock_guard<std::mutex> calls(fCallMutex);
+  VerifyOptions options;
+  options.dataFolder = platform::NativePath("C:\\");
+  options.till = fTill.till;
+  options.json = true;
+  std::ostringstream document;
+  VerifyTill(options, document);
+  return Answer{200, document.str()};
 }
 
 }  // namespace qv::host

@@ -67,6 +67,8 @@ class TillService {
   Answer Receipt(const std::string& aReceiptXml, const std::string& aKey);
   Answer Journal(const std::string& aDay);
   Answer JournalFile(const std::string& aDay, const std::string& aFile);
+  // The audit of qvfp verify (its JSON document), made between two calls of this till.
+  Answer Verify();
 
  private:
   // Throws HttpFailure 503 when the till is not open; gives the handle.

@@ -230,10 +230,6 @@ TEST_F(QvfpServe, FailuresAnswerWithTheirStatusAndTheLibrarysMessage) {
             404);
   EXPECT_EQ(client->Get("/v1/tills/T1/journal?date=2023-08-09")->status, 400);
 
-  httplib::Result verify = client->Get("/v1/tills/T1/verify");
-  EXPECT_EQ(verify->status, 501);
-  EXPECT_THAT(ErrorMessage(verify), HasSubstr("no qvfp verify"));
-
   // The signing device refuses: 503 with the library's text.
   fScratch.SetBoxControl("Sign.status=5\n");
   httplib::Result refused = PostReceipt(*client, SaleJson("1", "refused"));
@@ -248,6 +244,29 @@ TEST_F(QvfpServe, FailuresAnswerWithTheirStatusAndTheLibrarysMessage) {
   httplib::Result locked = PostReceipt(*client, SaleJson("1", "locked"));
   EXPECT_EQ(locked->status, 423);
   EXPECT_THAT(ErrorMessage(locked), HasSubstr("QVFP_CYKAVREN.Lock"));
+}
+
+TEST_F(QvfpServe, VerifyAnswersTheAuditOfTheTillsRecords) {
+  auto service = Start();
+  auto client = service->Client();
+  ASSERT_EQ(PostReceipt(*client, SaleJson("1.25", "a"), "verify-1")->status, 201);
+  ASSERT_EQ(PostReceipt(*client, SaleJson("2", "b"))->status, 201);
+  httplib::Result audit = client->Get("/v1/tills/T1/verify");
+  ASSERT_EQ(audit->status, 200) << audit->body;
+  Json document = Body(audit);
+  EXPECT_EQ(document["till"], "T1");
+  EXPECT_EQ(document["consistent"], true) << audit->body;
+  ASSERT_FALSE(document["periods"].empty());
+  EXPECT_EQ(document["periods"][0]["journalFiles"], 2);
+
+  // A journal file removed behind the till's back shows.
+  std::string removed =
+      fScratch.TillFolder("T1") + "/Processed/" + TodayStamp() + "/0001-0000001.fprd";
+  ASSERT_EQ(std::remove(removed.c_str()), 0);
+  Json changed = Body(client->Get("/v1/tills/T1/verify"));
+  EXPECT_EQ(changed["consistent"], false);
+  EXPECT_FALSE(changed["findings"].empty());
+  EXPECT_EQ(client->Get("/v1/tills/T9/verify")->status, 404);
 }
 
 TEST_F(QvfpServe, TillThatCannotOpenAnswers503AndOpensOnARetry) {
