@@ -68,9 +68,15 @@ std::string ExamplesFolder() { return std::string(QV_SOURCE_DIR) + "/examples/";
 
 tQvfpRun RunQvfp(const std::vector<std::string>& aArguments, const std::string& aWorkingDirectory,
                  const tEnvironmentChanges& aEnvironment, int aTimeoutSeconds) {
+  return RunProgram(QvfpProgram(), aArguments, aWorkingDirectory, aEnvironment, aTimeoutSeconds);
+}
+
+tQvfpRun RunProgram(const std::string& aProgram, const std::vector<std::string>& aArguments,
+                    const std::string& aWorkingDirectory, const tEnvironmentChanges& aEnvironment,
+                    int aTimeoutSeconds) {
   // Everything the child needs is prepared before fork: after it only async-signal-safe
   // calls run. The outputs go to files, so a talkative child never blocks on a full pipe.
-  std::vector<std::string> arguments{QvfpProgram()};
+  std::vector<std::string> arguments{aProgram};
   arguments.insert(arguments.end(), aArguments.begin(), aArguments.end());
   std::vector<std::string> environment = ChildEnvironment(aEnvironment);
   std::vector<char*> argv = Pointers(arguments);

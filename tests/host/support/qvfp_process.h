@@ -28,6 +28,11 @@ using tEnvironmentChanges = std::map<std::string, std::optional<std::string>>;
 tQvfpRun RunQvfp(const std::vector<std::string>& aArguments, const std::string& aWorkingDirectory,
                  const tEnvironmentChanges& aEnvironment, int aTimeoutSeconds = 60);
 
+// Any program (a full path) run the same way.
+tQvfpRun RunProgram(const std::string& aProgram, const std::vector<std::string>& aArguments,
+                    const std::string& aWorkingDirectory, const tEnvironmentChanges& aEnvironment,
+                    int aTimeoutSeconds = 60);
+
 // The built qvfp program and the folder of the example requests.
 std::string QvfpProgram();
 std::string ExamplesFolder();  // with a trailing "/"
