@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <vector>
 
@@ -408,6 +409,21 @@ std::optional<Answer> TillService::ResolveInterruptedZReport(const KeyRecord& aR
   return Answer{200, figures.dump()};
 }
 
+// The answer is the client's whatever happens to the keys file now: should this write fail,
+// the key stays pending on the disk and is resolved from the till's records next time.
+void TillService::SettleKey(const std::string& aKey, const Answer& aAnswer, bool aBound) {
+  try {
+    if (aBound) {
+      fKeys->RecordAnswer(aKey, aAnswer.status, aAnswer.body);
+    } else {
+      fKeys->Free(aKey);
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "qvfp serve: till " << fTill.till << ", key " << aKey << ": " << e.what()
+              << std::endl;
+  }
+}
+
 // ---- Receipts ---------------------------------------------------------------------------
 
 Answer TillService::ReceiptAnswer(const std::string& aRequestXml, const std::string& aFile) {
@@ -447,17 +463,9 @@ Answer TillService::Receipt(const std::string& aReceiptXml, const std::string& a
   }
   Answer answer = ProcessReceipt(aReceiptXml, aKey);
   if (!aKey.empty()) {
-    if (answer.status == 201) {
-      fKeys->RecordAnswer(aKey, answer.status, answer.body);
-    } else {
-      KeyRecord record = *fKeys->Find(aKey);
-      std::optional<Answer> bound = ResolveInterruptedReceipt(aKey, record);
-      if (bound) {
-        fKeys->RecordAnswer(aKey, answer.status, answer.body);
-      } else {
-        fKeys->Free(aKey);
-      }
-    }
+    // A failure after signing binds the key as a success does.
+    SettleKey(aKey, answer,
+              answer.status == 201 || ResolveInterruptedReceipt(aKey, *fKeys->Find(aKey)));
   }
   return answer;
 }
@@ -510,12 +518,8 @@ Answer TillService::ZReport(const std::string& aBody, const std::string& aKey) {
   }
   Answer answer = ProcessZReport(zreportXml, aKey);
   if (!aKey.empty()) {
-    KeyRecord record = *fKeys->Find(aKey);
-    if (answer.status == 200 || ResolveInterruptedZReport(record)) {
-      fKeys->RecordAnswer(aKey, answer.status, answer.body);
-    } else {
-      fKeys->Free(aKey);
-    }
+    // A day closed on the till binds the key, even when the signing device then refused.
+    SettleKey(aKey, answer, answer.status == 200 || ResolveInterruptedZReport(*fKeys->Find(aKey)));
   }
   return answer;
 }

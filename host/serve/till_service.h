@@ -83,6 +83,8 @@ class TillService {
   std::optional<Answer> ResolveInterruptedZReport(const KeyRecord& aRecord);
   // The answer of a signed receipt; aFile: where it is kept, when not in its journal file.
   Answer ReceiptAnswer(const std::string& aRequestXml, const std::string& aFile = "");
+  // Binds aKey to aAnswer (aBound) or frees it, after its attempt.
+  void SettleKey(const std::string& aKey, const Answer& aAnswer, bool aBound);
   Answer ProcessReceipt(const std::string& aReceiptXml, const std::string& aKey);
   Answer ProcessZReport(const std::string& aZReportXml, const std::string& aKey);
   // The system path of a file or folder in the till's folder ("Processed\20231209").

@@ -11,6 +11,7 @@
 
 #include "host/support/call_transcript.h"
 #include "host/support/host_scratch.h"
+#include "host/support/qvfp_process.h"
 #include "host/support/serve_process.h"
 #include "platform/lock_file.h"
 
@@ -388,6 +389,35 @@ TEST_F(QvfpServe, SecondServiceGetsNeitherThePortNorTheTill) {
               HasSubstr("Till T1 is served by another qvfp serve"));
   EXPECT_EQ(PostReceipt(*second->Client(), SaleJson("1", "second"), "k")->status, 503);
   EXPECT_EQ(PostReceipt(*first->Client(), SaleJson("1", "first"), "k")->status, 201);
+}
+
+TEST_F(QvfpServe, ServesHttpsWithTheGivenCertificate) {
+  std::string key = fScratch.Root() + "/key.pem", certificate = fScratch.Root() + "/cert.pem";
+  tQvfpRun made = RunProgram(
+      "/usr/bin/openssl",
+      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+       "-subj", "/CN=127.0.0.1", "-days", "1", "-keyout", key, "-out", certificate},
+      fScratch.Work(), {});
+  if (made.status == 127) GTEST_SKIP() << "no openssl program to make a certificate";
+  ASSERT_EQ(made.status, 0) << made.err;
+  auto service = Start({"--till", "T1=KAVREN-1", "--tls-cert", certificate, "--tls-key", key});
+  EXPECT_THAT(service->Output(), HasSubstr("listening on https://127.0.0.1:"));
+  httplib::SSLClient secure("127.0.0.1", service->Port());
+  secure.enable_server_certificate_verification(false);
+  httplib::Result tills = secure.Get("/v1/tills");
+  ASSERT_TRUE(tills) << httplib::to_string(tills.error());
+  EXPECT_EQ(tills->status, 200);
+  EXPECT_EQ(Body(tills)[0]["till"], "T1");
+  EXPECT_FALSE(service->Client()->Get("/v1/tills")) << "plain HTTP on the TLS port";
+
+  std::string output;
+  EXPECT_EQ(ServeRefusal(fScratch, {"--till", "T1=KAVREN-1", "--tls-cert", certificate}, output),
+            2);
+  EXPECT_THAT(output, HasSubstr("--tls-cert and --tls-key go together"));
+  EXPECT_EQ(ServeRefusal(fScratch, {"--till", "T1=KAVREN-1", "--tls-cert", key, "--tls-key", key},
+                         output),
+            2);
+  EXPECT_THAT(output, HasSubstr("Cannot use the certificate"));
 }
 
 TEST_F(QvfpServe, OpenApiDescribesEveryCall) {
