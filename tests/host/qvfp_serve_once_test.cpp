@@ -199,6 +199,50 @@ TEST_F(QvfpServeOnce, InterruptedAttemptIsResolvedFromTheTillsJournal) {
                                          std::pair<const std::string, int>("unsent-key", 1)));
 }
 
+TEST_F(QvfpServeOnce, InterruptedZReportIsResolvedFromTheTillsZNumber) {
+  auto service = Start();
+  auto client = service->Client();
+  ASSERT_EQ(Post(*client, SaleJson("2.75", "day"), "day-sale")->status, 201);
+  httplib::Result closed = client->Post("/v1/tills/T1/zreport", {{"Idempotency-Key", "close-a"}},
+                                        "{}", "application/json");
+  ASSERT_EQ(closed->status, 200) << closed->body;
+  service->Signal(SIGKILL);
+  service->Wait();
+  // As if killed after the day was closed but before the answer was kept; and another key
+  // recorded for the day that is open now, but never sent to the library.
+  std::istringstream lines(tHostScratch::ReadFile(KeysLog()));
+  std::string line, kept;
+  while (std::getline(lines, line)) {
+    if (line.find("\"answered\"") != std::string::npos &&
+        line.find("close-a") != std::string::npos) {
+      continue;
+    }
+    kept += line + "\n";
+    if (line.find("\"close-a\"") != std::string::npos) {
+      std::string unsent = line;
+      unsent.replace(unsent.find("close-a"), 7, "close-b");
+      unsent.replace(unsent.find("\"detail\":\"1\""), 12, "\"detail\":\"2\"");
+      kept += unsent + "\n";
+    }
+  }
+  tHostScratch::WriteFile(KeysLog(), kept);
+
+  service = Start();
+  client = service->Client();
+  httplib::Result resolved = client->Post("/v1/tills/T1/zreport", {{"Idempotency-Key", "close-a"}},
+                                          "{}", "application/json");
+  ASSERT_EQ(resolved->status, 200) << resolved->body;
+  EXPECT_EQ(resolved->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(Body(resolved)["reportNumber"], 1);
+  EXPECT_EQ(Body(resolved)["dayTotalAmount"], "2.75") << "from the Z-report's journal copy";
+  EXPECT_EQ(Body(client->Get("/v1/tills/T1/xreport"))["reportNumber"], 2) << "closed once";
+  httplib::Result fresh = client->Post("/v1/tills/T1/zreport", {{"Idempotency-Key", "close-b"}},
+                                       "{}", "application/json");
+  ASSERT_EQ(fresh->status, 200);
+  EXPECT_FALSE(fresh->has_header("Idempotent-Replayed"));
+  EXPECT_EQ(Body(fresh)["reportNumber"], 2);
+}
+
 TEST_F(QvfpServeOnce, TwentyClientsGetTwoHundredDistinctContiguousNumbersAndExactTotals) {
   auto service = Start();
   constexpr int kClients = 20, kReceipts = 10;
