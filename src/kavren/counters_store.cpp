@@ -360,43 +360,63 @@ bool kFiscalProcessorCounters::Unlock() {
   return true;
 }
 
-namespace {
-
-// Releases the counters lock on every way out of a change.
-class CountersLockGuard {
- public:
-  explicit CountersLockGuard(kFiscalProcessorCounters& aCounters) : fCounters(aCounters) {
-    fCounters.Lock();
-  }
-  ~CountersLockGuard() { fCounters.Unlock(); }
-  CountersLockGuard(const CountersLockGuard&) = delete;
-  CountersLockGuard& operator=(const CountersLockGuard&) = delete;
-
- private:
-  kFiscalProcessorCounters& fCounters;
-};
-
-}  // namespace
-
 // ---- Update and Z ------------------------------------------------------------------------
 
-bool kFiscalProcessorCounters::Update(documents::qvReceiptType aReceiptType, Currency aAmount) {
-  CountersLockGuard guard(*this);
-  Refresh();
+template <typename Change>
+void kFiscalProcessorCounters::ChangeAndSave(Change aChange) {
   Figures before = TakeFigures();
   try {
-    CountReceipt(aReceiptType, aAmount);
+    aChange();
     Save();
   } catch (...) {
     PutFigures(before);
     throw;
   }
+}
+
+bool kFiscalProcessorCounters::Update(documents::qvReceiptType aReceiptType, Currency aAmount) {
+  tCountersLock guard(*this);
+  Refresh();
+  return Count(aReceiptType, aAmount);
+}
+
+bool kFiscalProcessorCounters::Count(documents::qvReceiptType aReceiptType, Currency aAmount) {
+  ChangeAndSave([&] { CountReceipt(aReceiptType, aAmount); });
   return true;
+}
+
+bool kFiscalProcessorCounters::TakeBack(documents::qvReceiptType aReceiptType, Currency aAmount) {
+  Refresh();
+  ChangeAndSave([&] { AddToTotals(aReceiptType, -aAmount); });
+  return true;
+}
+
+bool kFiscalProcessorCounters::CountsAmount(documents::qvReceiptType aReceiptType) {
+  return aReceiptType == documents::rt_Sale || aReceiptType == documents::rt_Refund ||
+         aReceiptType == documents::rt_Void;
+}
+
+Currency kFiscalProcessorCounters::GrandTotalOf(documents::qvReceiptType aReceiptType) const {
+  switch (aReceiptType) {
+    case documents::rt_Sale:
+      return fGrandTotalSales;
+    case documents::rt_Refund:
+      return fGrandTotalRefunds;
+    case documents::rt_Void:
+      return fGrandTotalVoids;
+    default:
+      return Currency();
+  }
 }
 
 void kFiscalProcessorCounters::CountReceipt(documents::qvReceiptType aReceiptType,
                                             Currency aAmount) {
   fCurrentReceiptNo = NextNumber(fCurrentReceiptNo);
+  AddToTotals(aReceiptType, aAmount);
+}
+
+void kFiscalProcessorCounters::AddToTotals(documents::qvReceiptType aReceiptType,
+                                           Currency aAmount) {
   switch (aReceiptType) {
     case documents::rt_Sale:
       fDailySales += aAmount;
@@ -419,14 +439,7 @@ void kFiscalProcessorCounters::CountReceipt(documents::qvReceiptType aReceiptTyp
 
 bool kFiscalProcessorCounters::Z() {
   Refresh();
-  Figures before = TakeFigures();
-  try {
-    ClearDay();
-    Save();
-  } catch (...) {
-    PutFigures(before);
-    throw;
-  }
+  ChangeAndSave([&] { ClearDay(); });
   return true;
 }
 

@@ -64,6 +64,22 @@ class kFiscalProcessorCounters {
   // the file keeps its old content and the figures in memory are those read before the change.
   bool Update(documents::qvReceiptType aReceiptType, base::Currency aAmount);
 
+  // Counts one receipt as Update does, on the figures in memory: the caller holds the lock
+  // and has just refreshed (so that it could note the number first). Saves; on failure throws
+  // qv::Error with the file and the figures in memory unchanged.
+  bool Count(documents::qvReceiptType aReceiptType, base::Currency aAmount);
+
+  // Takes aAmount back out of the daily and grand totals that a receipt of aReceiptType was
+  // added to (a receipt that failed after it was counted); CurrentReceiptNo stays, so the
+  // number stays used. The caller holds the lock. Re-reads, changes and saves in one atomic
+  // replace; on failure throws qv::Error with the file and the figures in memory unchanged.
+  bool TakeBack(documents::qvReceiptType aReceiptType, base::Currency aAmount);
+
+  // Whether a receipt of aReceiptType adds its amount to the totals (sales, refunds, voids).
+  static bool CountsAmount(documents::qvReceiptType aReceiptType);
+  // The grand total that a receipt of aReceiptType adds to; 0 for types that add nothing.
+  base::Currency GrandTotalOf(documents::qvReceiptType aReceiptType) const;
+
   // Closes the fiscal day; the caller holds the lock. Re-reads the file, advances
   // CurrentZReportNo, sets CurrentReceiptNo and the five daily amounts to 0 and saves. Grand
   // totals, CreatedAt and TrainingMode are kept. Returns True; on failure throws qv::Error
@@ -136,6 +152,10 @@ class kFiscalProcessorCounters {
   Figures TakeFigures() const;
   void PutFigures(const Figures& aFigures);
   void CountReceipt(documents::qvReceiptType aReceiptType, base::Currency aAmount);
+  void AddToTotals(documents::qvReceiptType aReceiptType, base::Currency aAmount);
+  // Runs aChange on the figures and saves; puts the figures back when either fails.
+  template <typename Change>
+  void ChangeAndSave(Change aChange);
   void ClearDay();
   void SaveAt(base::DateTime aSavedAt);
   std::string RenderFile(base::DateTime aSavedAt) const;

@@ -7,6 +7,7 @@
 #include "framework/io_handler.h"
 #include "framework/request_context.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 
 namespace qv::kavren {
 
@@ -17,7 +18,15 @@ kFiscalProcessor_KAVREN::kFiscalProcessor_KAVREN(kFiscalProcessorHandler& aHandl
     : kFiscalProcessor(aHandler),
       fBox(std::make_unique<kBox>()),
       fProcessorPort(aHandler.GetParameter("ProcessorPort")),
-      fFPCounters(std::make_unique<kFiscalProcessorCounters>()) {}
+      fFPCounters(std::make_unique<kFiscalProcessorCounters>()),
+      fLedger(std::make_unique<kReceiptLedger>(
+          *fFPCounters, [this](bool aError, const std::string& aTag, const std::string& aText) {
+            if (aError) {
+              LogError(aTag, aText);
+            } else {
+              LogInfo(aTag, aText);
+            }
+          })) {}
 
 kFiscalProcessor_KAVREN::~kFiscalProcessor_KAVREN() = default;
 
@@ -44,9 +53,36 @@ bool kFiscalProcessor_KAVREN::Open(kFiscalProcessorHandler& aHandler) {
   LogInfo("OPEN", "BEGIN");
   fFPCounters->Init(fCountersActualFileName, aHandler.TillSerial());
   fJournalChain = std::make_unique<kJournalChain>(framework::TillRootFolder(aHandler.TillSerial()));
+  fLedger->SetFolders(fDirQueue, fDirErrors, fDirProcessed);
+  RemoveReplaceDebris();
+  try {
+    fLedger->SettleAbandonedIfAny();
+  } catch (const std::exception& e) {
+    // A busy counters lock must not keep the till from opening: the next receipt or report
+    // settles under the lock it takes anyway.
+    LogError("SettleQueue", e.what());
+  }
   Init();
   LogInfo("OPEN", "END");
   return true;
+}
+
+void kFiscalProcessor_KAVREN::RemoveReplaceDebris() {
+  const std::size_t delimiter = fCountersActualFileName.find_last_of("\\/");
+  const std::string tillFolder = fCountersActualFileName.substr(0, delimiter);
+  std::vector<std::string> folders{tillFolder, fDirQueue, fDirJournal};
+  for (const std::string* root : {&fDirProcessed, &fDirErrors}) {
+    folders.push_back(*root);
+    for (const platform::SubFolder& day : platform::ListSubFolders(*root)) {
+      folders.push_back(framework::JoinPath(*root, day.name));
+    }
+  }
+  for (const std::string& folder : folders) {
+    if (int removed = platform::RemoveInterruptedReplaceFiles(folder)) {
+      LogInfo("OPEN", "Removed " + std::to_string(removed) +
+                          " temporary file(s) of interrupted writes in "" + folder + """);
+    }
+  }
 }
 
 bool kFiscalProcessor_KAVREN::Init() {

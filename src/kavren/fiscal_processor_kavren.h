@@ -4,7 +4,9 @@
 // It has no device of its own. For each receipt it advances the till's counters
 // (kFiscalProcessorCounters), numbers and dates the receipt, has its text laid out by the
 // receipt-printer driver "QVRP_GENERIC_10" and signed by the signing component (kBox),
-// appends the signature under "LEGAL RECEIPT" and keeps the receipt as a journal file. The
+// appends the signature under "LEGAL RECEIPT" and keeps the receipt as a journal file. A
+// receipt that fails after its number was taken is taken back out of the totals and kept as
+// an error record; receipts of processes that died are settled (kReceiptLedger). The
 // Z-report closes the day in the counters and in the signing component; the X-report shows
 // the open day. Table, drawer and journal operations succeed without doing anything.
 //
@@ -20,6 +22,7 @@
 #include "kavren/algo_dll.h"
 #include "kavren/counters_store.h"
 #include "kavren/journal_chain.h"
+#include "kavren/receipt_ledger.h"
 
 namespace pugi {
 class xml_node;
@@ -133,6 +136,8 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   // kJournalChain::Append.
   void ChainJournalFile(int32_t aZReportNumber, const std::string& aFile,
                         std::string_view aContent);
+  // Removes the temporary files of interrupted atomic replaces from the till's folders.
+  void RemoveReplaceDebris();
 
   std::unique_ptr<kBox> fBox;
   std::string fProcessorPort;
@@ -140,6 +145,7 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   std::unique_ptr<kFiscalProcessorCounters> fFPCounters;
   // The hash chains of the till's journal; made by Open.
   std::unique_ptr<kJournalChain> fJournalChain;
+  std::unique_ptr<kReceiptLedger> fLedger;
 };
 
 }  // namespace qv::kavren

@@ -1,6 +1,7 @@
 // One fiscal receipt: counted, numbered, dated, laid out, signed, trailed by its signature
 // and kept in the journal.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,36 @@ void AppendTrailerLine(pugi::xml_node aTrailer, const std::string& aLine) {
   text.append_child("Size").text().set("1");
 }
 
+// The step of a receipt that failed, with its message, for the error record; the failure
+// itself goes on to the host unchanged.
+class tReceiptStep {
+ public:
+  // aSignature: the signing device's answer, once it gave one.
+  tReceiptStep(kReceiptLedger& aLedger, tHeldReceipt& aHeld, const char* aStep,
+               std::string aSignature = "")
+      : fLedger(aLedger), fHeld(aHeld), fStep(aStep), fSignature(std::move(aSignature)) {}
+
+  // Runs aWork; a failure is recorded under this step and raised again.
+  template <typename Work>
+  auto Run(Work aWork) -> decltype(aWork()) {
+    try {
+      return aWork();
+    } catch (const std::exception& e) {
+      Fail(e.what());
+      throw;
+    }
+  }
+  void Fail(const std::string& aMessage) {
+    fLedger.Failed(fHeld, tReceiptFailure{fStep, aMessage, fSignature});
+  }
+
+ private:
+  kReceiptLedger& fLedger;
+  tHeldReceipt& fHeld;
+  const char* fStep;
+  std::string fSignature;
+};
+
 }  // namespace
 
 bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) {
@@ -99,62 +130,67 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
   pugi::xml_document request;
   base::ParseXml(request, aHandler.XmlString());
   pugi::xml_node receipt = FindReceiptElement(request);
-  fFPCounters->Refresh();
-  const base::DateTime processedAt = base::NowDateTime();
-  base::Currency amount = receiptObject.TotalAmount();
-  if (amount < base::Currency()) amount = -amount;
-  fFPCounters->Update(receiptObject.ReceiptType(), amount);
-  // The numbers this receipt was given under the counters lock: two processes on one till
-  // never share a number.
-  int32_t receiptNumber = fFPCounters->CurrentReceiptNo();
-  const int32_t zReportNumber = fFPCounters->CurrentZReportNo();
 
+  tQueuedReceipt queued;
   // A receipt that the host numbered itself keeps its number.
   int32_t hostNumber = 0;
   if (receipt.child("Number") &&
       base::TryStrToInt(base::ElementText(receipt.child("Number")), hostNumber) && hostNumber > 0) {
-    receiptNumber = hostNumber;
+    queued.receiptNumber = hostNumber;
   }
-  SetChildText(receipt, "Number", std::to_string(receiptNumber));
-  SetChildText(receipt, "DateTime", base::DateTimeToXmlText(false, processedAt));
-  SetChildText(receipt, "ZReportNumber", std::to_string(zReportNumber));
+  queued.receiptType = receiptObject.ReceiptType();
+  queued.amount = receiptObject.TotalAmount();
+  if (queued.amount < base::Currency()) queued.amount = -queued.amount;
+  queued.dateTime = base::DateTimeToXmlText(false, base::NowDateTime());
+  queued.request = aHandler.XmlString();
+  // Numbered under the counters lock: two processes on one till never share a number.
+  std::unique_ptr<tHeldReceipt> held = fLedger->Count(std::move(queued));
+  const tQueuedReceipt& counted = held->Receipt();
+  SetChildText(receipt, "Number", std::to_string(counted.receiptNumber));
+  SetChildText(receipt, "DateTime", counted.dateTime);
+  SetChildText(receipt, "ZReportNumber", std::to_string(counted.zReportNumber));
 
-  tTemporaryFile textFile(platform::CreateTemporaryFile("tmp"));
-  tReceiptText receiptText = BuildReceiptText(receipt);
-  WriteTextFile(textFile.Path(), receiptText.text);
+  tReceiptStep textStep(*fLedger, *held, "ReceiptText");
+  std::unique_ptr<tTemporaryFile> textFile = textStep.Run([&] {
+    return std::make_unique<tTemporaryFile>(platform::CreateTemporaryFile("tmp"));
+  });
+  const tReceiptText receiptText = textStep.Run([&] {
+    tReceiptText built = BuildReceiptText(receipt);
+    WriteTextFile(textFile->Path(), built.text);
+    return built;
+  });
   if (receiptText.resultCode != 0) {
     LogError("BuildReceiptText", receiptText.errorText);
+    textStep.Fail(receiptText.errorText);
     return false;
   }
 
-  kBox::tAnswer signing = fBox->Sign(fProcessorPort, textFile.Path());
+  tReceiptStep signingStep(*fLedger, *held, "Signing");
+  const kBox::tAnswer signing =
+      signingStep.Run([&] { return fBox->Sign(fProcessorPort, textFile->Path()); });
   LogInfo("Sign", "[" + std::to_string(signing.status) + "]\r\n" + signing.text);
   tSignatureHalves signature = SplitSignature(signing.text);
   if (signing.status != 0) {
-    throw Error("Error when signing the receipt: [" + std::to_string(signing.status) + "]" +
-                signature.first + signature.second);
+    const std::string message = "Error when signing the receipt: [" +
+                                std::to_string(signing.status) + "]" + signature.first +
+                                signature.second;
+    tReceiptStep(*fLedger, *held, "Signing", signing.text).Fail(message);
+    throw Error(message);
   }
 
-  pugi::xml_node trailer = ChildOrAppended(receipt, "TrailerMessages");
-  for (const std::string& line :
-       std::vector<std::string>{"", "LEGAL RECEIPT", signature.first, signature.second}) {
-    AppendTrailerLine(trailer, line);
-  }
-
-  const std::string dayFolder =
-      framework::JoinPath(fDirProcessed, base::FormatDateTime("yyyymmdd", base::NowDateTime()));
-  platform::ForceDirectories(dayFolder);
-  const std::string journalFile = framework::JoinPath(
-      dayFolder, base::FixedWidthNumber(zReportNumber, 4, 0, false, "") + "-" +
-                     base::FixedWidthNumber(receiptNumber, 7, 0, false, "") + ".fprd");
-  std::string output = base::RenderXml(request);
-  const std::string journalText = AnsiLines(output);
-  platform::ReplaceFileAtomically(journalFile, journalText);
-  {
-    tCountersLock lock(*fFPCounters);
-    ChainJournalFile(zReportNumber, journalFile, journalText);
-  }
-
+  tReceiptStep journalStep(*fLedger, *held, "Journal", signing.text);
+  const std::string journalText = journalStep.Run([&] {
+    pugi::xml_node trailer = ChildOrAppended(receipt, "TrailerMessages");
+    for (const std::string& line :
+         std::vector<std::string>{"", "LEGAL RECEIPT", signature.first, signature.second}) {
+      AppendTrailerLine(trailer, line);
+    }
+    const std::string dayFolder =
+        framework::JoinPath(fDirProcessed, base::FormatDateTime("yyyymmdd", base::NowDateTime()));
+    std::string text = AnsiLines(base::RenderXml(request));
+    fLedger->Journal(*held, dayFolder, text);
+    return text;
+  });
   // The host receives the text of the journal file.
   fXmlOutput = platform::CodePageToUtf8(journalText, 0);
   LogInfo("PROCESSRECEIPT", "END");

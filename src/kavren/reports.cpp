@@ -93,6 +93,8 @@ bool kFiscalProcessor_KAVREN::ProcessZReport(kFiscalProcessorHandler& aHandler) 
 
 bool kFiscalProcessor_KAVREN::CloseDay(kFiscalProcessorHandler& aHandler) {
   tCountersLock lock(*fFPCounters);
+  // A day never closes with a receipt of a dead process that has no journal file.
+  fLedger->SettleAbandoned();
   fFPCounters->Refresh();
   FillCounters();
   const documents::kZReport& request = aHandler.ZReport();
@@ -120,6 +122,12 @@ bool kFiscalProcessor_KAVREN::CloseDay(kFiscalProcessorHandler& aHandler) {
 
 bool kFiscalProcessor_KAVREN::ProcessXReport(kFiscalProcessorHandler&) {
   LogInfo("PROCESSXREPORT", "BEGIN");
+  try {
+    fLedger->SettleAbandonedIfAny();
+  } catch (const std::exception& e) {
+    // The X-report changes nothing; the settlement waits for the next receipt or report.
+    LogError("SettleQueue", e.what());
+  }
   fFPCounters->Refresh();
   FillCounters();
   fCounters.Text =

@@ -1,11 +1,19 @@
 // Whole-file replacement that a crash or a full disk cannot tear: the new content goes to a
 // temporary file in the target's folder, reaches the disk, and only then is renamed over the
-// target, so the counters file is always either the old or the new one. The write, flush
-// and rename steps pass through the failure-injection seam.
+// target (or, for a file that must never be overwritten, renamed only where no file of that
+// name exists), so the file is always either the old or the new one. The write, flush and
+// rename steps pass through the failure-injection seam.
+//
+// The temporary file is named "." + target name + "." + six letters or digits + ".tmp" and
+// is held with an exclusive flock while it is written, so that the clean-up of the debris of
+// interrupted replaces (a process killed half-way) never takes the file of a living one.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -20,6 +28,11 @@ namespace {
 
 // The code a refused call reports when the seam makes it fail.
 constexpr int kInjectedError = EIO;
+// A clean-up of debris that took the temporary file away before it was locked: the replace
+// starts again with a new one.
+constexpr int kReplaceAttempts = 3;
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kUniquePartLength = 6;
 
 using ContentWriter = std::function<bool(int aDescriptor)>;
 
@@ -44,12 +57,25 @@ bool FlushStep(int aDescriptor) {
   return fsync(aDescriptor) == 0;
 }
 
-bool RenameStep(const std::string& aFrom, const std::string& aTo) {
+// Renames the finished temporary file over aTo, or, with aKeepExisting, only where no file
+// aTo exists (EEXIST otherwise).
+bool RenameStep(const std::string& aFrom, const std::string& aTo, bool aKeepExisting) {
   if (ShouldFailFileOperation(FileOperation::Rename)) {
     errno = kInjectedError;
     return false;
   }
-  return rename(aFrom.c_str(), aTo.c_str()) == 0;
+  if (!aKeepExisting) return rename(aFrom.c_str(), aTo.c_str()) == 0;
+  if (renameat2(AT_FDCWD, aFrom.c_str(), AT_FDCWD, aTo.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without RENAME_NOREPLACE: a hard link refuses an existing target too.
+  if (link(aFrom.c_str(), aTo.c_str()) != 0) return false;
+  unlink(aFrom.c_str());
+  return true;
+}
+
+bool StillExists(const std::string& aPath) {
+  struct stat status {};
+  return lstat(aPath.c_str(), &status) == 0;
 }
 
 // Makes the rename itself durable. Some file systems refuse fsync on a folder; the new
@@ -59,32 +85,109 @@ void SyncFolder(const std::string& aFolder) {
   if (folder.IsOpen()) fsync(folder.Get());
 }
 
-// Replaces the native file aTarget with what aWriter writes; 0, or the system's error code
-// with the temporary file removed and aTarget untouched.
-int ReplaceWith(const std::string& aTarget, const ContentWriter& aWriter) {
+enum class tAttempt { Done, Failed, TakenAway };
+
+// One attempt of ReplaceWith; aError is the system's error code when it failed.
+tAttempt ReplaceOnce(const std::string& aTarget, const ContentWriter& aWriter, bool aKeepExisting,
+                     int& aError) {
   const std::string folder = FolderOfNativePath(aTarget);
   std::string temporary;
   // Built step by step: "." + name trips a false -Wrestrict of g++ 12 in optimised builds.
   std::string prefix = ".";
   prefix += BaseNameOf(aTarget);
   prefix += '.';
-  FileHandle file(CreateUniqueFile(folder, prefix, ".tmp", temporary));
-  if (!file.IsOpen()) return errno;
+  FileHandle file(CreateUniqueFile(folder, prefix, kTemporarySuffix, temporary));
+  if (!file.IsOpen()) {
+    aError = errno;
+    return tAttempt::Failed;
+  }
+  // A file system without flock is written unguarded; a held lock means a clean-up of
+  // debris has just taken the new file for abandoned.
+  if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    aError = errno;
+    return tAttempt::TakenAway;
+  }
   struct stat existing {};
   if (stat(aTarget.c_str(), &existing) == 0) fchmod(file.Get(), existing.st_mode & 07777);
-  const bool replaced = WriteStep(file.Get(), aWriter) && FlushStep(file.Get()) && file.Close() &&
-                        RenameStep(temporary, aTarget);
-  if (!replaced) {
-    const int error = errno;
-    file.Close();
-    unlink(temporary.c_str());
-    return error;
+  // The flush has reported any lost write; the file stays open, and locked, until renamed.
+  const bool written = WriteStep(file.Get(), aWriter) && FlushStep(file.Get());
+  if (written && RenameStep(temporary, aTarget, aKeepExisting)) {
+    SyncFolder(folder);
+    return tAttempt::Done;
   }
-  SyncFolder(folder);
-  return 0;
+  aError = errno;
+  if (!StillExists(temporary)) return tAttempt::TakenAway;
+  unlink(temporary.c_str());
+  return tAttempt::Failed;
+}
+
+// Replaces the native file aTarget with what aWriter writes; 0, or the system's error code
+// with the temporary file removed and aTarget untouched. With aKeepExisting an existing
+// aTarget is never replaced: EEXIST.
+int ReplaceWith(const std::string& aTarget, const ContentWriter& aWriter,
+                bool aKeepExisting = false) {
+  int error = EIO;
+  for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
+    switch (ReplaceOnce(aTarget, aWriter, aKeepExisting, error)) {
+      case tAttempt::Done:
+        return 0;
+      case tAttempt::Failed:
+        return error;
+      case tAttempt::TakenAway:
+        break;
+    }
+  }
+  return error;
+}
+
+// "." + a name + "." + six letters or digits + ".tmp", the temporary file of ReplaceOnce.
+bool IsReplaceTemporaryName(std::string_view aName) {
+  const std::size_t tail = 1 + kUniquePartLength + kTemporarySuffix.size();
+  if (aName.size() < 2 + tail || aName[0] != '.') return false;
+  if (aName.substr(aName.size() - kTemporarySuffix.size()) != kTemporarySuffix) return false;
+  if (aName[aName.size() - tail] != '.') return false;
+  for (std::size_t i = aName.size() - tail + 1; i < aName.size() - kTemporarySuffix.size(); ++i) {
+    if (!std::isalnum(static_cast<unsigned char>(aName[i]))) return false;
+  }
+  return true;
+}
+
+// Removes the temporary file aPath unless a living replace holds it.
+bool RemoveWhenAbandoned(const std::string& aPath) {
+  FileHandle file(open(aPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!file.IsOpen() || flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  return unlink(aPath.c_str()) == 0;
 }
 
 }  // namespace
+
+bool CreateFileAtomically(std::string_view aPath, std::string_view aData) {
+  const int error = ReplaceWith(
+      NativePath(aPath), [aData](int aDescriptor) { return WriteAll(aDescriptor, aData); },
+      /*aKeepExisting=*/true);
+  if (error == EEXIST) return false;
+  if (error != 0) {
+    throw Error("Cannot write file \"" + std::string(aPath) + "\". " + SystemErrorText(error));
+  }
+  return true;
+}
+
+int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
+  std::string folder = NativePath(aFolder);
+  if (folder.empty()) folder = ".";
+  if (folder.back() != '/') folder += '/';
+  DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = readdir(directory)) {
+    if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
+    if (IsReplaceTemporaryName(entry->d_name) && RemoveWhenAbandoned(folder + entry->d_name)) {
+      ++removed;
+    }
+  }
+  closedir(directory);
+  return removed;
+}
 
 void ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
   const int error = ReplaceWith(NativePath(aPath),

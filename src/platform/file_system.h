@@ -63,6 +63,15 @@ bool WriteWholeFile(std::string_view aPath, std::string_view aData, std::string&
 // temporary file is removed, aPath keeps its old content and qv::Error is thrown with
 // "Cannot write file \"<path>\". <OS text>".
 void ReplaceFileAtomically(std::string_view aPath, std::string_view aData);
+// Creates aPath with aData as ReplaceFileAtomically does, except that an existing aPath is
+// never replaced: returns false when aPath exists (nothing changed), true when the file was
+// written; throws qv::Error "Cannot write file \"<path>\". <OS text>" on any other failure.
+bool CreateFileAtomically(std::string_view aPath, std::string_view aData);
+// Removes from aFolder the temporary files that interrupted atomic replaces
+// (ReplaceFileAtomically, CopyFileReplace, CreateFileAtomically) left behind: only names of
+// the replace's own pattern, and never the file of a replace still at work. Returns how many
+// were removed.
+int RemoveInterruptedReplaceFiles(std::string_view aFolder);
 // Size in bytes, or -1 when the file's attributes cannot be read.
 int64_t FileSize(std::string_view aPath);
 // Creates a new empty file with a unique name that starts with aPrefix ("tmp") in the
@@ -77,6 +86,10 @@ struct SubFolder {
   LocalTime createdAt;  // creation time (Linux: birth time where the file system keeps it,
                         // else the last status change)
 };
+// The names of the regular files directly in aFolder, in no particular order; empty when
+// the folder is missing or cannot be read.
+std::vector<std::string> ListFileNames(std::string_view aFolder);
+
 // The direct subfolders of aPath ("." and ".." left out), in no particular order.
 std::vector<SubFolder> ListSubFolders(std::string_view aPath);
 

@@ -266,6 +266,26 @@ std::string CreateTemporaryFile(std::string_view aPrefix) {
   return path;
 }
 
+std::vector<std::string> ListFileNames(std::string_view aFolder) {
+  std::vector<std::string> names;
+  std::string folder = NativePath(aFolder);
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  DIR* directory = opendir(folder.empty() ? "." : folder.c_str());
+  if (directory == nullptr) return names;
+  while (const dirent* entry = readdir(directory)) {
+    if (entry->d_type == DT_REG) {
+      names.emplace_back(entry->d_name);
+    } else if (entry->d_type == DT_UNKNOWN) {
+      struct stat status {};
+      if (stat((folder + entry->d_name).c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        names.emplace_back(entry->d_name);
+      }
+    }
+  }
+  closedir(directory);
+  return names;
+}
+
 std::vector<SubFolder> ListSubFolders(std::string_view aPath) {
   std::vector<SubFolder> folders;
   std::string parent = NativePath(aPath);

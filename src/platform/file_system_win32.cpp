@@ -175,6 +175,22 @@ std::string CreateTemporaryFile(std::string_view aPrefix) {
   return FromWide(path);
 }
 
+std::vector<std::string> ListFileNames(std::string_view aFolder) {
+  std::vector<std::string> names;
+  std::string folder = NativePath(aFolder);
+  if (!folder.empty() && !IsPathDelimiter(folder.back())) folder += '\\';
+  WIN32_FIND_DATAW entry{};
+  HANDLE search = FindFirstFileW(ToWide(folder + "*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      names.push_back(FromWide(entry.cFileName));
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  return names;
+}
+
 std::vector<SubFolder> ListSubFolders(std::string_view aPath) {
   std::vector<SubFolder> folders;
   std::string parent = NativePath(aPath);

@@ -1,4 +1,6 @@
-// An exclusively held lock file, the cross-process lock of the counters store.
+// An exclusively held lock file, the cross-process lock of the counters store, and the way a
+// process holds a record of work in flight (a receipt's queue record) so that others can
+// tell whether its holder still lives: the system drops the lock when the process dies.
 //
 // Acquire opens (creating or truncating) the file and takes the exclusive lock; on Linux that
 // is flock(LOCK_EX | LOCK_NB) on the opened descriptor, on Windows CreateFileW with share
@@ -9,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qv::platform {
 
@@ -30,6 +33,16 @@ class LockFile {
   // As TryAcquire, but keeps the file's content (creating it when missing): holds an
   // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
   bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);
+  // Creates (or truncates) aPath, holds it and writes aContent into it (through the write
+  // step of the failure-injection seam; not flushed to disk: the record outlives the
+  // process, not a power cut). On failure returns false, sets aError and leaves no hold; a
+  // file created but not written may remain.
+  bool TryCreateHeld(const std::string& aPath, std::string_view aContent, std::string& aError);
+  // Holds the existing file aPath without changing it. False (aError set) when it is missing,
+  // when another holder has it, or when it was removed while this call took it.
+  bool TryAcquireExisting(const std::string& aPath, std::string& aError);
+  // The whole content of the held file; false with aError when it cannot be read.
+  bool ReadHeld(std::string& aContent, std::string& aError) const;
   void Release();
   bool IsHeld() const { return fHandle >= 0; }
   // True while this object holds the very file that aPath names (through another spelling,

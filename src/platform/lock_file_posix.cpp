@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "platform/file_system.h"
@@ -14,7 +16,104 @@
 
 namespace qv::platform {
 
+namespace {
+
+// The code a refused write reports when the failure-injection seam makes it fail.
+constexpr int kInjectedError = EIO;
+
+// Takes the exclusive lock of aDescriptor without waiting; 0 or the system's error code.
+int LockExclusively(int aDescriptor) {
+  if (ShouldFailFileOperation(FileOperation::Lock)) return EWOULDBLOCK;  // as if held
+  return flock(aDescriptor, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+}
+
+// Whether aPath still names the file open as aDescriptor (not removed or replaced).
+bool SameFile(const std::string& aPath, int aDescriptor) {
+  struct stat named {}, open {};
+  return stat(aPath.c_str(), &named) == 0 && fstat(aDescriptor, &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+bool WriteContent(int aDescriptor, std::string_view aContent) {
+  if (ShouldFailFileOperation(FileOperation::Write)) {
+    errno = kInjectedError;
+    return false;
+  }
+  while (!aContent.empty()) {
+    const ssize_t written = write(aDescriptor, aContent.data(), aContent.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    aContent.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
 LockFile::~LockFile() { Release(); }
+
+bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent,
+                             std::string& aError) {
+  Release();
+  const std::string path = NativePath(aPath);
+  const int descriptor = open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    aError = SystemErrorText(errno);
+    return false;
+  }
+  int error = LockExclusively(descriptor);
+  if (error == 0 && !WriteContent(descriptor, aContent)) error = errno;
+  if (error != 0) {
+    close(descriptor);
+    aError = SystemErrorText(error);
+    return false;
+  }
+  fHandle = descriptor;
+  return true;
+}
+
+bool LockFile::TryAcquireExisting(const std::string& aPath, std::string& aError) {
+  Release();
+  const std::string path = NativePath(aPath);
+  const int descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (descriptor < 0) {
+    aError = SystemErrorText(errno);
+    return false;
+  }
+  int error = LockExclusively(descriptor);
+  // The holder may have removed the file between the open and the lock.
+  if (error == 0 && !SameFile(path, descriptor)) error = ENOENT;
+  if (error != 0) {
+    close(descriptor);
+    aError = SystemErrorText(error);
+    return false;
+  }
+  fHandle = descriptor;
+  return true;
+}
+
+bool LockFile::ReadHeld(std::string& aContent, std::string& aError) const {
+  aContent.clear();
+  if (fHandle < 0) {
+    aError = SystemErrorText(EBADF);
+    return false;
+  }
+  const int descriptor = static_cast<int>(fHandle);
+  char buffer[8192];
+  for (off_t offset = 0;;) {
+    const ssize_t count = pread(descriptor, buffer, sizeof buffer, offset);
+    if (count == 0) return true;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      aError = SystemErrorText(errno);
+      return false;
+    }
+    aContent.append(buffer, static_cast<std::size_t>(count));
+    offset += count;
+  }
+}
 
 bool LockFile::TryAcquire(const std::string& aPath, std::string& aError) {
   return Acquire(aPath, /*aTruncate=*/true, aError);
@@ -33,12 +132,7 @@ bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aE
     aError = SystemErrorText(errno);
     return false;
   }
-  int error = 0;
-  if (ShouldFailFileOperation(FileOperation::Lock)) {
-    error = EWOULDBLOCK;  // as if another holder had it
-  } else if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-    error = errno;
-  }
+  const int error = LockExclusively(descriptor);
   if (error != 0) {
     close(descriptor);
     aError = SystemErrorText(error);

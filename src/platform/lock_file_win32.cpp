@@ -16,9 +16,91 @@ namespace {
 long AsField(HANDLE aHandle) { return static_cast<long>(reinterpret_cast<intptr_t>(aHandle)); }
 HANDLE AsHandle(long aField) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(aField)); }
 
+// The code a refused write reports when the failure-injection seam makes it fail.
+constexpr DWORD kInjectedError = ERROR_WRITE_FAULT;
+
+HANDLE OpenUnshared(const std::string& aPath, DWORD aDisposition) {
+  return CreateFileW(ToWide(NativePath(aPath)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                     /*dwShareMode=*/0, nullptr, aDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteContent(HANDLE aFile, std::string_view aContent) {
+  if (ShouldFailFileOperation(FileOperation::Write)) {
+    SetLastError(kInjectedError);
+    return false;
+  }
+  while (!aContent.empty()) {
+    const DWORD chunk =
+        aContent.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(aContent.size());
+    DWORD written = 0;
+    if (!WriteFile(aFile, aContent.data(), chunk, &written, nullptr)) return false;
+    aContent.remove_prefix(written);
+  }
+  return true;
+}
+
 }  // namespace
 
 LockFile::~LockFile() { Release(); }
+
+bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent,
+                             std::string& aError) {
+  Release();
+  if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
+    aError = SystemErrorText(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  HANDLE file = OpenUnshared(aPath, CREATE_ALWAYS);
+  if (file == INVALID_HANDLE_VALUE) {
+    aError = SystemErrorText(LastSystemError());
+    return false;
+  }
+  if (!WriteContent(file, aContent)) {
+    aError = SystemErrorText(LastSystemError());
+    CloseHandle(file);
+    return false;
+  }
+  fHandle = AsField(file);
+  return true;
+}
+
+bool LockFile::TryAcquireExisting(const std::string& aPath, std::string& aError) {
+  Release();
+  if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
+    aError = SystemErrorText(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  HANDLE file = OpenUnshared(aPath, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) {
+    aError = SystemErrorText(LastSystemError());
+    return false;
+  }
+  fHandle = AsField(file);
+  return true;
+}
+
+bool LockFile::ReadHeld(std::string& aContent, std::string& aError) const {
+  aContent.clear();
+  if (fHandle < 0) {
+    aError = SystemErrorText(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  HANDLE file = AsHandle(fHandle);
+  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    aError = SystemErrorText(LastSystemError());
+    return false;
+  }
+  char buffer[8192];
+  for (;;) {
+    DWORD count = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) {
+      aError = SystemErrorText(LastSystemError());
+      return false;
+    }
+    if (count == 0) return true;
+    aContent.append(buffer, count);
+  }
+}
 
 bool LockFile::TryAcquire(const std::string& aPath, std::string& aError) {
   return Acquire(aPath, /*aTruncate=*/true, aError);
