@@ -20,6 +20,8 @@
 //                                  the system's text for the code)
 //   <Operation>.status=<n>         answer with status n without doing the work (Sign signs
 //                                  nothing, MakeZReport closes nothing)
+//   <Operation>.delay=<ms>         the call waits that long first, then reads the control file
+//                                  again (so a test can change the answer meanwhile)
 //   <Operation>.text=<text>        replaces the text the call gives (for Sign: the signature);
 //                                  "\r" and "\n" in the value stand for CR and LF
 //   Installation.librarypath=<text>, Installation.boxfiles=<text>

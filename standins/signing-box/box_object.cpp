@@ -13,6 +13,7 @@
 
 #include "box_control.h"
 #include "kavren/algo_dll.h"
+#include "platform/clock.h"
 #include "platform/com.h"
 #include "shared/in_process_server.h"
 #include "signing_device.h"
@@ -137,7 +138,11 @@ class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::
   HRESULT Guarded(std::string_view aOperation, Work aWork) {
     platform::SetErrorInfo(0, nullptr);
     try {
-      const tBoxControl control = tBoxControl::Read();
+      tBoxControl control = tBoxControl::Read();
+      if (const auto delay = control.Value(aOperation, "delay")) {
+        platform::SleepMilliseconds(std::stoi(*delay));
+        control = tBoxControl::Read();  // the answer may have been changed meanwhile
+      }
       if (const auto forced = control.ForcedResult(aOperation)) {
         return Fail(*forced, aOperation, control.ErrorDescription(aOperation));
       }

@@ -172,13 +172,13 @@ TEST_F(ProcessorReceipt, GreekTextAndMarkupSurviveInTheOutputAndTheJournal) {
   EXPECT_EQ(fSession.Counters()["DailySales"], "2.4");
 }
 
-TEST_F(ProcessorReceipt, SigningFailuresFailTheReceiptAfterItWasCounted) {
-  fSession.WriteCounters(41, 1);
+TEST_F(ProcessorReceipt, SigningFailuresFailTheReceiptAndLeaveTheTotalsAsTheyWere) {
+  fSession.WriteCounters(41, 1, {{"DailySales", "100"}, {"GrandTotalSales", "900"}});
   const auto calls = RunReceipts(
       BoxControl("Sign.status=2") + Receipt() + BoxControl("Sign.status=4\nSign.text=BUSY") +
       Receipt() + BoxControl("Sign.hresult=0x80004005\nSign.error=Signing device disconnected") +
-      Receipt());
-  ASSERT_EQ(calls.size(), 3u);
+      Receipt() + BoxControl("") + Receipt());
+  ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].rc, -1);
   EXPECT_EQ(calls[0].error,
             "Error when signing the receipt: [2]Sign  refused by the signing device");
@@ -186,14 +186,83 @@ TEST_F(ProcessorReceipt, SigningFailuresFailTheReceiptAfterItWasCounted) {
   EXPECT_EQ(calls[1].error, "Error when signing the receipt: [4]BUSY");
   EXPECT_EQ(calls[2].rc, -1);
   EXPECT_EQ(calls[2].error, "Signing device disconnected");
-  // Each failed receipt consumed its number and has no journal file.
-  EXPECT_EQ(fSession.Counters()["CurrentReceiptNo"], "44");
-  EXPECT_EQ(fSession.Counters()["DailySales"], "37.5");
-  EXPECT_TRUE(fSession.TodayJournalFiles().empty());
+  // Each failed receipt consumed its number, added nothing and left an error record; the
+  // next receipt takes the next number and is the only one counted.
+  ASSERT_EQ(calls[3].rc, 0) << calls[3].error.value_or("");
+  EXPECT_EQ(XmlElement(*calls[3].output, "Number"), "45");
+  EXPECT_EQ(fSession.Counters()["CurrentReceiptNo"], "45");
+  EXPECT_EQ(fSession.Counters()["DailySales"], "112.5");
+  EXPECT_EQ(fSession.Counters()["GrandTotalSales"], "912.5");
+  EXPECT_EQ(fSession.TodayJournalFiles(), std::vector<std::string>{"0001-0000045.fprd"});
+  EXPECT_EQ(fSession.TodayErrorFiles(),
+            (std::vector<std::string>{"0001-0000042.fpre", "0001-0000043.fpre",
+                                      "0001-0000044.fpre"}));
+  const std::string refused = FileText(fSession.TodayErrorFolder() + "/0001-0000042.fpre");
+  EXPECT_EQ(XmlElement(refused, "Number"), "42");
+  EXPECT_EQ(XmlElement(refused, "ZReportNumber"), "1");
+  EXPECT_EQ(XmlElement(refused, "Type"), "Sale");
+  EXPECT_EQ(XmlElement(refused, "Amount"), "12.5");
+  EXPECT_EQ(XmlElement(refused, "Step"), "Signing");
+  EXPECT_EQ(XmlElement(refused, "Message"),
+            "Error when signing the receipt: [2]Sign  refused by the signing device");
+  EXPECT_EQ(XmlElement(refused, "DateTime").size(), 19u);
+  // The request as it was received, as text.
+  EXPECT_TRUE(Contains(XmlElement(refused, "Request"), "&lt;TotalAmount&gt;12.50&lt;/TotalAmount&gt;"))
+      << refused;
+  EXPECT_TRUE(Contains(FileText(fSession.TodayErrorFolder() + "/0001-0000043.fpre"),
+                       "<Signature>BUSY</Signature>"));
+  const std::string disconnected = FileText(fSession.TodayErrorFolder() + "/0001-0000044.fpre");
+  EXPECT_EQ(XmlElement(disconnected, "Message"), "Signing device disconnected");
+  EXPECT_FALSE(Contains(disconnected, "<Signature>")) << disconnected;
+  EXPECT_TRUE(fSession.QueueFiles().empty());
   EXPECT_TRUE(fSession.TempFiles().empty());
   EXPECT_TRUE(Contains(fSession.LogText(),
                        " - ERROR - Error when signing the receipt: [2]Sign  refused by the "
                        "signing device\r\n"));
+}
+
+TEST_F(ProcessorReceipt, FailedJournalFileLeavesTheTotalsAndRecordsTheSignature) {
+  fSession.WriteCounters(3, 2, {{"DailySales", "30"}});
+  // A file where today's journal folder belongs: the journal file cannot be written.
+  const std::string blocker = "@FILE " + fSession.TodayJournalFolder() + "\nnot a folder\n";
+  const auto calls = RunReceipts(blocker + Receipt() + "@FILE " + fSession.Folder() +
+                                 "/unused\n\n" + Receipt());
+  ASSERT_EQ(calls.size(), 2u);
+  for (const auto& call : calls) {
+    EXPECT_EQ(call.rc, -1);
+    EXPECT_EQ(call.error.value_or("").rfind("Cannot write file \"", 0), 0u)
+        << call.error.value_or("");
+  }
+  EXPECT_EQ(fSession.Counters()["CurrentReceiptNo"], "5");
+  EXPECT_EQ(fSession.Counters()["DailySales"], "30");
+  ASSERT_EQ(fSession.TodayErrorFiles(),
+            (std::vector<std::string>{"0002-0000004.fpre", "0002-0000005.fpre"}));
+  const std::string record = FileText(fSession.TodayErrorFolder() + "/0002-0000004.fpre");
+  EXPECT_EQ(XmlElement(record, "Step"), "Journal");
+  EXPECT_EQ(XmlElement(record, "Message"), calls[0].error.value_or("?"));
+  // The device signed this receipt: its signature is kept with the record.
+  EXPECT_FALSE(XmlElement(record, "Signature").empty()) << record;
+  EXPECT_TRUE(fSession.QueueFiles().empty());
+}
+
+TEST_F(ProcessorReceipt, HostNumberEqualToACounterNumberKeepsBothJournalFiles) {
+  const auto calls = RunReceipts(Receipt(ReceiptXml("5", "Sale", std::string("2"))) +
+                                 Receipt(ReceiptXml("7")) + Receipt(ReceiptXml("8", "Sale", std::string("2"))));
+  ASSERT_EQ(calls.size(), 3u);
+  for (const auto& call : calls) ASSERT_EQ(call.rc, 0) << call.error.value_or("");
+  EXPECT_EQ(XmlElement(*calls[0].output, "Number"), "2");
+  EXPECT_EQ(XmlElement(*calls[1].output, "Number"), "2");
+  EXPECT_EQ(fSession.TodayJournalFiles(),
+            (std::vector<std::string>{"0001-0000002-2.fprd", "0001-0000002-3.fprd",
+                                      "0001-0000002.fprd"}));
+  EXPECT_EQ(Journal("0001-0000002.fprd"), *calls[0].output);
+  EXPECT_EQ(Journal("0001-0000002-2.fprd"), *calls[1].output);
+  EXPECT_EQ(Journal("0001-0000002-3.fprd"), *calls[2].output);
+  EXPECT_EQ(fSession.Counters()["DailySales"], "20");
+  const std::string log = fSession.LogText();
+  EXPECT_TRUE(Contains(log, "0001-0000002.fprd\" already exists: the receipt is kept as \""))
+      << log;
+  EXPECT_TRUE(fSession.QueueFiles().empty());
 }
 
 TEST_F(ProcessorReceipt, ReceiptTextFailuresGiveAnEmptyErrorTextAndAreLogged) {
@@ -226,6 +295,18 @@ TEST_F(ProcessorReceipt, ReceiptTextFailuresGiveAnEmptyErrorTextAndAreLogged) {
   EXPECT_EQ(XmlElement(*calls[6].output, "Number"), "7");
   EXPECT_EQ(fSession.TodayJournalFiles(), std::vector<std::string>{"0001-0000007.fprd"});
   EXPECT_TRUE(fSession.TempFiles().empty());
+  // Only the journaled receipt is in the totals; each failed one has its error record.
+  EXPECT_EQ(fSession.Counters()["DailySales"], "12.5");
+  ASSERT_EQ(fSession.TodayErrorFiles().size(), 6u);
+  const std::string noHandle = FileText(fSession.TodayErrorFolder() + "/0001-0000001.fpre");
+  EXPECT_EQ(XmlElement(noHandle, "Step"), "ReceiptText");
+  EXPECT_EQ(XmlElement(noHandle, "Message"), "Unable to get Device Handle");
+  const std::string paperOut = FileText(fSession.TodayErrorFolder() + "/0001-0000004.fpre");
+  EXPECT_EQ(XmlElement(paperOut, "Step"), "ReceiptText");
+  EXPECT_EQ(XmlElement(paperOut, "Message"), "Paper out");
+  EXPECT_EQ(XmlElement(FileText(fSession.TodayErrorFolder() + "/0001-0000006.fpre"), "Step"),
+            "Signing");
+  EXPECT_TRUE(fSession.QueueFiles().empty());
 }
 
 TEST_F(ProcessorReceipt, MissingPrinterDriverFailsTheReceiptWithAnEmptyErrorText) {

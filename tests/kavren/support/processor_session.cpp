@@ -159,6 +159,18 @@ std::vector<std::string> tProcessorSession::TodayJournalFiles() const {
   return FileNames(TodayJournalFolder());
 }
 
+std::string tProcessorSession::TodayErrorFolder() const {
+  return TillFolder() + "/Errors/" + TodayStamp();
+}
+
+std::vector<std::string> tProcessorSession::TodayErrorFiles() const {
+  return FileNames(TodayErrorFolder());
+}
+
+std::vector<std::string> tProcessorSession::QueueFiles() const {
+  return FileNames(TillFolder() + "/Queue");
+}
+
 std::vector<std::string> tProcessorSession::TempFiles() const { return FileNames(TempFolder()); }
 
 void tProcessorSession::SetBoxControl(const std::string& aText) const {

@@ -66,6 +66,11 @@ class tProcessorSession {
   std::string TodayJournalFolder() const;
   // The names of the files in today's journal folder, sorted.
   std::vector<std::string> TodayJournalFiles() const;
+  // The error-record folder of today and the names of its files, sorted.
+  std::string TodayErrorFolder() const;
+  std::vector<std::string> TodayErrorFiles() const;
+  // The names of the files of the till's queue folder, sorted.
+  std::vector<std::string> QueueFiles() const;
   // Every file of the temporary folder.
   std::vector<std::string> TempFiles() const;
   const std::string& Till() const { return fTill; }
