@@ -273,7 +273,7 @@ std::unique_ptr<tHeldReceipt> kReceiptLedger::Count(tQueuedReceipt aReceipt) {
   std::string error;
   if (!held->Hold().TryCreateHeld(queueFile, QueueRecordText(aReceipt, nullptr, std::nullopt),
                                   error)) {
-    platform::DeleteFile(queueFile);
+    // A record created but not written is settled as never counted.
     throw Error("Cannot write file \"" + queueFile + "\". " + error);
   }
   try {

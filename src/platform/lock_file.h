@@ -33,7 +33,7 @@ class LockFile {
   // As TryAcquire, but keeps the file's content (creating it when missing): holds an
   // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
   bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);
-  // Creates (or truncates) aPath, holds it and writes aContent into it (through the write
+  // Creates aPath (or empties it once held), holds it and writes aContent into it (through the write
   // step of the failure-injection seam; not flushed to disk: the record outlives the
   // process, not a power cut). On failure returns false, sets aError and leaves no hold; a
   // file created but not written may remain.

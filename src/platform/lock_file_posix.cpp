@@ -58,12 +58,14 @@ bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent
                              std::string& aError) {
   Release();
   const std::string path = NativePath(aPath);
-  const int descriptor = open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0666);
+  // Truncated only once held: a refused creation leaves another holder's record whole.
+  const int descriptor = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
   if (descriptor < 0) {
     aError = SystemErrorText(errno);
     return false;
   }
   int error = LockExclusively(descriptor);
+  if (error == 0 && ftruncate(descriptor, 0) != 0) error = errno;
   if (error == 0 && !WriteContent(descriptor, aContent)) error = errno;
   if (error != 0) {
     close(descriptor);

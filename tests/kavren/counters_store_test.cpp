@@ -247,6 +247,52 @@ TEST_F(CountersStore, SaleRefundAndVoidAddToTheirTotals) {
   EXPECT_EQ(elements[14], "GrandTotalDiscounts=0");
 }
 
+TEST_F(CountersStore, TakingAReceiptBackKeepsItsNumberAndRestoresTheTotals) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  counters.Update(documents::rt_Sale, Amount("10"));
+  counters.Update(documents::rt_Refund, Amount("4"));
+  counters.Update(documents::rt_Void, Amount("1"));
+  {
+    tCountersLock lock(counters);
+    counters.TakeBack(documents::rt_Refund, Amount("4"));
+    counters.TakeBack(documents::rt_Void, Amount("1"));
+    counters.TakeBack(documents::rt_InvoiceSale, Amount("99"));
+  }
+  EXPECT_TRUE(LockIsFree());
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "3");
+  EXPECT_EQ(ElementText(fFile, "DailyRefunds"), "0");
+  EXPECT_EQ(ElementText(fFile, "DailyVoids"), "0");
+  EXPECT_EQ(ElementText(fFile, "DailyTotal"), "10");
+  EXPECT_EQ(ElementText(fFile, "GrandTotalRefunds"), "0");
+  EXPECT_EQ(ElementText(fFile, "GrandTotalTotal"), "10");
+  EXPECT_EQ(counters.GrandTotalOf(documents::rt_Sale), Amount("10"));
+  EXPECT_EQ(counters.GrandTotalOf(documents::rt_InvoiceSale), Currency());
+  EXPECT_TRUE(kFiscalProcessorCounters::CountsAmount(documents::rt_Void));
+  EXPECT_FALSE(kFiscalProcessorCounters::CountsAmount(documents::rt_InvoiceSaleFromReceipt));
+
+  // A take-back that cannot be saved leaves the file and the figures as they were.
+  const std::string before = ReadBytes(fFile);
+  platform::InjectFileFault(platform::FileOperation::Rename, 1);
+  EXPECT_THROW(counters.TakeBack(documents::rt_Sale, Amount("10")), Error);
+  EXPECT_EQ(ReadBytes(fFile), before);
+  EXPECT_EQ(counters.DailySales(), Amount("10"));
+}
+
+TEST_F(CountersStore, CountUnderTheCallersLockNumbersFromTheFiguresJustRead) {
+  kFiscalProcessorCounters counters, other;
+  counters.Init(fFile, "T1");
+  other.Init(fFile, "T1");
+  other.Update(documents::rt_Sale, Amount("2"));
+  tCountersLock lock(counters);
+  counters.Refresh();
+  EXPECT_EQ(counters.CurrentReceiptNo() + 1, 2);
+  counters.Count(documents::rt_Sale, Amount("3"));
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "2");
+  EXPECT_EQ(ElementText(fFile, "DailySales"), "5");
+  EXPECT_TRUE(counters.IsLocked());
+}
+
 TEST_F(CountersStore, InvoicesAndUnknownTypesAreNumberedWithoutAmounts) {
   kFiscalProcessorCounters counters;
   counters.Init(fFile, "T1");

@@ -276,6 +276,49 @@ TEST_F(AtomicReplace, CopyReplaceGoesThroughTheSameSeam) {
   EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc", "source"}));
 }
 
+TEST_F(AtomicReplace, CreateNeverReplacesAnExistingFile) {
+  const std::string journal = fScratch.File("0001-0000002.fprd");
+  EXPECT_TRUE(CreateFileAtomically(journal, "first receipt"));
+  EXPECT_FALSE(CreateFileAtomically(journal, "second receipt"));
+  EXPECT_FALSE(CreateFileAtomically(fTarget, "new"));
+  EXPECT_EQ(ContentOf(journal), "first receipt");
+  EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
+  InjectFileFault(FileOperation::Rename, 1);
+  EXPECT_THROW(CreateFileAtomically(fScratch.File("0001-0000003.fprd"), "x"), Error);
+  EXPECT_EQ(NamesIn(fScratch.Path()),
+            (std::vector<std::string>{"0001-0000002.fprd", "counters.actual.fprc"}));
+}
+
+TEST_F(AtomicReplace, DebrisOfInterruptedReplacesGoesButALivingReplaceKeepsItsFile) {
+  WriteFile(fScratch.File(".counters.actual.fprc.Ab3xYz.tmp"), "half");
+  WriteFile(fScratch.File(".0001-0000002.fprd.q1W2e3.tmp"), "");
+  WriteFile(fScratch.File(".0001-0000002.fprd.tmp"), "not ours");
+  WriteFile(fScratch.File("notes.Ab3xYz.tmp"), "not ours");
+  // A replace at work holds its temporary file.
+  WriteFile(fScratch.File(".counters.actual.fprc.Live99.tmp"), "being written");
+  LockFile living;
+  std::string error;
+  ASSERT_TRUE(living.TryAcquireWithoutTruncating(fScratch.File(".counters.actual.fprc.Live99.tmp"),
+                                                 error))
+      << error;
+  EXPECT_EQ(RemoveInterruptedReplaceFiles(fScratch.Path().string()), 2);
+  EXPECT_EQ(NamesIn(fScratch.Path()),
+            (std::vector<std::string>{".0001-0000002.fprd.tmp", ".counters.actual.fprc.Live99.tmp",
+                                      "counters.actual.fprc", "notes.Ab3xYz.tmp"}));
+  EXPECT_EQ(RemoveInterruptedReplaceFiles(fScratch.File("missing")), 0);
+}
+
+TEST(Files, ListFileNamesGivesTheFilesOfAFolderOnly) {
+  ScratchFolder scratch;
+  WriteFile(scratch.File("0001-0000001.fprq"), "");
+  WriteFile(scratch.File("b.txt"), "x");
+  fs::create_directory(scratch.File("20230809"));
+  std::vector<std::string> names = ListFileNames(scratch.Path().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"0001-0000001.fprq", "b.txt"}));
+  EXPECT_TRUE(ListFileNames(scratch.File("missing")).empty());
+}
+
 TEST_F(AtomicReplace, MissingFolderIsReported) {
   const std::string target = fScratch.File("missing/counters.actual.fprc");
   try {

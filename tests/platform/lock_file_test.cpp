@@ -139,6 +139,44 @@ TEST_F(LockFileTest, KnowsTheFileItHoldsUnderAnotherSpelling) {
   EXPECT_FALSE(lock.HoldsFile(fPath));
 }
 
+TEST_F(LockFileTest, HeldRecordKeepsItsContentAndExcludesOthersUntilReleased) {
+  const std::string record = fScratch.File("0001-0000042.fprq");
+  LockFile writer, other;
+  std::string error, content;
+  ASSERT_TRUE(writer.TryCreateHeld(record, "<QueuedReceipt/>", error)) << error;
+  EXPECT_FALSE(other.TryAcquireExisting(record, error));
+  EXPECT_EQ(error, "Resource temporarily unavailable");
+  writer.Release();
+  ASSERT_TRUE(other.TryAcquireExisting(record, error)) << error;
+  ASSERT_TRUE(other.ReadHeld(content, error)) << error;
+  EXPECT_EQ(content, "<QueuedReceipt/>");
+  EXPECT_FALSE(writer.TryCreateHeld(record, "again", error)) << "the record is held";
+  other.Release();
+  std::ifstream file(record);
+  std::string onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(onDisk, "<QueuedReceipt/>") << "a refused creation changes nothing";
+}
+
+TEST_F(LockFileTest, AcquiringAnExistingFileNeverCreatesOne) {
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.TryAcquireExisting(fScratch.File("0001-0000001.fprq"), error));
+  EXPECT_EQ(error, "No such file or directory");
+  EXPECT_FALSE(fs::exists(fScratch.File("0001-0000001.fprq")));
+  std::string content;
+  EXPECT_FALSE(lock.ReadHeld(content, error));
+}
+
+TEST_F(LockFileTest, InjectedWriteFailureLeavesNoHold) {
+  InjectFileFault(FileOperation::Write, 1);
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x", error));
+  InjectFileFault(FileOperation::Write, 0);
+  EXPECT_EQ(error, "Input/output error");
+  EXPECT_FALSE(lock.IsHeld());
+}
+
 TEST_F(LockFileTest, MissingFolderIsReported) {
   LockFile lock;
   std::string error;
