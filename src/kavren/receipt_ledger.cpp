@@ -296,6 +296,10 @@ std::string kReceiptLedger::Journal(tHeldReceipt& aHeld, const std::string& aDay
     fLog(true, "Journal",
          "File \"" + plain + "\" already exists: the receipt is kept as \"" + path + "\"");
   }
+  if (fWritten) {
+    tCountersLock lock(fCounters);
+    fWritten(receipt.zReportNumber, path, aText);
+  }
   // A holder that lets go before removing works on every system (Windows refuses to remove
   // a file open without sharing); whoever settles the record meanwhile finds the journal.
   aHeld.Hold().Release();
@@ -359,9 +363,10 @@ std::string kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
                                              std::optional<int32_t> aCountedInZReport) {
   const std::string folder =
       framework::JoinPath(fDirErrors, DayStamp(base::NowDateTime()));
-  const std::string path =
-      CreateUnderFreeName(folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber),
-                          kErrorExtension, ErrorRecordText(aReceipt, aFailure, aCountedInZReport));
+  const std::string text = ErrorRecordText(aReceipt, aFailure, aCountedInZReport);
+  const std::string path = CreateUnderFreeName(
+      folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber), kErrorExtension, text);
+  if (fWritten) fWritten(aReceipt.zReportNumber, path, text);
   fLog(true, "FailedReceipt",
        "Receipt " + std::to_string(aReceipt.receiptNumber) + " [" + aFailure.step + "] " +
            aFailure.message + ": " + path);

@@ -74,6 +74,12 @@ class kReceiptLedger {
   // aCounters is the processor's store (not owned); aLog writes to the processor's log.
   kReceiptLedger(kFiscalProcessorCounters& aCounters, tLog aLog);
 
+  // Called under the counters lock for every journal file and error record once written
+  // (aZReportNumber: the receipt's Z period), before the queue record goes.
+  using tWritten = std::function<void(int32_t aZReportNumber, const std::string& aFile,
+                                      const std::string& aContent)>;
+  void SetWritten(tWritten aWritten) { fWritten = std::move(aWritten); }
+
   // The till's folders (system paths): Queue, Errors and Processed.
   void SetFolders(const std::string& aQueue, const std::string& aErrors,
                   const std::string& aProcessed);
@@ -125,6 +131,7 @@ class kReceiptLedger {
 
   kFiscalProcessorCounters& fCounters;
   tLog fLog;
+  tWritten fWritten;
   std::string fDirQueue;
   std::string fDirErrors;
   std::string fDirProcessed;
