@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/version_history.h"
 #include "platform/clock.h"
@@ -100,6 +101,43 @@ TEST(WindowsFiles, FailedRenameKeepsOldContentAndReportsIt) {
   std::string content;
   ASSERT_TRUE(ReadWholeFile(path, content, error));
   EXPECT_EQ(content, "old");
+}
+
+TEST(WindowsFiles, CreateAtomicallyNeverReplacesAndDebrisGoesButNotALivingFile) {
+  const std::string folder = FreshFolder("create");
+  EXPECT_TRUE(CreateFileAtomically(folder + "0001-0000002.fprd", "first"));
+  EXPECT_FALSE(CreateFileAtomically(folder + "0001-0000002.fprd", "second"));
+  std::string content, error;
+  ASSERT_TRUE(ReadWholeFile(folder + "0001-0000002.fprd", content, error)) << error;
+  EXPECT_EQ(content, "first");
+  ASSERT_TRUE(WriteWholeFile(folder + "~counters.actual.fprc.Ab3xYz.tmp", "half", error));
+  ASSERT_TRUE(WriteWholeFile(folder + "~counters.actual.fprc.tmp", "not ours", error));
+  ASSERT_TRUE(WriteWholeFile(folder + "~0001-0000003.fprd.Live99.tmp", "being written", error));
+  LockFile living;  // open without sharing, as a replace at work keeps its file
+  ASSERT_TRUE(living.TryAcquireWithoutTruncating(folder + "~0001-0000003.fprd.Live99.tmp", error));
+  EXPECT_EQ(RemoveInterruptedReplaceFiles(folder), 1);
+  EXPECT_FALSE(FileExists(folder + "~counters.actual.fprc.Ab3xYz.tmp"));
+  EXPECT_TRUE(FileExists(folder + "~counters.actual.fprc.tmp"));
+  EXPECT_TRUE(FileExists(folder + "~0001-0000003.fprd.Live99.tmp"));
+  std::vector<std::string> names = ListFileNames(folder);
+  EXPECT_EQ(names.size(), 3u);
+}
+
+TEST(WindowsFiles, HeldRecordExcludesOthersAndIsReadByItsHolder) {
+  const std::string folder = FreshFolder("record");
+  const std::string record = folder + "0001-0000042.fprq";
+  LockFile writer, other;
+  std::string error, content;
+  ASSERT_TRUE(writer.TryCreateHeld(record, "<QueuedReceipt/>", error)) << error;
+  EXPECT_FALSE(other.TryAcquireExisting(record, error));
+  EXPECT_EQ(error, SystemErrorText(32));  // ERROR_SHARING_VIOLATION
+  writer.Release();
+  ASSERT_TRUE(other.TryAcquireExisting(record, error)) << error;
+  ASSERT_TRUE(other.ReadHeld(content, error)) << error;
+  EXPECT_EQ(content, "<QueuedReceipt/>");
+  other.Release();
+  EXPECT_FALSE(other.TryAcquireExisting(folder + "missing.fprq", error));
+  EXPECT_FALSE(FileExists(folder + "missing.fprq"));
 }
 
 TEST(WindowsFiles, CopyMoveAndDeleteKeepTheirRules) {
