@@ -80,7 +80,7 @@ void kFiscalProcessor_KAVREN::RemoveReplaceDebris() {
   for (const std::string& folder : folders) {
     if (int removed = platform::RemoveInterruptedReplaceFiles(folder)) {
       LogInfo("OPEN", "Removed " + std::to_string(removed) +
-                          " temporary file(s) of interrupted writes in "" + folder + """);
+                          " temporary file(s) of interrupted writes in \"" + folder + "\"");
     }
   }
 }

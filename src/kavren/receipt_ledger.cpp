@@ -361,8 +361,7 @@ void kReceiptLedger::Complete(const std::string& aQueueFile, const tQueuedReceip
 std::string kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
                                              const tReceiptFailure& aFailure,
                                              std::optional<int32_t> aCountedInZReport) {
-  const std::string folder =
-      framework::JoinPath(fDirErrors, DayStamp(base::NowDateTime()));
+  const std::string folder = framework::JoinPath(fDirErrors, DayStamp(base::NowDateTime()));
   const std::string text = ErrorRecordText(aReceipt, aFailure, aCountedInZReport);
   const std::string path = CreateUnderFreeName(
       folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber), kErrorExtension, text);
@@ -393,9 +392,9 @@ void kReceiptLedger::SettleAbandoned() {
     std::string content, error;
     // Held: its receipt is still in flight in a living process.
     if (!record->hold.TryAcquireExisting(record->path, error)) continue;
-    record->readable = record->hold.ReadHeld(content, error) &&
-                       ReadQueueRecord(content, record->receipt, record->failure,
-                                       record->totalBefore);
+    record->readable =
+        record->hold.ReadHeld(content, error) &&
+        ReadQueueRecord(content, record->receipt, record->failure, record->totalBefore);
     records.push_back(std::move(record));
   }
   if (records.empty()) return;

@@ -40,9 +40,9 @@ struct tQueuedReceipt {
   int32_t receiptNumber = 0;  // the number the receipt carries: the host's own or the counter's
   int32_t zReportNumber = 0;
   documents::qvReceiptType receiptType = documents::rt_Sale;
-  base::Currency amount;        // as counted (the absolute value of the receipt's total)
-  std::string dateTime;         // the receipt's DateTime, "yyyy-mm-ddThh:nn:ss"
-  std::string request;          // the request as received
+  base::Currency amount;  // as counted (the absolute value of the receipt's total)
+  std::string dateTime;   // the receipt's DateTime, "yyyy-mm-ddThh:nn:ss"
+  std::string request;    // the request as received
 };
 
 // Why a receipt failed after its number was taken.

@@ -151,9 +151,8 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
   SetChildText(receipt, "ZReportNumber", std::to_string(counted.zReportNumber));
 
   tReceiptStep textStep(*fLedger, *held, "ReceiptText");
-  std::unique_ptr<tTemporaryFile> textFile = textStep.Run([&] {
-    return std::make_unique<tTemporaryFile>(platform::CreateTemporaryFile("tmp"));
-  });
+  std::unique_ptr<tTemporaryFile> textFile = textStep.Run(
+      [&] { return std::make_unique<tTemporaryFile>(platform::CreateTemporaryFile("tmp")); });
   const tReceiptText receiptText = textStep.Run([&] {
     tReceiptText built = BuildReceiptText(receipt);
     WriteTextFile(textFile->Path(), built.text);

@@ -29,7 +29,8 @@ int LockExclusively(int aDescriptor) {
 
 // Whether aPath still names the file open as aDescriptor (not removed or replaced).
 bool SameFile(const std::string& aPath, int aDescriptor) {
-  struct stat named {}, open {};
+  struct stat named {
+  }, open{};
   return stat(aPath.c_str(), &named) == 0 && fstat(aDescriptor, &open) == 0 &&
          named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }

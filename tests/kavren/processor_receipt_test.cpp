@@ -194,9 +194,9 @@ TEST_F(ProcessorReceipt, SigningFailuresFailTheReceiptAndLeaveTheTotalsAsTheyWer
   EXPECT_EQ(fSession.Counters()["DailySales"], "112.5");
   EXPECT_EQ(fSession.Counters()["GrandTotalSales"], "912.5");
   EXPECT_EQ(fSession.TodayJournalFiles(), std::vector<std::string>{"0001-0000045.fprd"});
-  EXPECT_EQ(fSession.TodayErrorFiles(),
-            (std::vector<std::string>{"0001-0000042.fpre", "0001-0000043.fpre",
-                                      "0001-0000044.fpre"}));
+  EXPECT_EQ(
+      fSession.TodayErrorFiles(),
+      (std::vector<std::string>{"0001-0000042.fpre", "0001-0000043.fpre", "0001-0000044.fpre"}));
   const std::string refused = FileText(fSession.TodayErrorFolder() + "/0001-0000042.fpre");
   EXPECT_EQ(XmlElement(refused, "Number"), "42");
   EXPECT_EQ(XmlElement(refused, "ZReportNumber"), "1");
@@ -207,7 +207,8 @@ TEST_F(ProcessorReceipt, SigningFailuresFailTheReceiptAndLeaveTheTotalsAsTheyWer
             "Error when signing the receipt: [2]Sign  refused by the signing device");
   EXPECT_EQ(XmlElement(refused, "DateTime").size(), 19u);
   // The request as it was received, as text.
-  EXPECT_TRUE(Contains(XmlElement(refused, "Request"), "&lt;TotalAmount&gt;12.50&lt;/TotalAmount&gt;"))
+  EXPECT_TRUE(
+      Contains(XmlElement(refused, "Request"), "&lt;TotalAmount&gt;12.50&lt;/TotalAmount&gt;"))
       << refused;
   EXPECT_TRUE(Contains(FileText(fSession.TodayErrorFolder() + "/0001-0000043.fpre"),
                        "<Signature>BUSY</Signature>"));
@@ -225,8 +226,8 @@ TEST_F(ProcessorReceipt, FailedJournalFileLeavesTheTotalsAndRecordsTheSignature)
   fSession.WriteCounters(3, 2, {{"DailySales", "30"}});
   // A file where today's journal folder belongs: the journal file cannot be written.
   const std::string blocker = "@FILE " + fSession.TodayJournalFolder() + "\nnot a folder\n";
-  const auto calls = RunReceipts(blocker + Receipt() + "@FILE " + fSession.Folder() +
-                                 "/unused\n\n" + Receipt());
+  const auto calls =
+      RunReceipts(blocker + Receipt() + "@FILE " + fSession.Folder() + "/unused\n\n" + Receipt());
   ASSERT_EQ(calls.size(), 2u);
   for (const auto& call : calls) {
     EXPECT_EQ(call.rc, -1);
@@ -246,8 +247,9 @@ TEST_F(ProcessorReceipt, FailedJournalFileLeavesTheTotalsAndRecordsTheSignature)
 }
 
 TEST_F(ProcessorReceipt, HostNumberEqualToACounterNumberKeepsBothJournalFiles) {
-  const auto calls = RunReceipts(Receipt(ReceiptXml("5", "Sale", std::string("2"))) +
-                                 Receipt(ReceiptXml("7")) + Receipt(ReceiptXml("8", "Sale", std::string("2"))));
+  const auto calls =
+      RunReceipts(Receipt(ReceiptXml("5", "Sale", std::string("2"))) + Receipt(ReceiptXml("7")) +
+                  Receipt(ReceiptXml("8", "Sale", std::string("2"))));
   ASSERT_EQ(calls.size(), 3u);
   for (const auto& call : calls) ASSERT_EQ(call.rc, 0) << call.error.value_or("");
   EXPECT_EQ(XmlElement(*calls[0].output, "Number"), "2");

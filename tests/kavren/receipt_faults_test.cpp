@@ -103,18 +103,19 @@ TEST_P(ReceiptFaults, EveryStepRefusedInTurnLeavesTheTillAccountedFor) {
   EXPECT_GT(failed, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WriteFlushRename, ReceiptFaults,
-    ::testing::Combine(::testing::Values(FileOperation::Write, FileOperation::Flush,
-                                         FileOperation::Rename),
-                       ::testing::Bool()),
-    [](const ::testing::TestParamInfo<tFaultCase>& aInfo) {
-      const FileOperation operation = std::get<0>(aInfo.param);
-      const std::string name = operation == FileOperation::Write   ? "Write"
-                               : operation == FileOperation::Flush ? "Flush"
-                                                                   : "Rename";
-      return name + (std::get<1>(aInfo.param) ? "WhileRecordingARefusedReceipt" : "");
-    });
+INSTANTIATE_TEST_SUITE_P(WriteFlushRename, ReceiptFaults,
+                         ::testing::Combine(::testing::Values(FileOperation::Write,
+                                                              FileOperation::Flush,
+                                                              FileOperation::Rename),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<tFaultCase>& aInfo) {
+                           const FileOperation operation = std::get<0>(aInfo.param);
+                           const std::string name = operation == FileOperation::Write   ? "Write"
+                                                    : operation == FileOperation::Flush ? "Flush"
+                                                                                        : "Rename";
+                           return name +
+                                  (std::get<1>(aInfo.param) ? "WhileRecordingARefusedReceipt" : "");
+                         });
 
 }  // namespace
 }  // namespace qv::testing

@@ -96,8 +96,8 @@ TEST(ReceiptSettlement, HostsKilledAtRandomLeaveEveryNumberJournaledOrRecorded) 
   std::vector<std::unique_ptr<tReceiptHost>> hosts;
   int started = 0;
   auto start = [&](int aSlot) {
-    hosts[aSlot] = std::make_unique<tReceiptHost>(session, "H" + std::to_string(started++),
-                                                  amounts[aSlot]);
+    hosts[aSlot] =
+        std::make_unique<tReceiptHost>(session, "H" + std::to_string(started++), amounts[aSlot]);
   };
   hosts.resize(3);
   for (int slot = 0; slot < 3; ++slot) start(slot);
@@ -241,11 +241,11 @@ class AbandonedQueueRecord : public ::testing::Test {
 
 TEST_F(AbandonedQueueRecord, SettledAtOpenByWhatTheCountersAndTheJournalShow) {
   fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"GrandTotalSales", "50"}});
-  WriteFile(Queue("0001-0000004.fprq"), Record(4));           // journaled, then the host died
+  WriteFile(Queue("0001-0000004.fprq"), Record(4));  // journaled, then the host died
   WriteFile(fSession.TodayJournalFolder() + "/0001-0000004.fprd", Journal(4));
-  WriteFile(Queue("0001-0000005.fprq"), Record(5));           // counted, never journaled
-  WriteFile(Queue("0001-0000006.fprq"), Record(6));           // never counted
-  WriteFile(Queue("0001-0000007.fprq"), "");                  // died while writing it
+  WriteFile(Queue("0001-0000005.fprq"), Record(5));  // counted, never journaled
+  WriteFile(Queue("0001-0000006.fprq"), Record(6));  // never counted
+  WriteFile(Queue("0001-0000007.fprq"), "");         // died while writing it
   const auto opened = OpenOnly(fSession);
   ASSERT_EQ(opened.size(), 1u);
   ASSERT_EQ(opened[0].rc, 0) << opened[0].error.value_or("");
@@ -269,8 +269,9 @@ TEST_F(AbandonedQueueRecord, HalfRecordedFailureTakesTheAmountBackExactlyOnce) {
   // Died after noting the failure, before the counters were changed...
   fSession.WriteCounters(3, 1, {{"DailySales", "30"}, {"GrandTotalSales", "130"}});
   WriteFile(Queue("0001-0000002.fprq"),
-            Record(2, "<Step>Signing</Step><Message>Refused</Message><TotalBefore>130"
-                      "</TotalBefore>"));
+            Record(2,
+                   "<Step>Signing</Step><Message>Refused</Message><TotalBefore>130"
+                   "</TotalBefore>"));
   ASSERT_EQ(OpenOnly(fSession).size(), 1u);
   EXPECT_EQ(fSession.Counters()["DailySales"], "20");
   EXPECT_EQ(fSession.Counters()["GrandTotalSales"], "120");
@@ -279,8 +280,9 @@ TEST_F(AbandonedQueueRecord, HalfRecordedFailureTakesTheAmountBackExactlyOnce) {
 
   // ... and after the counters were changed: they are left as they are.
   WriteFile(Queue("0001-0000003.fprq"),
-            Record(3, "<Step>Journal</Step><Message>Disk full</Message><Signature>AB CD"
-                      "</Signature><TotalBefore>130</TotalBefore>"));
+            Record(3,
+                   "<Step>Journal</Step><Message>Disk full</Message><Signature>AB CD"
+                   "</Signature><TotalBefore>130</TotalBefore>"));
   ASSERT_EQ(OpenOnly(fSession).size(), 1u);
   EXPECT_EQ(fSession.Counters()["DailySales"], "20");
   EXPECT_EQ(fSession.Counters()["GrandTotalSales"], "120");
@@ -288,8 +290,9 @@ TEST_F(AbandonedQueueRecord, HalfRecordedFailureTakesTheAmountBackExactlyOnce) {
 
   // ... and after the error record was written: it is not written twice.
   WriteFile(Queue("0001-0000002.fprq"),
-            Record(2, "<Step>Signing</Step><Message>Refused</Message><TotalBefore>130"
-                      "</TotalBefore>"));
+            Record(2,
+                   "<Step>Signing</Step><Message>Refused</Message><TotalBefore>130"
+                   "</TotalBefore>"));
   ASSERT_EQ(OpenOnly(fSession).size(), 1u);
   EXPECT_EQ(fSession.Counters()["DailySales"], "20");
   EXPECT_EQ(fSession.TodayErrorFiles(),
@@ -318,7 +321,10 @@ TEST(ReplaceDebris, TemporaryFilesOfInterruptedWritesAreRemovedAtOpen) {
   EXPECT_TRUE(platform::FileExists(till + "/notes.tmp"));
   EXPECT_TRUE(platform::FileExists(till + "/.counters.actual.fprc.tmp"));
   EXPECT_TRUE(platform::FileExists(day + "/.0001-0000001.fprd.Qw-2Er.tmp"));
-  EXPECT_TRUE(Contains(session.LogText(), "Removed 1 temporary file(s) of interrupted writes"));
+  const std::string log = session.LogText();
+  EXPECT_TRUE(Contains(log, "Removed 1 temporary file(s) of interrupted writes in "
+                            "\"C:\\QV_FPR_DB\\T1\"\r\n"))
+      << log;
 }
 
 }  // namespace

@@ -298,8 +298,8 @@ TEST_F(AtomicReplace, DebrisOfInterruptedReplacesGoesButALivingReplaceKeepsItsFi
   WriteFile(fScratch.File(".counters.actual.fprc.Live99.tmp"), "being written");
   LockFile living;
   std::string error;
-  ASSERT_TRUE(living.TryAcquireWithoutTruncating(fScratch.File(".counters.actual.fprc.Live99.tmp"),
-                                                 error))
+  ASSERT_TRUE(
+      living.TryAcquireWithoutTruncating(fScratch.File(".counters.actual.fprc.Live99.tmp"), error))
       << error;
   EXPECT_EQ(RemoveInterruptedReplaceFiles(fScratch.Path().string()), 2);
   EXPECT_EQ(NamesIn(fScratch.Path()),

@@ -93,8 +93,8 @@ tTillAudit AuditTill(const tProcessorSession& aSession) {
       audit.faults.push_back(relative + ": not a whole XML document");
       continue;
     }
-    pugi::xml_node element = failed ? document.child("FailedReceipt")
-                                    : document.document_element().child("Receipt");
+    pugi::xml_node element =
+        failed ? document.child("FailedReceipt") : document.document_element().child("Receipt");
     tAccountedReceipt accounted;
     accounted.file = relative;
     accounted.failed = failed;

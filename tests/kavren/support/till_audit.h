@@ -17,16 +17,16 @@ struct tAccountedReceipt {
   std::string file;  // path below the till's folder
   std::string type;  // "Sale", "Refund", ...
   base::Currency amount;
-  bool failed = false;        // an error record
-  std::string step;           // of an error record
+  bool failed = false;           // an error record
+  std::string step;              // of an error record
   std::string countedInZReport;  // of an error record, when its day was closed meanwhile
 };
 
 struct tTillAudit {
   int32_t currentReceiptNo = 0;
   int32_t currentZReportNo = 0;
-  base::Currency dailySales;     // of the counters
-  base::Currency journalSales;   // the sum of the sales of the open day's journal files
+  base::Currency dailySales;    // of the counters
+  base::Currency journalSales;  // the sum of the sales of the open day's journal files
   std::map<int32_t, std::vector<tAccountedReceipt>> numbers;  // receipt number -> its files
   std::vector<std::string> queueRecords;
   std::vector<std::string> temporaryFiles;  // debris of interrupted atomic replaces
