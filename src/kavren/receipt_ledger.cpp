@@ -296,10 +296,7 @@ std::string kReceiptLedger::Journal(tHeldReceipt& aHeld, const std::string& aDay
     fLog(true, "Journal",
          "File \"" + plain + "\" already exists: the receipt is kept as \"" + path + "\"");
   }
-  if (fWritten) {
-    tCountersLock lock(fCounters);
-    fWritten(receipt.zReportNumber, path, aText);
-  }
+  NoteWritten(receipt.zReportNumber, path, aText, /*aTakeLock=*/true);
   // A holder that lets go before removing works on every system (Windows refuses to remove
   // a file open without sharing); whoever settles the record meanwhile finds the journal.
   aHeld.Hold().Release();
@@ -365,11 +362,24 @@ std::string kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
   const std::string text = ErrorRecordText(aReceipt, aFailure, aCountedInZReport);
   const std::string path = CreateUnderFreeName(
       folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber), kErrorExtension, text);
-  if (fWritten) fWritten(aReceipt.zReportNumber, path, text);
+  NoteWritten(aReceipt.zReportNumber, path, text, /*aTakeLock=*/false);
   fLog(true, "FailedReceipt",
        "Receipt " + std::to_string(aReceipt.receiptNumber) + " [" + aFailure.step + "] " +
            aFailure.message + ": " + path);
   return path;
+}
+
+void kReceiptLedger::NoteWritten(int32_t aZReportNumber, const std::string& aFile,
+                                 const std::string& aContent, bool aTakeLock) {
+  if (!fWritten) return;
+  // The file is written and stands for its receipt: a failure here must not undo that.
+  try {
+    std::optional<tCountersLock> lock;
+    if (aTakeLock) lock.emplace(fCounters);
+    fWritten(aZReportNumber, aFile, aContent);
+  } catch (const std::exception& e) {
+    fLog(true, "FailedReceipt", "\"" + aFile + "\" written, but: " + e.what());
+  }
 }
 
 std::optional<std::string> kReceiptLedger::FindErrorRecord(const tQueuedReceipt& aReceipt) const {

@@ -128,6 +128,9 @@ class kReceiptLedger {
   std::string WriteErrorRecord(const tQueuedReceipt& aReceipt, const tReceiptFailure& aFailure,
                                std::optional<int32_t> aCountedInZReport);
   std::optional<std::string> FindErrorRecord(const tQueuedReceipt& aReceipt) const;
+  // Tells fWritten (under the counters lock, taken here when aTakeLock); logs its failure.
+  void NoteWritten(int32_t aZReportNumber, const std::string& aFile, const std::string& aContent,
+                   bool aTakeLock);
 
   kFiscalProcessorCounters& fCounters;
   tLog fLog;
