@@ -54,6 +54,13 @@ bool kFiscalProcessor_KAVREN::Open(kFiscalProcessorHandler& aHandler) {
   fFPCounters->Init(fCountersActualFileName, aHandler.TillSerial());
   fJournalChain = std::make_unique<kJournalChain>(framework::TillRootFolder(aHandler.TillSerial()));
   fLedger->SetFolders(fDirQueue, fDirErrors, fDirProcessed);
+  // Every journal file and error record of a receipt joins the chain of its Z period.
+  fLedger->SetWritten([this](int32_t aZReportNumber, const std::string& aFile,
+                             const std::string& aContent, bool aFound) {
+    // A dead process may have died right after the file, before its chain line.
+    if (aFound && fJournalChain->Holds(aZReportNumber, aFile, aContent)) return;
+    ChainJournalFile(aZReportNumber, aFile, aContent);
+  });
   RemoveReplaceDebris();
   try {
     fLedger->SettleAbandonedIfAny();

@@ -159,6 +159,27 @@ bool kJournalChain::Append(int32_t aZReportNumber, const std::string& aFile,
   return whole;
 }
 
+bool kJournalChain::Holds(int32_t aZReportNumber, const std::string& aFile,
+                          std::string_view aContent) const {
+  const std::string path = RelativePath(aFile);
+  const std::string chainFile = ChainFilePath(aZReportNumber);
+  if (!platform::FileExists(chainFile)) return false;
+  std::string text, error;
+  if (!platform::ReadWholeFile(chainFile, text, error)) throw Error(error);
+  const std::string fileHash = JournalFileHash(aContent);
+  tJournalChainLine line;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    if (ParseJournalChainLine(std::string_view(text).substr(start, end - start), line) &&
+        line.path == path && line.fileHash == fileHash) {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
 bool kJournalChain::AppendFile(int32_t aZReportNumber, const std::string& aFile) {
   std::string content, error;
   if (!platform::ReadWholeFile(aFile, content, error)) throw Error(error);

@@ -70,6 +70,12 @@ class kJournalChain {
   // As Append, with the content read from aFile.
   bool AppendFile(int32_t aZReportNumber, const std::string& aFile);
 
+  // Whether the chain of Z period aZReportNumber has a line for aFile with the hash of
+  // aContent, anywhere in it. Reads the whole chain: for the settlement of a receipt whose
+  // process died between its journal file and its chain line, not for every receipt. Throws
+  // qv::Error when aFile lies outside the till's folder or the chain cannot be read.
+  bool Holds(int32_t aZReportNumber, const std::string& aFile, std::string_view aContent) const;
+
   // The full path of the chain file of a Z period.
   std::string ChainFilePath(int32_t aZReportNumber) const;
 

@@ -296,11 +296,12 @@ std::string kReceiptLedger::Journal(tHeldReceipt& aHeld, const std::string& aDay
     fLog(true, "Journal",
          "File \"" + plain + "\" already exists: the receipt is kept as \"" + path + "\"");
   }
-  NoteWritten(receipt.zReportNumber, path, aText, /*aTakeLock=*/true);
+  const bool noted = NoteWritten(receipt.zReportNumber, path, aText, /*aTakeLock=*/true);
   // A holder that lets go before removing works on every system (Windows refuses to remove
   // a file open without sharing); whoever settles the record meanwhile finds the journal.
   aHeld.Hold().Release();
-  platform::DeleteFile(aHeld.QueueFile());
+  // Left to the settlement, which finds the journal file and notes it again.
+  if (noted) platform::DeleteFile(aHeld.QueueFile());
   return path;
 }
 
@@ -351,35 +352,49 @@ void kReceiptLedger::Complete(const std::string& aQueueFile, const tQueuedReceip
   }
   std::optional<int32_t> countedIn;
   if (!dayOpen) countedIn = aReceipt.zReportNumber;
-  if (!FindErrorRecord(aReceipt)) WriteErrorRecord(aReceipt, aFailure, countedIn);
-  platform::DeleteFile(aQueueFile);
+  std::optional<std::string> found = FindErrorRecord(aReceipt);
+  const bool noted = found ? NoteFound(aReceipt.zReportNumber, *found)
+                           : WriteErrorRecord(aReceipt, aFailure, countedIn);
+  // Left to a later settlement, which finds the error record and notes it again.
+  if (noted) platform::DeleteFile(aQueueFile);
 }
 
-std::string kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
-                                             const tReceiptFailure& aFailure,
-                                             std::optional<int32_t> aCountedInZReport) {
+bool kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
+                                      const tReceiptFailure& aFailure,
+                                      std::optional<int32_t> aCountedInZReport) {
   const std::string folder = framework::JoinPath(fDirErrors, DayStamp(base::NowDateTime()));
   const std::string text = ErrorRecordText(aReceipt, aFailure, aCountedInZReport);
   const std::string path = CreateUnderFreeName(
       folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber), kErrorExtension, text);
-  NoteWritten(aReceipt.zReportNumber, path, text, /*aTakeLock=*/false);
   fLog(true, "FailedReceipt",
        "Receipt " + std::to_string(aReceipt.receiptNumber) + " [" + aFailure.step + "] " +
            aFailure.message + ": " + path);
-  return path;
+  return NoteWritten(aReceipt.zReportNumber, path, text, /*aTakeLock=*/false);
 }
 
-void kReceiptLedger::NoteWritten(int32_t aZReportNumber, const std::string& aFile,
-                                 const std::string& aContent, bool aTakeLock) {
-  if (!fWritten) return;
+bool kReceiptLedger::NoteWritten(int32_t aZReportNumber, const std::string& aFile,
+                                 const std::string& aContent, bool aTakeLock, bool aFound) {
+  if (!fWritten) return true;
   // The file is written and stands for its receipt: a failure here must not undo that.
   try {
     std::optional<tCountersLock> lock;
     if (aTakeLock) lock.emplace(fCounters);
-    fWritten(aZReportNumber, aFile, aContent);
+    fWritten(aZReportNumber, aFile, aContent, aFound);
+    return true;
   } catch (const std::exception& e) {
     fLog(true, "FailedReceipt", "\"" + aFile + "\" written, but: " + e.what());
+    return false;
   }
+}
+
+bool kReceiptLedger::NoteFound(int32_t aZReportNumber, const std::string& aFile) {
+  if (!fWritten) return true;
+  std::string content, error;
+  if (!platform::ReadWholeFile(aFile, content, error)) {
+    fLog(true, "SettleQueue", error);
+    return false;
+  }
+  return NoteWritten(aZReportNumber, aFile, content, /*aTakeLock=*/false, /*aFound=*/true);
 }
 
 std::optional<std::string> kReceiptLedger::FindErrorRecord(const tQueuedReceipt& aReceipt) const {
@@ -451,6 +466,7 @@ void kReceiptLedger::Settle(tAbandoned& aRecord) {
     return;
   }
   if (std::optional<std::string> journal = FindJournalFile(receipt)) {
+    if (!NoteFound(receipt.zReportNumber, *journal)) throw Error("The journal file is not noted");
     platform::DeleteFile(aRecord.path);
     fLog(false, "SettleQueue", "\"" + aRecord.path + "\": journaled as \"" + *journal + "\"");
     return;

@@ -75,9 +75,11 @@ class kReceiptLedger {
   kReceiptLedger(kFiscalProcessorCounters& aCounters, tLog aLog);
 
   // Called under the counters lock for every journal file and error record once written
-  // (aZReportNumber: the receipt's Z period), before the queue record goes.
+  // (aZReportNumber: the receipt's Z period), before the queue record goes; aFound when the
+  // settlement of a dead process's receipt found the file already written (its process may
+  // or may not have got as far as this call).
   using tWritten = std::function<void(int32_t aZReportNumber, const std::string& aFile,
-                                      const std::string& aContent)>;
+                                      const std::string& aContent, bool aFound)>;
   void SetWritten(tWritten aWritten) { fWritten = std::move(aWritten); }
 
   // The till's folders (system paths): Queue, Errors and Processed.
@@ -92,8 +94,9 @@ class kReceiptLedger {
   std::unique_ptr<tHeldReceipt> Count(tQueuedReceipt aReceipt);
 
   // Writes aText as the receipt's journal file in aDayFolder (created when missing) under
-  // its first free name, logging an error entry when the plain name was taken, then removes
-  // the queue record. Returns the journal file's path. Throws qv::Error when the file cannot
+  // its first free name, logging an error entry when the plain name was taken, notes it
+  // (SetWritten), then removes the queue record (kept for the settlement when the note
+  // failed). Returns the journal file's path. Throws qv::Error when the file cannot
   // be written; the queue record stays held.
   std::string Journal(tHeldReceipt& aHeld, const std::string& aDayFolder, const std::string& aText);
 
@@ -125,12 +128,16 @@ class kReceiptLedger {
   // it is there, removes the queue record.
   void Complete(const std::string& aQueueFile, const tQueuedReceipt& aReceipt,
                 const tReceiptFailure& aFailure, const std::optional<base::Currency>& aTotalBefore);
-  std::string WriteErrorRecord(const tQueuedReceipt& aReceipt, const tReceiptFailure& aFailure,
-                               std::optional<int32_t> aCountedInZReport);
+  // Writes the error record and notes it; false when the note failed.
+  bool WriteErrorRecord(const tQueuedReceipt& aReceipt, const tReceiptFailure& aFailure,
+                        std::optional<int32_t> aCountedInZReport);
   std::optional<std::string> FindErrorRecord(const tQueuedReceipt& aReceipt) const;
-  // Tells fWritten (under the counters lock, taken here when aTakeLock); logs its failure.
-  void NoteWritten(int32_t aZReportNumber, const std::string& aFile, const std::string& aContent,
-                   bool aTakeLock);
+  // Tells fWritten (under the counters lock, taken here when aTakeLock); logs its failure
+  // and returns false then.
+  bool NoteWritten(int32_t aZReportNumber, const std::string& aFile, const std::string& aContent,
+                   bool aTakeLock, bool aFound = false);
+  // NoteWritten for a file found by the settlement, with the content it has on disk.
+  bool NoteFound(int32_t aZReportNumber, const std::string& aFile);
 
   kFiscalProcessorCounters& fCounters;
   tLog fLog;

@@ -112,6 +112,20 @@ TEST_F(JournalChain, ARepeatedStepDoesNotRecordTheSameFileTwice) {
   EXPECT_EQ(LineCount(), 2) << ChainText();
 }
 
+TEST_F(JournalChain, HoldsFindsAFileWithItsContentAnywhereInTheChain) {
+  kJournalChain chain(Till());
+  const std::string first = InTill("Processed\\20260109\\0001-0000001.fprd");
+  const std::string second = InTill("Errors\\20260109\\0001-0000002.fpre");
+  EXPECT_FALSE(chain.Holds(1, first, "first receipt")) << "no chain yet";
+  chain.Append(1, first, "first receipt");
+  chain.Append(1, second, "failed receipt");
+  EXPECT_TRUE(chain.Holds(1, first, "first receipt"));
+  EXPECT_TRUE(chain.Holds(1, second, "failed receipt"));
+  EXPECT_FALSE(chain.Holds(1, first, "changed receipt"));
+  EXPECT_FALSE(chain.Holds(2, first, "first receipt"));
+  EXPECT_THROW(chain.Holds(1, fFolder + "/elsewhere.fprd", "x"), Error);
+}
+
 TEST_F(JournalChain, AppendFileHashesTheFileAsItLiesOnDisk) {
   fs::create_directories(Till() + "/Processed/20260109");
   const std::string bytes("<FPRCounters>\r\n\xe9\x00</FPRCounters>", 32);

@@ -71,7 +71,7 @@ class ReceiptFaults : public ::testing::TestWithParam<tFaultCase> {
 TEST_P(ReceiptFaults, EveryStepRefusedInTurnLeavesTheTillAccountedFor) {
   int failed = 0;
   // Enough calls to reach past the journal file or through the recording of the failure.
-  for (int nth = 1; nth <= 6; ++nth) {
+  for (int nth = 1; nth <= 8; ++nth) {
     SCOPED_TRACE("refused call " + std::to_string(nth));
     tProcessorSession session;
     session.WriteCounters(0, 1);
@@ -90,6 +90,8 @@ TEST_P(ReceiptFaults, EveryStepRefusedInTurnLeavesTheTillAccountedFor) {
     tInProcessTill reopened(session);
     const tTillAudit audit = AuditTill(session);
     EXPECT_TRUE(audit.faults.empty()) << FaultText(audit);
+    std::string findings;
+    EXPECT_EQ(VerifyTill(session, findings), 0) << findings;
     EXPECT_EQ(audit.Journaled() + audit.Failed(), audit.currentReceiptNo);
     EXPECT_GE(audit.Journaled(), 1);
     std::string steps;

@@ -126,6 +126,8 @@ TEST(ReceiptSettlement, HostsKilledAtRandomLeaveEveryNumberJournaledOrRecorded) 
   ASSERT_EQ(opened[0].rc, 0) << opened[0].error.value_or("");
   const tTillAudit audit = AuditTill(session);
   EXPECT_TRUE(audit.faults.empty()) << FaultText(audit);
+  std::string findings;
+  EXPECT_EQ(VerifyTill(session, findings), 0) << findings;
   EXPECT_GT(audit.currentReceiptNo, kKills);
   // Only deaths between the counting and the journal file leave error records, and every
   // one of them says so.
@@ -159,6 +161,8 @@ TEST(ReceiptSettlement, AHostKilledMidReceiptNeverSettlesAnotherHostsReceipt) {
   ASSERT_EQ(OpenOnly(session).size(), 1u);
   const tTillAudit audit = AuditTill(session);
   EXPECT_TRUE(audit.faults.empty()) << FaultText(audit);
+  std::string findings;
+  EXPECT_EQ(VerifyTill(session, findings), 0) << findings;
   for (int number : answered) {
     const auto found = audit.numbers.find(number);
     ASSERT_NE(found, audit.numbers.end()) << number;
@@ -322,8 +326,9 @@ TEST(ReplaceDebris, TemporaryFilesOfInterruptedWritesAreRemovedAtOpen) {
   EXPECT_TRUE(platform::FileExists(till + "/.counters.actual.fprc.tmp"));
   EXPECT_TRUE(platform::FileExists(day + "/.0001-0000001.fprd.Qw-2Er.tmp"));
   const std::string log = session.LogText();
-  EXPECT_TRUE(Contains(log, "Removed 1 temporary file(s) of interrupted writes in "
-                            "\"C:\\QV_FPR_DB\\T1\"\r\n"))
+  EXPECT_TRUE(Contains(log,
+                       "Removed 1 temporary file(s) of interrupted writes in "
+                       "\"C:\\QV_FPR_DB\\T1\"\r\n"))
       << log;
 }
 

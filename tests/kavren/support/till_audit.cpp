@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "base/utils.h"
+#include "kavren/support/child_process.h"
 
 namespace qv::testing {
 
@@ -136,6 +137,16 @@ tTillAudit AuditTill(const tProcessorSession& aSession) {
     audit.faults.push_back("temporary file left: " + debris);
   }
   return audit;
+}
+
+int VerifyTill(const tProcessorSession& aSession, std::string& aFindings) {
+  aSession.PrepareEnvironment();
+  ChildProcess verify(BuildBinFolder() + "/qvfp",
+                      {"verify", "--data", aSession.DriveC(), "--till", aSession.Till()},
+                      aSession.WorkFolder());
+  std::string line;
+  while (verify.ReadLine(line)) aFindings += line + "\n";
+  return verify.Wait();
 }
 
 std::string FaultText(const tTillAudit& aAudit) {

@@ -41,6 +41,10 @@ struct tTillAudit {
 // error records of every day folder.
 tTillAudit AuditTill(const tProcessorSession& aSession);
 
+// Runs the auditor's tool (qvfp verify) on the till of aSession: its exit status (0 when the
+// records are consistent), its findings appended to aFindings.
+int VerifyTill(const tProcessorSession& aSession, std::string& aFindings);
+
 // The faults of an audit as one text, for a test's message.
 std::string FaultText(const tTillAudit& aAudit);
 
