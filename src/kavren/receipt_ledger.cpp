@@ -265,14 +265,19 @@ std::unique_ptr<tHeldReceipt> kReceiptLedger::Count(tQueuedReceipt aReceipt) {
   tCountersLock lock(fCounters);
   SettleAbandoned();
   fCounters.Refresh();
-  aReceipt.counterNumber = fCounters.CurrentReceiptNo() + 1;
+  // Wrapping, as the counters' own numbering does, keeps the arithmetic defined.
+  aReceipt.counterNumber =
+      static_cast<int32_t>(static_cast<uint32_t>(fCounters.CurrentReceiptNo()) + 1u);
   aReceipt.zReportNumber = fCounters.CurrentZReportNo();
   if (aReceipt.receiptNumber <= 0) aReceipt.receiptNumber = aReceipt.counterNumber;
   const std::string queueFile = QueueFileName(aReceipt);
   auto held = std::make_unique<tHeldReceipt>(aReceipt, queueFile);
+  const std::string record = QueueRecordText(aReceipt, nullptr, std::nullopt);
   std::string error;
-  if (!held->Hold().TryCreateHeld(queueFile, QueueRecordText(aReceipt, nullptr, std::nullopt),
-                                  error)) {
+  // A queue folder removed while the till runs is made again.
+  if (!held->Hold().TryCreateHeld(queueFile, record, error) &&
+      !(!platform::DirectoryExists(fDirQueue) && platform::ForceDirectories(fDirQueue) &&
+        held->Hold().TryCreateHeld(queueFile, record, error))) {
     // A record created but not written is settled as never counted.
     throw Error("Cannot write file \"" + queueFile + "\". " + error);
   }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "framework/request_context.h"
 #include "kavren/fiscal_processor_kavren.h"
@@ -103,6 +104,16 @@ TEST_P(ReceiptFaults, EveryStepRefusedInTurnLeavesTheTillAccountedFor) {
   }
   // The refusals reached the receipt at least once.
   EXPECT_GT(failed, 0);
+}
+
+TEST(ReceiptQueue, AQueueFolderRemovedWhileTheTillRunsIsMadeAgain) {
+  tProcessorSession session;
+  session.WriteCounters(0, 1);
+  tInProcessTill till(session);
+  fs::remove_all(session.TillFolder() + "/Queue");
+  EXPECT_TRUE(till.Receipt("1"));
+  EXPECT_EQ(session.TodayJournalFiles(), std::vector<std::string>{"0001-0000001.fprd"});
+  EXPECT_TRUE(session.QueueFiles().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(WriteFlushRename, ReceiptFaults,
