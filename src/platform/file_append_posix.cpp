@@ -24,12 +24,6 @@ bool InjectedFailure(FileOperation aOperation) {
   return true;
 }
 
-// A new file's name is durable only once its folder is.
-void SyncFolder(const std::string& aFolder) {
-  FileHandle folder(open(aFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.IsOpen()) fsync(folder.Get());
-}
-
 }  // namespace
 
 bool AppendToFileDurably(std::string_view aPath, std::string_view aData, std::string& aError) {

@@ -75,4 +75,9 @@ std::string FolderOfNativePath(const std::string& aPath) {
   return aPath.substr(0, slash + 1);
 }
 
+void SyncFolder(const std::string& aFolder) {
+  FileHandle folder(open(aFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.IsOpen()) fsync(folder.Get());
+}
+
 }  // namespace qv::platform

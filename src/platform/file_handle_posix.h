@@ -34,5 +34,8 @@ int CreateUniqueFile(const std::string& aFolder, std::string_view aPrefix, std::
                      std::string& aPath);
 // The folder part of a native path with its trailing "/", or "./" for a bare name.
 std::string FolderOfNativePath(const std::string& aPath);
+// Flushes a folder's entries to disk: a new or renamed file's name is durable only once its
+// folder is. Best effort: some file systems refuse fsync on a folder.
+void SyncFolder(const std::string& aFolder);
 
 }  // namespace qv::platform

@@ -78,13 +78,6 @@ bool StillExists(const std::string& aPath) {
   return lstat(aPath.c_str(), &status) == 0;
 }
 
-// Makes the rename itself durable. Some file systems refuse fsync on a folder; the new
-// content is in place by then, so this step is best effort.
-void SyncFolder(const std::string& aFolder) {
-  FileHandle folder(open(aFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.IsOpen()) fsync(folder.Get());
-}
-
 enum class tAttempt { Done, Failed, TakenAway };
 
 // One attempt of ReplaceWith; aError is the system's error code when it failed.

@@ -33,10 +33,10 @@ class LockFile {
   // As TryAcquire, but keeps the file's content (creating it when missing): holds an
   // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
   bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);
-  // Creates aPath (or empties it once held), holds it and writes aContent into it (through the
-  // write step of the failure-injection seam; not flushed to disk: the record outlives the process,
-  // not a power cut). On failure returns false, sets aError and leaves no hold; a file created but
-  // not written may remain.
+  // Creates aPath (or empties it once held), holds it, writes aContent into it and flushes it
+  // and its folder entry to disk (through the write and flush steps of the failure-injection
+  // seam), so that the record outlives a power cut as well as the process. On failure returns
+  // false, sets aError and leaves no hold; a file created but not written may remain.
   bool TryCreateHeld(const std::string& aPath, std::string_view aContent, std::string& aError);
   // Holds the existing file aPath without changing it. False (aError set) when it is missing,
   // when another holder has it, or when it was removed while this call took it.

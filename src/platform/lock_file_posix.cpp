@@ -10,6 +10,7 @@
 
 #include <cerrno>
 
+#include "platform/file_handle_posix.h"
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
 #include "platform/system_error.h"
@@ -33,6 +34,15 @@ bool SameFile(const std::string& aPath, int aDescriptor) {
   }, open{};
   return stat(aPath.c_str(), &named) == 0 && fstat(aDescriptor, &open) == 0 &&
          named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+// fdatasync through the failure seam, as every flush of a durable record goes.
+bool FlushToDisk(int aDescriptor) {
+  if (ShouldFailFileOperation(FileOperation::Flush)) {
+    errno = kInjectedError;
+    return false;
+  }
+  return fdatasync(aDescriptor) == 0;
 }
 
 bool WriteContent(int aDescriptor, std::string_view aContent) {
@@ -68,11 +78,14 @@ bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent
   int error = LockExclusively(descriptor);
   if (error == 0 && ftruncate(descriptor, 0) != 0) error = errno;
   if (error == 0 && !WriteContent(descriptor, aContent)) error = errno;
+  // A record that must outlive a power cut: on disk, name and content, before it is held.
+  if (error == 0 && !FlushToDisk(descriptor)) error = errno;
   if (error != 0) {
     close(descriptor);
     aError = SystemErrorText(error);
     return false;
   }
+  SyncFolder(FolderOfNativePath(path));
   fHandle = descriptor;
   return true;
 }

@@ -39,6 +39,15 @@ bool WriteContent(HANDLE aFile, std::string_view aContent) {
   return true;
 }
 
+// FlushFileBuffers through the failure seam, as every flush of a durable record goes.
+bool FlushToDisk(HANDLE aFile) {
+  if (ShouldFailFileOperation(FileOperation::Flush)) {
+    SetLastError(kInjectedError);
+    return false;
+  }
+  return FlushFileBuffers(aFile) != 0;
+}
+
 }  // namespace
 
 LockFile::~LockFile() { Release(); }
@@ -55,7 +64,8 @@ bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent
     aError = SystemErrorText(LastSystemError());
     return false;
   }
-  if (!WriteContent(file, aContent)) {
+  // A record that must outlive a power cut: on disk before it is held.
+  if (!WriteContent(file, aContent) || !FlushToDisk(file)) {
     aError = SystemErrorText(LastSystemError());
     CloseHandle(file);
     return false;

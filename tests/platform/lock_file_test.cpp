@@ -177,6 +177,18 @@ TEST_F(LockFileTest, InjectedWriteFailureLeavesNoHold) {
   EXPECT_FALSE(lock.IsHeld());
 }
 
+// A queue record must be on disk before the counters count its receipt: a flush that fails
+// refuses the record, so the receipt is never counted without one.
+TEST_F(LockFileTest, InjectedFlushFailureRefusesTheRecord) {
+  InjectFileFault(FileOperation::Flush, 1);
+  LockFile lock;
+  std::string error;
+  EXPECT_FALSE(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x", error));
+  InjectFileFault(FileOperation::Flush, 0);
+  EXPECT_EQ(error, "Input/output error");
+  EXPECT_FALSE(lock.IsHeld());
+}
+
 TEST_F(LockFileTest, MissingFolderIsReported) {
   LockFile lock;
   std::string error;
