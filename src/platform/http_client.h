@@ -1,9 +1,9 @@
-// An HTTP client for the channels that post documents to a web service: one POST per call,
+// An HTTP client for the channels that post documents to a web service: one POST (or GET) per call,
 // plain or over TLS ("https://" URLs; the server's certificate is checked against the
 // system's trusted authorities, or against a file the caller names), with basic or digest
 // authentication, custom request headers, a connect time-out and a read time-out.
 //
-// Post gives the response body of a 2xx answer. Every other outcome fails with qv::Error:
+// Post and Get give the response body of a 2xx answer. Every other outcome fails with qv::Error:
 // an answer with another status fails with its status line ("HTTP/1.1 404 Not Found"); no
 // answer at all fails with the transport's text, followed by the system's text when there is
 // one ("Failed to connect to 127.0.0.1 port 8080 after 0 ms: Couldn't connect to server
@@ -66,6 +66,9 @@ class HttpClient {
   // body of a 2xx answer. Fails as described above; ResponseCode is set either way.
   std::string Post(const std::string& aUrl, std::string_view aBody,
                    const std::string& aContentType);
+  // Asks aUrl for its content with a GET (no body, no Content-Type) and gives the body of a
+  // 2xx answer. Fails like Post; ResponseCode is set either way.
+  std::string Get(const std::string& aUrl);
   // The status of the last answer, -1 when the last request got none.
   int32_t ResponseCode() const { return fResponseCode; }
 
@@ -75,6 +78,10 @@ class HttpClient {
   void Disconnect();
 
  private:
+  // One request with the method aMethod ("POST" or "GET"); a GET sends no body.
+  std::string Send(const std::string& aMethod, const std::string& aUrl, std::string_view aBody,
+                   const std::string& aContentType);
+
   int32_t fConnectTimeout = 0;
   int32_t fReadTimeout = 0;
   HttpAuthentication fAuthentication = HttpAuthentication::None;

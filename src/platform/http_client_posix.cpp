@@ -190,6 +190,14 @@ void HttpClient::Disconnect() {
 
 std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
                              const std::string& aContentType) {
+  return Send("POST", aUrl, aBody, aContentType);
+}
+
+std::string HttpClient::Get(const std::string& aUrl) { return Send("GET", aUrl, {}, ""); }
+
+std::string HttpClient::Send(const std::string& aMethod, const std::string& aUrl,
+                             std::string_view aBody, const std::string& aContentType) {
+  const bool post = aMethod == "POST";
   fResponseCode = -1;
   if (fHandle == nullptr) {
     fHandle = Curl().curl_easy_init();
@@ -214,7 +222,7 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
     customContentType = customContentType || SameHeaderName(name, "Content-Type");
     customExpect = customExpect || SameHeaderName(name, "Expect");
   }
-  if (!customContentType) {
+  if (!customContentType && post) {
     // "Content-Type:" takes away the form type the transport would add on its own.
     headers.Add("Content-Type:" + (aContentType.empty() ? "" : " " + aContentType));
   }
@@ -227,9 +235,13 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
   setOption(curl, CURLOPT_PROXY, "");
   setOption(curl, CURLOPT_NOSIGNAL, 1L);
   setOption(curl, CURLOPT_ERRORBUFFER, errorText);
-  setOption(curl, CURLOPT_POST, 1L);
-  setOption(curl, CURLOPT_POSTFIELDS, aBody.data());
-  setOption(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
+  if (post) {
+    setOption(curl, CURLOPT_POST, 1L);
+    setOption(curl, CURLOPT_POSTFIELDS, aBody.data());
+    setOption(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
+  } else {
+    setOption(curl, CURLOPT_HTTPGET, 1L);
+  }
   setOption(curl, CURLOPT_HTTPHEADER, headers.Get());
   setOption(curl, CURLOPT_WRITEFUNCTION, CollectBody);
   setOption(curl, CURLOPT_WRITEDATA, &transfer);

@@ -224,6 +224,13 @@ void HttpClient::Disconnect() {
 
 std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
                              const std::string& aContentType) {
+  return Send("POST", aUrl, aBody, aContentType);
+}
+
+std::string HttpClient::Get(const std::string& aUrl) { return Send("GET", aUrl, {}, ""); }
+
+std::string HttpClient::Send(const std::string& aMethod, const std::string& aUrl,
+                             std::string_view aBody, const std::string& aContentType) {
   fResponseCode = -1;
   if (!fTrustedCertificates.empty()) {
     throw Error("Trusted certificates from " + fTrustedCertificates +
@@ -254,8 +261,8 @@ std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
   }
 
   InternetHandle request(WinHttpOpenRequest(
-      state.connection.get(), L"POST", target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-      WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0));
+      state.connection.get(), ToWide(aMethod).c_str(), target.path.c_str(), nullptr,
+      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request) throw Error(TransportErrorText(GetLastError()));
   DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
   WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);

@@ -13,6 +13,7 @@
 #include "channels/support/tcp_peer.h"
 #include "framework/device_handler.h"
 #include "platform/error.h"
+#include "platform/http_client.h"
 
 namespace qv::channels {
 namespace {
@@ -392,6 +393,34 @@ TEST(HttpStatusText, KnownCodesHaveTheirTextsAndOthersAreUnknown) {
   for (int code : {999, -1, 0, 209, 419, 509, 600}) {
     EXPECT_EQ(channel.DecodeError(code), "Unknown") << code;
   }
+}
+
+// ----- the client's GET, as a service's state is read
+
+TEST(HttpClientGet, AsksWithoutBodyAndGivesTheAnswerOrFailsWithTheStatusLine) {
+  HttpServer server([](const HttpRequest& aRequest) {
+    if (aRequest.target == "/v1/tills") return Answer(200, "OK", "[{\"till\": \"T1\"}]");
+    return Answer(404, "Not Found", "{}");
+  });
+  platform::HttpClient client;
+  client.SetHeader("Authorization", "Bearer secret");
+  EXPECT_EQ(client.Get(server.Url("/v1/tills")), "[{\"till\": \"T1\"}]");
+  EXPECT_EQ(client.ResponseCode(), 200);
+  try {
+    client.Get(server.Url("/v1/tills/T9/status"));
+    FAIL() << "a 404 answer was taken";
+  } catch (const Error& error) {
+    EXPECT_STREQ(error.what(), "HTTP/1.1 404 Not Found");
+  }
+  EXPECT_EQ(client.ResponseCode(), 404);
+  const std::vector<HttpRequest> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target, "/v1/tills");
+  EXPECT_EQ(requests[0].body, "");
+  EXPECT_EQ(requests[0].Header("Content-Type"), "<none>");
+  EXPECT_EQ(requests[0].Header("Authorization"), "Bearer secret");
+  EXPECT_EQ(requests[1].target, "/v1/tills/T9/status");
 }
 
 // ----- the factory

@@ -88,6 +88,19 @@ TEST(WindowsHttp, PostsBodyWithHeadersAndGivesTheAnswersBody) {
   EXPECT_EQ(request.substr(request.size() - 17), "<receipt nr=\"7\"/>");
 }
 
+TEST(WindowsHttp, GetAsksWithoutBodyAndGivesTheAnswersBody) {
+  OneShotServer server(Answer("200 OK", "[{\"till\": \"T1\"}]"));
+  HttpClient client;
+  client.SetHeader("Authorization", "Bearer secret");
+  EXPECT_EQ(client.Get(server.Url()), "[{\"till\": \"T1\"}]");
+  EXPECT_EQ(client.ResponseCode(), 200);
+  const std::string& request = server.Request();
+  EXPECT_EQ(request.rfind("GET /z HTTP/1.1\r\n", 0), 0u) << request;
+  EXPECT_NE(request.find("Authorization: Bearer secret\r\n"), std::string::npos) << request;
+  EXPECT_EQ(request.find("Content-Type:"), std::string::npos) << request;
+  EXPECT_EQ(request.substr(request.size() - 4), "\r\n\r\n") << request;
+}
+
 TEST(WindowsHttp, OtherStatusFailsWithItsStatusLine) {
   OneShotServer server(Answer("404 Not Found", "nothing here"));
   HttpClient client;
