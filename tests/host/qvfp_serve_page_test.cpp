@@ -1,8 +1,11 @@
 // The till page of qvfp serve in a real browser: headless Chromium loads it from a running
 // service, its scripts call /v1 with the token taken from the address, and the rendered page
-// shows the till, the receipts posted before and the X-report's day total.
+// shows the till, the receipts posted before and the X-report's day total; the token given
+// in the address does not stay in the address bar.
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -65,6 +68,43 @@ class QvfpServePage : public ::testing::Test {
     return run.out;
   }
 
+  // The address in the browser's address bar once the page has replaced the one it was
+  // opened with, as Chromium's DevTools endpoint lists its page: the page's address when the
+  // page left it as it was for 20 seconds, or empty when the browser listed no page.
+  std::string AddressBarAfterLoad(const std::string& aAddress) {
+    static int gProfile = 0;
+    std::string profile = fScratch.Root() + "/chromium-bar-" + std::to_string(++gProfile);
+    tBackgroundProgram browser(
+        fScratch, fChromium,
+        {"--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+         "--disable-component-update", "--disable-sync", "--no-first-run",
+         "--user-data-dir=" + profile, "--remote-debugging-port=0", aAddress},
+        {{"HOME", fScratch.Root()}});
+    std::string shown;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline && browser.Running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      // Chromium writes the port it chose as the first line of this file.
+      std::string active = tHostScratch::ReadFile(profile + "/DevToolsActivePort");
+      if (active.find('\n') == std::string::npos) continue;
+      httplib::Client devtools("127.0.0.1", std::stoi(active.substr(0, active.find('\n'))));
+      devtools.set_connection_timeout(2, 0);
+      devtools.set_read_timeout(5, 0);
+      auto listed = devtools.Get("/json/list");
+      if (!listed || listed->status != 200) continue;
+      for (const nlohmann::json& target : nlohmann::json::parse(listed->body)) {
+        if (target.value("type", "") != "page" || target.value("title", "") != kPageTitle) continue;
+        if (shown.empty()) deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        shown = target.value("url", "");
+      }
+      if (!shown.empty() && shown != aAddress) break;
+    }
+    EXPECT_FALSE(shown.empty()) << "Chromium listed no till page: " << browser.Output();
+    return shown;
+  }
+
+  static constexpr const char* kPageTitle = "qvfp serve - tills";
+
   tHostScratch fScratch;
   std::string fChromium;
 };
@@ -108,6 +148,20 @@ TEST_F(QvfpServePage, ShowsTheTillItsReceiptsAndTheXReportInABrowser) {
   EXPECT_THAT(locked, HasSubstr("<form id=\"login\" style=\"display: block;\">"));
   EXPECT_THAT(locked, HasSubstr("a token is needed"));
   EXPECT_THAT(locked, Not(HasSubstr("<h2>Till T1</h2>")));
+}
+
+TEST_F(QvfpServePage, TakesTheTokenOutOfTheAddressBar) {
+  std::string tokenFile = fScratch.Root() + "/token";
+  tHostScratch::WriteFile(tokenFile, kToken);
+  tServeProcess service(fScratch, {"--till", "T1=KAVREN-1", "--token-file", tokenFile});
+  std::string base = "http://127.0.0.1:" + std::to_string(service.Port()) + "/";
+
+  std::string shown = AddressBarAfterLoad(base + "?token=" + kToken);
+  EXPECT_EQ(shown, base);
+  EXPECT_THAT(shown, Not(HasSubstr(kToken)));
+  // The rest of the address stays as it was given.
+  EXPECT_EQ(AddressBarAfterLoad(base + "?token=" + kToken + "&shop=12#today"),
+            base + "?shop=12#today");
 }
 
 }  // namespace

@@ -35,12 +35,14 @@ std::vector<char*> Pointers(std::vector<std::string>& aTexts) {
   return pointers;
 }
 
-int Spawn(const tHostScratch& aScratch, const std::vector<std::string>& aArguments,
-          const std::string& aOutputFile) {
-  std::vector<std::string> arguments{QvfpProgram(), "serve"};
-  arguments.insert(arguments.end(), aArguments.begin(), aArguments.end());
-  std::vector<std::string> environment = Environment(aScratch.Environment());
-  std::vector<char*> argv = Pointers(arguments);
+// Starts aArguments (the program first) in aScratch's work folder with its environment and
+// aEnvironment's changes, the output going to aOutputFile. Gives the process id.
+int Spawn(const tHostScratch& aScratch, std::vector<std::string> aArguments,
+          const tEnvironmentChanges& aEnvironment, const std::string& aOutputFile) {
+  tEnvironmentChanges changes = aScratch.Environment();
+  for (const auto& [name, value] : aEnvironment) changes[name] = value;
+  std::vector<std::string> environment = Environment(changes);
+  std::vector<char*> argv = Pointers(aArguments);
   std::vector<char*> envp = Pointers(environment);
   std::string work = aScratch.Work();
   int output = open(aOutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -56,6 +58,13 @@ int Spawn(const tHostScratch& aScratch, const std::vector<std::string>& aArgumen
   close(output);
   if (pid < 0) throw std::runtime_error("fork failed");
   return pid;
+}
+
+int Spawn(const tHostScratch& aScratch, const std::vector<std::string>& aArguments,
+          const std::string& aOutputFile) {
+  std::vector<std::string> arguments{QvfpProgram(), "serve"};
+  arguments.insert(arguments.end(), aArguments.begin(), aArguments.end());
+  return Spawn(aScratch, arguments, {}, aOutputFile);
 }
 
 int ExitStatus(int aStatus) {
@@ -137,6 +146,30 @@ int tServeProcess::Wait(int aTimeoutSeconds) {
 }
 
 std::string tServeProcess::Output() const { return tHostScratch::ReadFile(fOutputFile); }
+
+tBackgroundProgram::tBackgroundProgram(const tHostScratch& aScratch, const std::string& aProgram,
+                                       const std::vector<std::string>& aArguments,
+                                       const tEnvironmentChanges& aEnvironment) {
+  static int gNext = 0;
+  fOutputFile = aScratch.Root() + "/background-" + std::to_string(++gNext) + ".out";
+  std::vector<std::string> arguments{aProgram};
+  arguments.insert(arguments.end(), aArguments.begin(), aArguments.end());
+  fPid = Spawn(aScratch, arguments, aEnvironment, fOutputFile);
+}
+
+tBackgroundProgram::~tBackgroundProgram() {
+  if (Running()) kill(fPid, SIGKILL);
+  int status = 0;
+  if (!fEnded) waitpid(fPid, &status, 0);
+}
+
+bool tBackgroundProgram::Running() {
+  int status = 0;
+  if (!fEnded && waitpid(fPid, &status, WNOHANG) == fPid) fEnded = true;
+  return !fEnded;
+}
+
+std::string tBackgroundProgram::Output() const { return tHostScratch::ReadFile(fOutputFile); }
 
 int ServeRefusal(const tHostScratch& aScratch, const std::vector<std::string>& aArguments,
                  std::string& aOutput) {

@@ -12,6 +12,7 @@
 #include <httplib.h>
 
 #include "host/support/host_scratch.h"
+#include "host/support/qvfp_process.h"
 
 namespace qv::testing {
 
@@ -40,6 +41,27 @@ class tServeProcess {
   int fPid = -1;
   int fPort = 0;
   int fStatus = 0;
+  bool fEnded = false;
+};
+
+// Any program (a full path) started in the background in aScratch's work folder, with its
+// environment and aEnvironment's changes; killed when the object goes.
+class tBackgroundProgram {
+ public:
+  tBackgroundProgram(const tHostScratch& aScratch, const std::string& aProgram,
+                     const std::vector<std::string>& aArguments,
+                     const tEnvironmentChanges& aEnvironment);
+  ~tBackgroundProgram();
+  tBackgroundProgram(const tBackgroundProgram&) = delete;
+  tBackgroundProgram& operator=(const tBackgroundProgram&) = delete;
+
+  bool Running();
+  // Its standard output and standard error so far.
+  std::string Output() const;
+
+ private:
+  std::string fOutputFile;
+  int fPid = -1;
   bool fEnded = false;
 };
 
