@@ -145,6 +145,52 @@ std::optional<FoundDocument> DocumentWithRequestId(
   return std::nullopt;
 }
 
+struct FailedAttempt {
+  std::string step;  // where the receipt failed: "ReceiptText", "Signing", "Journal", ...
+  std::string message;
+
+  // The steps up to signing fail before the device signed ("Signing" keeps the device's
+  // refusal as its Signature); an interrupted receipt whose journal file was never begun
+  // counts as unsigned. Every later step failed after the device signed.
+  bool Signed() const {
+    return step != "ReceiptText" && step != "Signing" && step != "Interrupted";
+  }
+};
+
+// The first error record (".fpre", the root FailedReceipt) of aFolders whose request carries a
+// RequestId element with aKey. The record keeps the request as the text of its Request
+// element, so that request is read as a document of its own.
+std::optional<FailedAttempt> ErrorRecordWithRequestId(const std::string& aTillFolder,
+                                                      const std::vector<std::string>& aFolders,
+                                                      const std::string& aKey) {
+  for (const std::string& folder : aFolders) {
+    std::error_code error;
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(platform::NativePath(aTillFolder + folder), error)) {
+      if (entry.is_regular_file() && EndsWith(entry.path().filename().string(), ".fpre")) {
+        files.push_back(entry.path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      std::string text;
+      pugi::xml_document record;
+      if (!ReadFileText(file.string(), text) || !record.load_string(text.c_str())) continue;
+      pugi::xml_node root = record.document_element();
+      pugi::xml_document request;
+      if (!request.load_string(root.child("Request").text().get())) continue;
+      const bool carriesKey = request.find_node([&aKey](pugi::xml_node aNode) {
+        return std::string_view(aNode.name()) == "RequestId" && aKey == aNode.text().get();
+      });
+      if (carriesKey) {
+        return FailedAttempt{root.child("Step").text().get(), root.child("Message").text().get()};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 // The two trailer lines after "LEGAL RECEIPT": the signature.
 Json SignatureLines(const pugi::xml_node& aReceipt) {
   std::vector<std::string> values;
@@ -349,18 +395,11 @@ std::optional<Answer> TillService::ResolveInterruptedReceipt(const std::string& 
                        "journal file was written: " +
                            found->file);
   }
-  // A failure record whose receipt was signed binds the key to that failure; one that was
-  // not signed leaves the key free.
-  if (std::optional<FoundDocument> failed = DocumentWithRequestId(
-          tillFolder, errors, [](const std::string& aName) { return EndsWith(aName, ".fpre"); },
-          aKey)) {
-    pugi::xml_document document;
-    if (failed->complete && document.load_string(failed->text.c_str())) {
-      pugi::xml_node root = document.document_element();
-      if (*root.child("Signature").text().get() != '\0') {
-        return ErrorAnswer(500, root.child("Message").text().get());
-      }
-    }
+  // An error record whose receipt was signed binds the key to that failure; one that was
+  // not signed (the device refused, the call was interrupted before signing) leaves the key
+  // free.
+  if (std::optional<FailedAttempt> failed = ErrorRecordWithRequestId(tillFolder, errors, aKey)) {
+    if (failed->Signed()) return ErrorAnswer(500, failed->message);
   }
   return std::nullopt;
 }

@@ -77,6 +77,30 @@ class QvfpServeOnce : public ::testing::Test {
     }
     return history;
   }
+  std::string ErrorsFolder() const { return fScratch.TillFolder("T1") + "/Errors/" + TodayStamp(); }
+  // The error records of today whose kept request carries aKey.
+  std::vector<std::string> ErrorRecordsOf(const std::string& aKey) const {
+    std::vector<std::string> records;
+    for (const std::string& file : tHostScratch::FileNames(ErrorsFolder())) {
+      std::string text = tHostScratch::ReadFile(ErrorsFolder() + "/" + file);
+      if (text.find("&lt;RequestId&gt;" + aKey + "&lt;/RequestId&gt;") != std::string::npos) {
+        records.push_back(file);
+      }
+    }
+    return records;
+  }
+  // The keys log without the lines that settled aKey: as the service leaves it when it is
+  // killed after the library returned but before it kept what the attempt did.
+  void UnsettleKey(const std::string& aKey) const {
+    std::istringstream lines(tHostScratch::ReadFile(KeysLog()));
+    std::string line, kept;
+    while (std::getline(lines, line)) {
+      bool settling = line.find("\"" + aKey + "\"") != std::string::npos &&
+                      line.find("\"pending\"") == std::string::npos;
+      if (!settling) kept += line + "\n";
+    }
+    tHostScratch::WriteFile(KeysLog(), kept);
+  }
   std::string KeysLog() const { return fScratch.TillFolder("T1") + "/Service/RequestKeys.log"; }
   tHostScratch fScratch;
 };
@@ -163,6 +187,62 @@ TEST_F(QvfpServeOnce, AttemptThatSignedNothingLeavesTheKeyFree) {
   EXPECT_EQ(Post(*client, SaleJson("3", "other"), "retry-2")->status, 201);
   EXPECT_THAT(JournalKeys(), ElementsAre(std::pair<const std::string, int>("retry-1", 1),
                                          std::pair<const std::string, int>("retry-2", 1)));
+}
+
+TEST_F(QvfpServeOnce, KeyOfAnAttemptThatLeftAnUnsignedErrorRecordIsFreeAcrossARestart) {
+  auto service = Start();
+  auto client = service->Client();
+  fScratch.SetBoxControl("Sign.status=5\n");
+  httplib::Result refused = Post(*client, SaleJson("4.20", "refused"), "refused-key");
+  ASSERT_EQ(refused->status, 503) << refused->body;
+  ASSERT_EQ(ErrorRecordsOf("refused-key").size(), 1u) << ErrorsFolder();
+  service->Signal(SIGKILL);
+  service->Wait();
+  UnsettleKey("refused-key");
+
+  // The key is pending on disk: the till's error record says nothing was signed.
+  fScratch.SetBoxControl("");
+  service = Start();
+  client = service->Client();
+  httplib::Result signedReceipt = Post(*client, SaleJson("4.20", "refused"), "refused-key");
+  ASSERT_EQ(signedReceipt->status, 201) << signedReceipt->body;
+  EXPECT_FALSE(signedReceipt->has_header("Idempotent-Replayed"));
+  EXPECT_EQ(Body(signedReceipt)["signature"].size(), 2u);
+  httplib::Result repeat = Post(*client, SaleJson("4.20", "refused"), "refused-key");
+  ASSERT_EQ(repeat->status, 201);
+  EXPECT_EQ(repeat->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(Body(repeat), Body(signedReceipt));
+  EXPECT_THAT(JournalKeys(), ElementsAre(std::pair<const std::string, int>("refused-key", 1)));
+  EXPECT_EQ(ErrorRecordsOf("refused-key").size(), 1u);
+}
+
+TEST_F(QvfpServeOnce, KeyOfAnAttemptThatLeftASignedErrorRecordIsBoundToItsFailure) {
+  auto service = Start();
+  auto client = service->Client();
+  fScratch.SetBoxControl("Sign.status=5\n");
+  ASSERT_EQ(Post(*client, SaleJson("9.10", "lost"), "lost-key")->status, 503);
+  std::vector<std::string> records = ErrorRecordsOf("lost-key");
+  ASSERT_EQ(records.size(), 1u) << ErrorsFolder();
+  service->Signal(SIGKILL);
+  service->Wait();
+  UnsettleKey("lost-key");
+  // The record as the library leaves it when the device signed and a later step failed.
+  std::string path = ErrorsFolder() + "/" + records[0];
+  std::string record = tHostScratch::ReadFile(path);
+  size_t step = record.find("<Step>Signing</Step>");
+  ASSERT_NE(step, std::string::npos) << record;
+  record.replace(step, 20, "<Step>Journal</Step>");
+  tHostScratch::WriteFile(path, record);
+
+  fScratch.SetBoxControl("");
+  service = Start();
+  client = service->Client();
+  httplib::Result bound = Post(*client, SaleJson("9.10", "lost"), "lost-key");
+  ASSERT_EQ(bound->status, 500) << bound->body;
+  EXPECT_EQ(bound->get_header_value("Idempotent-Replayed"), "true");
+  EXPECT_EQ(Post(*client, SaleJson("9.10", "lost"), "lost-key")->body, bound->body);
+  EXPECT_TRUE(JournalKeys().empty())
+      << "a receipt was signed again for a key whose receipt was signed";
 }
 
 TEST_F(QvfpServeOnce, InterruptedAttemptIsResolvedFromTheTillsJournal) {
