@@ -60,7 +60,8 @@ class WithoutOptionalLibraries : public ::testing::Test {
     std::string error;
     EXPECT_TRUE(platform::WriteWholeFile(
         path,
-        "#!/bin/sh\nexec unshare --mount --propagation private /bin/sh -c '" + fMounts +
+        "#!/bin/sh\nexec '" + std::string(QV_SOURCE_DIR) +
+            "/tests/support/private-mounts' /bin/sh -c '" + fMounts +
             "exec \"$0\" \"$@\"' '" + aProgram + "' \"$@\"\n",
         error))
         << error;
