@@ -173,7 +173,9 @@ TEST(ReceiptSettlement, AHostKilledMidReceiptNeverSettlesAnotherHostsReceipt) {
   // Every error record is one of the killed hosts'.
   for (const auto& [number, files] : audit.numbers) {
     for (const tAccountedReceipt& file : files) {
-      if (file.failed) EXPECT_EQ(base::CurrencyToXmlText(file.amount), "1.11") << file.file;
+      if (file.failed) {
+        EXPECT_EQ(base::CurrencyToXmlText(file.amount), "1.11") << file.file;
+      }
     }
   }
 }
