@@ -49,7 +49,7 @@ class QvfpServePage : public ::testing::Test {
     fChromium = FindChromium();
     if (fChromium.empty()) {
       GTEST_SKIP() << "chromium is not installed (Debian package chromium; ./run test installs "
-                      "it when QV_BROWSER_TESTS=1)";
+                      "it unless QV_BROWSER_TESTS=0)";
     }
   }
 
