@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_till.h"
 #include "kavren/counters_store.h"
 #include "platform/clock.h"
 #include "platform/dynamic_library.h"
@@ -51,29 +52,13 @@ int64_t SteadyNanoseconds() {
       .count();
 }
 
-const char* const kReceipt =
-    "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
-    "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
-    "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
-    "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity><TaxCode>A</TaxCode>"
-    "<Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
-    "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
-    "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
-    "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
-    "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
-    "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
-    "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
-    "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
-    "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
-    "</Receipt>";
-
 std::string Request(int aHandle, bool aWithReceipt) {
   std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>LOCKBENCH</LogId>";
   if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
   xml +=
       "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
       "<ProcessorPort>COM9</ProcessorPort></Parameters>";
-  if (aWithReceipt) xml += kReceipt;
+  if (aWithReceipt) xml += qv::bench::kSaleReceipt;
   return xml + "</FiscalRequest>";
 }
 
@@ -153,31 +138,7 @@ int RunHolder(const std::string& aCountersFile, int aMilliseconds) {
 
 // ---- The measuring process -------------------------------------------------------------
 
-// A till of its own on the local disk: drive C, the temporary folder and the working
-// directory in one scratch folder beside this program.
-class ScratchTill {
- public:
-  ScratchTill() : fPrevious(fs::current_path()) {
-    fRoot = fs::path(BinFolder()) / ("bench_lock_" + std::to_string(qv::platform::ProcessId()));
-    fs::remove_all(fRoot);
-    fs::create_directories(fRoot / "C/QV_FPR_DB/T1");
-    fs::create_directories(fRoot / "tmp");
-    fs::create_directories(fRoot / "work");
-    qv::platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
-    qv::platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
-    fs::current_path(fRoot / "work");
-  }
-  ~ScratchTill() {
-    fs::current_path(fPrevious);
-    std::error_code ignored;
-    fs::remove_all(fRoot, ignored);
-  }
-  std::string Path(const std::string& aRelative) const { return (fRoot / aRelative).string(); }
-
- private:
-  fs::path fPrevious;
-  fs::path fRoot;
-};
+using qv::bench::ScratchTill;
 
 // A child process of this program whose output is read line by line.
 class Child {
@@ -268,7 +229,8 @@ double Median(std::vector<double> aValues) {
 }
 
 int Measure(int aRounds) {
-  ScratchTill till;
+  ScratchTill till("lock");
+  fs::create_directories(till.Path("C/QV_FPR_DB/T1"));
   std::printf("Receipts from many processes: %d receipts to one till, %d rounds\n", kReceipts,
               aRounds);
   std::vector<double> one, many, ratios;

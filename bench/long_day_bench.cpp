@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_till.h"
 #include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/ole_string.h"
@@ -34,31 +35,12 @@ using qv::platform::OleStr;
 using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
 using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
-class ScratchTill {
- public:
-  ScratchTill() : fPrevious(fs::current_path()) {
-    std::error_code error;
-    const fs::path base = fs::is_directory("/dev/shm", error)
-                              ? fs::path("/dev/shm")
-                              : fs::path(qv::platform::ExecutablePath()).parent_path();
-    fRoot = base / ("bench_day_" + std::to_string(qv::platform::ProcessId()));
-    fs::remove_all(fRoot);
-    for (const char* folder : {"C", "tmp", "work"}) fs::create_directories(fRoot / folder);
-    qv::platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
-    qv::platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
-    fs::current_path(fRoot / "work");
-  }
-  ~ScratchTill() {
-    fs::current_path(fPrevious);
-    std::error_code ignored;
-    fs::remove_all(fRoot, ignored);
-  }
-  const fs::path& Root() const { return fRoot; }
-
- private:
-  fs::path fPrevious;
-  fs::path fRoot;
-};
+// A memory file system where there is one, so that the disk's flush delays do not drown
+// what the day's length costs.
+fs::path ScratchBase() {
+  std::error_code error;
+  return fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : qv::bench::ProgramFolder();
+}
 
 std::string Request(int aHandle, bool aWithReceipt) {
   std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>DAYBENCH</LogId>";
@@ -126,7 +108,7 @@ int main(int argc, char** argv) {
     if (receipts <= 0 || block <= 0 || receipts % block != 0) {
       throw std::runtime_error("usage: bench_long_day_bench [receipts [block]], block divides");
     }
-    ScratchTill till;
+    qv::bench::ScratchTill till("day", ScratchBase());
     const std::string path =
         (fs::path(qv::platform::ExecutablePath()).parent_path() / "QVFP_CYKAVREN_10.so").string();
     qv::platform::DynamicLibrary driver;

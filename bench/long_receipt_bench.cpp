@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_till.h"
 #include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/ole_string.h"
@@ -29,30 +30,6 @@ namespace fs = std::filesystem;
 using qv::platform::OleStr;
 using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
 using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
-
-// A till of its own on the local disk: drive C, the temporary folder and the working
-// directory in one scratch folder beside this program.
-class ScratchTill {
- public:
-  ScratchTill() : fPrevious(fs::current_path()) {
-    fRoot = fs::path(qv::platform::ExecutablePath()).parent_path() /
-            ("bench_long_" + std::to_string(qv::platform::ProcessId()));
-    fs::remove_all(fRoot);
-    for (const char* folder : {"C", "tmp", "work"}) fs::create_directories(fRoot / folder);
-    qv::platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
-    qv::platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
-    fs::current_path(fRoot / "work");
-  }
-  ~ScratchTill() {
-    fs::current_path(fPrevious);
-    std::error_code ignored;
-    fs::remove_all(fRoot, ignored);
-  }
-
- private:
-  fs::path fPrevious;
-  fs::path fRoot;
-};
 
 std::string Request(int aHandle, const std::string& aReceipt) {
   std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>LONGBENCH</LogId>";
@@ -168,7 +145,7 @@ int main(int argc, char** argv) {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const double smallMb = argc > 3 ? std::atof(argv[2]) : 1.0;
     const double largeMb = argc > 3 ? std::atof(argv[3]) : 2.0;
-    ScratchTill till;
+    qv::bench::ScratchTill till("long");
     const Driver driver;
     char smallName[32], largeName[32];
     std::snprintf(smallName, sizeof smallName, "%g MB", smallMb);

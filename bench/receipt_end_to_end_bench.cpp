@@ -15,6 +15,7 @@
 #include <string>
 
 #include "base/date_time.h"
+#include "bench_till.h"
 #include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -29,57 +30,13 @@ using qv::platform::OleStr;
 using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
 using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
-// A till of its own on the local disk: drive C, the temporary folder and the working
-// directory (where the counters lock lies) in one scratch folder.
-class BenchTill {
- public:
-  explicit BenchTill(const char* aName) : fPrevious(fs::current_path()) {
-    // The local disk, not a memory file system, so that flushing costs what it costs a till.
-    fRoot = fs::path(qv::platform::ExecutablePath()).parent_path() /
-            (std::string("bench_") + aName + "_" + std::to_string(qv::platform::ProcessId()));
-    fs::remove_all(fRoot);
-    fs::create_directories(fRoot / "C");
-    fs::create_directories(fRoot / "tmp");
-    fs::create_directories(fRoot / "work");
-    qv::platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
-    qv::platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
-    fs::current_path(fRoot / "work");
-  }
-  ~BenchTill() {
-    fs::current_path(fPrevious);
-    std::error_code ignored;
-    fs::remove_all(fRoot, ignored);
-  }
-  std::string Path(const std::string& aRelative) const { return (fRoot / aRelative).string(); }
-
- private:
-  fs::path fPrevious;
-  fs::path fRoot;
-};
-
-const char* const kReceipt =
-    "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
-    "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
-    "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
-    "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity><TaxCode>A</TaxCode>"
-    "<Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
-    "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
-    "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
-    "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
-    "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
-    "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
-    "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
-    "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
-    "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
-    "</Receipt>";
-
 std::string Request(int aHandle) {
   std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>BENCH</LogId>";
   if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
   return xml +
          "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
          "<ProcessorPort>COM9</ProcessorPort></Parameters>" +
-         kReceipt + "</FiscalRequest>";
+         qv::bench::kSaleReceipt + "</FiscalRequest>";
 }
 
 std::string TakeText(OleStr aText) {
@@ -93,7 +50,7 @@ std::string TakeText(OleStr aText) {
 std::string gJournalSample;
 
 void BM_ReceiptEndToEnd(benchmark::State& aState) {
-  BenchTill till("e2e");
+  qv::bench::ScratchTill till("e2e");
   const std::string library =
       (fs::path(qv::platform::ExecutablePath()).parent_path() / "QVFP_CYKAVREN_10.so").string();
   qv::platform::DynamicLibrary driver;
@@ -127,7 +84,7 @@ void BM_ReceiptEndToEnd(benchmark::State& aState) {
 BENCHMARK(BM_ReceiptEndToEnd)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_BareReceiptFileWork(benchmark::State& aState) {
-  BenchTill till("bare");
+  qv::bench::ScratchTill till("bare");
   const std::string countersFile = till.Path("C/counters.actual.fprc");
   const std::string lockFile = till.Path("work/QVFP_CYKAVREN.Lock");
   const std::string journalFolder =

@@ -22,28 +22,13 @@
 
 #include <httplib.h>
 
+#include "bench_till.h"
 #include "platform/process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-const char* const kReceiptXml =
-    "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
-    "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
-    "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
-    "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity><TaxCode>A</TaxCode>"
-    "<Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
-    "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
-    "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
-    "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
-    "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
-    "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
-    "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
-    "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
-    "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
-    "</Receipt>";
 
 // The same receipt as the service's JSON.
 const char* const kReceiptJson = R"({"Type": "Sale", "TillCode": "T1", "OperatorCode": "7",
@@ -135,7 +120,7 @@ double RunScript(int aReceipts) {
   Scratch scratch("run");
   fs::path folder = scratch.Root() / "work";
   std::ofstream(folder / "open.xml") << Request("OPEN", "");
-  std::ofstream(folder / "receipt.xml") << Request("PROCESSRECEIPT", kReceiptXml);
+  std::ofstream(folder / "receipt.xml") << Request("PROCESSRECEIPT", qv::bench::kSaleReceipt);
   std::ofstream script(folder / "bench.script");
   script << "OPEN open.xml\n";
   for (int i = 0; i < aReceipts; ++i) script << "PROCESSRECEIPT receipt.xml\n";

@@ -1,0 +1,71 @@
+// What the benchmarks that run whole receipts share: a till of their own in a scratch folder,
+// and the sample sale they send.
+//
+// One ScratchTill at a time per process: it points drive C, the temporary folder and the
+// working directory (where the counters lock lies) of this process into its folder, and
+// puts them back and removes the folder when it is destroyed.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/environment.h"
+#include "platform/process.h"
+
+namespace qv::bench {
+
+// A sale of two lines, a subtotal and a markup, paid in cash with change.
+inline constexpr const char* kSaleReceipt =
+    "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
+    "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
+    "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
+    "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity><TaxCode>A</TaxCode>"
+    "<Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
+    "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
+    "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
+    "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
+    "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
+    "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
+    "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
+    "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
+    "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
+    "</Receipt>";
+
+// The folder of this program, on the local disk, where flushing costs what it costs a till.
+inline std::filesystem::path ProgramFolder() {
+  return std::filesystem::path(platform::ExecutablePath()).parent_path();
+}
+
+class ScratchTill {
+ public:
+  // The folder "bench_<aName>_<process id>" in aBase, with C, tmp and work in it.
+  explicit ScratchTill(const std::string& aName,
+                       const std::filesystem::path& aBase = ProgramFolder())
+      : fPrevious(std::filesystem::current_path()),
+        fRoot(aBase / ("bench_" + aName + "_" + std::to_string(platform::ProcessId()))) {
+    std::filesystem::remove_all(fRoot);
+    for (const char* folder : {"C", "tmp", "work"}) {
+      std::filesystem::create_directories(fRoot / folder);
+    }
+    platform::SetEnvironmentVariable("QVFP_DRIVE_C", (fRoot / "C").string());
+    platform::SetEnvironmentVariable("TMPDIR", (fRoot / "tmp").string());
+    std::filesystem::current_path(fRoot / "work");
+  }
+  ~ScratchTill() {
+    std::filesystem::current_path(fPrevious);
+    std::error_code ignored;
+    std::filesystem::remove_all(fRoot, ignored);
+  }
+  ScratchTill(const ScratchTill&) = delete;
+  ScratchTill& operator=(const ScratchTill&) = delete;
+
+  const std::filesystem::path& Root() const { return fRoot; }
+  std::string Path(const std::string& aRelative) const { return (fRoot / aRelative).string(); }
+
+ private:
+  std::filesystem::path fPrevious;
+  std::filesystem::path fRoot;
+};
+
+}  // namespace qv::bench
