@@ -53,21 +53,10 @@ int64_t SteadyNanoseconds() {
 }
 
 std::string Request(int aHandle, bool aWithReceipt) {
-  std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>LOCKBENCH</LogId>";
-  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
-  xml +=
-      "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
-      "<ProcessorPort>COM9</ProcessorPort></Parameters>";
-  if (aWithReceipt) xml += qv::bench::kSaleReceipt;
-  return xml + "</FiscalRequest>";
+  return qv::bench::TillRequest("LOCKBENCH", aHandle, aWithReceipt ? qv::bench::kSaleReceipt : "");
 }
 
-std::string TakeText(OleStr aText) {
-  if (aText == nullptr) return {};
-  std::string text = qv::platform::OleStringToUtf8(aText);
-  SysFreeString(aText);
-  return text;
-}
+using qv::bench::TakeText;
 
 std::string BinFolder() { return fs::path(qv::platform::ExecutablePath()).parent_path().string(); }
 

@@ -43,37 +43,10 @@ fs::path ScratchBase() {
 }
 
 std::string Request(int aHandle, bool aWithReceipt) {
-  std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>DAYBENCH</LogId>";
-  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
-  xml +=
-      "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
-      "<ProcessorPort>COM9</ProcessorPort></Parameters>";
-  if (aWithReceipt) {
-    xml +=
-        "<Receipt><Type>Sale</Type><TillCode>T1</TillCode><OperatorCode>7</OperatorCode>"
-        "<CurrencyCode>EUR</CurrencyCode><TotalAmount>12.70</TotalAmount>"
-        "<Headers><HeaderLine>COFFEE HOUSE LTD</HeaderLine></Headers><Lines>"
-        "<ProductSale><Description>Espresso</Description><Quantity>2</Quantity>"
-        "<TaxCode>A</TaxCode><Price>1.50</Price><Amount>3.00</Amount></ProductSale>"
-        "<WeightedProductSale><Description>Halloumi</Description><Quantity>0.75</Quantity>"
-        "<UOM>kg</UOM><TaxCode>A</TaxCode><Price>12.00</Price><Amount>9.00</Amount>"
-        "</WeightedProductSale><SubTotal><Amount>12.00</Amount></SubTotal>"
-        "<MarkupAmount><Description>Service</Description><Amount>0.70</Amount></MarkupAmount>"
-        "</Lines><Taxes><Tax><Type>VAT</Type><Code>A</Code><Rate>19</Rate>"
-        "<TaxableAmount>10.67</TaxableAmount><TaxAmount>2.03</TaxAmount>"
-        "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
-        "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
-        "</Receipt>";
-  }
-  return xml + "</FiscalRequest>";
+  return qv::bench::TillRequest("DAYBENCH", aHandle, aWithReceipt ? qv::bench::kSaleReceipt : "");
 }
 
-std::string TakeText(OleStr aText) {
-  if (aText == nullptr) return {};
-  std::string text = qv::platform::OleStringToUtf8(aText);
-  SysFreeString(aText);
-  return text;
-}
+using qv::bench::TakeText;
 
 // The process's resident memory in KiB (VmRSS of /proc/self/status; 0 where there is none).
 long ResidentKiB() {

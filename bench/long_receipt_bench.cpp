@@ -32,12 +32,7 @@ using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
 using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
 std::string Request(int aHandle, const std::string& aReceipt) {
-  std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>LONGBENCH</LogId>";
-  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
-  return xml +
-         "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
-         "<ProcessorPort>COM9</ProcessorPort></Parameters>" +
-         aReceipt + "</FiscalRequest>";
+  return qv::bench::TillRequest("LONGBENCH", aHandle, aReceipt);
 }
 
 std::string Receipt(const std::string& aLines, const std::string& aTrailer) {
@@ -72,12 +67,7 @@ std::string ManyLinesReceipt(int aLines) {
   return Receipt(lines, "");
 }
 
-std::string TakeText(OleStr aText) {
-  if (aText == nullptr) return {};
-  std::string text = qv::platform::OleStringToUtf8(aText);
-  SysFreeString(aText);
-  return text;
-}
+using qv::bench::TakeText;
 
 class Driver {
  public:

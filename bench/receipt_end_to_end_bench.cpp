@@ -31,20 +31,10 @@ using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
 using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
 std::string Request(int aHandle) {
-  std::string xml = "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>BENCH</LogId>";
-  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
-  return xml +
-         "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
-         "<ProcessorPort>COM9</ProcessorPort></Parameters>" +
-         qv::bench::kSaleReceipt + "</FiscalRequest>";
+  return qv::bench::TillRequest("BENCH", aHandle, qv::bench::kSaleReceipt);
 }
 
-std::string TakeText(OleStr aText) {
-  if (aText == nullptr) return {};
-  std::string text = qv::platform::OleStringToUtf8(aText);
-  SysFreeString(aText);
-  return text;
-}
+using qv::bench::TakeText;
 
 // The output and receipt text of one real receipt, as the bare work's file contents.
 std::string gJournalSample;

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/environment.h"
+#include "platform/ole_string.h"
 #include "platform/process.h"
 
 namespace qv::bench {
@@ -31,6 +32,27 @@ inline constexpr const char* kSaleReceipt =
     "<TotalAmount>12.70</TotalAmount></Tax></Taxes>"
     "<Payments><Payment><Type>Cash</Type><Amount>20.00</Amount></Payment></Payments>"
     "</Receipt>";
+
+// A request to the fiscal processor of till T1 logging as aLogId, for aHandle (none for 0),
+// carrying aContent (a Receipt element, or nothing).
+inline std::string TillRequest(const std::string& aLogId, int aHandle,
+                               const std::string& aContent = "") {
+  std::string xml =
+      "<FiscalRequest><Type>FISCALPROCESSOR</Type><Driver/><LogId>" + aLogId + "</LogId>";
+  if (aHandle != 0) xml += "<Handle>" + std::to_string(aHandle) + "</Handle>";
+  return xml +
+         "<Parameters><Processor>QVFP_CYKAVREN_10</Processor><FPTillSerial>T1</FPTillSerial>"
+         "<ProcessorPort>COM9</ProcessorPort></Parameters>" +
+         aContent + "</FiscalRequest>";
+}
+
+// The text of an OLE string that the library gave; the string is freed.
+inline std::string TakeText(platform::OleStr aText) {
+  if (aText == nullptr) return {};
+  std::string text = platform::OleStringToUtf8(aText);
+  SysFreeString(aText);
+  return text;
+}
 
 // The folder of this program, on the local disk, where flushing costs what it costs a till.
 inline std::filesystem::path ProgramFolder() {
