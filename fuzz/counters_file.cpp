@@ -17,18 +17,7 @@ namespace {
 using qv::kavren::kFiscalProcessorCounters;
 
 bool SameFigures(const kFiscalProcessorCounters& aLeft, const kFiscalProcessorCounters& aRight) {
-  return aLeft.CurrentReceiptNo() == aRight.CurrentReceiptNo() &&
-         aLeft.CurrentZReportNo() == aRight.CurrentZReportNo() &&
-         aLeft.DailyTotal() == aRight.DailyTotal() && aLeft.DailySales() == aRight.DailySales() &&
-         aLeft.DailyRefunds() == aRight.DailyRefunds() &&
-         aLeft.DailyVoids() == aRight.DailyVoids() &&
-         aLeft.DailyDiscounts() == aRight.DailyDiscounts() &&
-         aLeft.GrandTotalTotal() == aRight.GrandTotalTotal() &&
-         aLeft.GrandTotalSales() == aRight.GrandTotalSales() &&
-         aLeft.GrandTotalRefunds() == aRight.GrandTotalRefunds() &&
-         aLeft.GrandTotalVoids() == aRight.GrandTotalVoids() &&
-         aLeft.GrandTotalDiscounts() == aRight.GrandTotalDiscounts() &&
-         aLeft.TrainingMode() == aRight.TrainingMode();
+  return aLeft.Figures() == aRight.Figures() && aLeft.TrainingMode() == aRight.TrainingMode();
 }
 
 }  // namespace

@@ -44,18 +44,20 @@ std::string ReportResultDocument(const kFiscalProcessorWrapper_PROCESSZREPORT& a
                                  const char* aRootName) {
   pugi::xml_document document;
   pugi::xml_node root = document.append_child(aRootName);
-  tQV_XMLUtils::AddNode(root, "GrandTotalAmount", AmountText(aWrapper.GrandTotalTotal()));
-  tQV_XMLUtils::AddNode(root, "GrandTotalRefundsAmount", AmountText(aWrapper.GrandTotalRefunds()));
-  tQV_XMLUtils::AddNode(root, "GrandTotalVoidsAmount", AmountText(aWrapper.GrandTotalVoids()));
-  tQV_XMLUtils::AddNode(root, "DayTotalAmount", AmountText(aWrapper.DailyTotal()));
-  tQV_XMLUtils::AddNode(root, "DayDiscountsAmount", AmountText(aWrapper.DailyDiscounts()));
-  tQV_XMLUtils::AddNode(root, "DayRefundsAmount", AmountText(aWrapper.DailyRefunds()));
-  tQV_XMLUtils::AddNode(root, "DayVoidsAmount", AmountText(aWrapper.DailyVoids()));
-  tQV_XMLUtils::AddNode(root, "DayReceiptsNumber", std::to_string(aWrapper.CurrentReceiptNo()));
+  const framework::qvFiscalCounters& report = aWrapper.Counters();
+  const framework::qvDayFigures& figures = report.Figures;
+  tQV_XMLUtils::AddNode(root, "GrandTotalAmount", AmountText(figures.GrandTotalTotal));
+  tQV_XMLUtils::AddNode(root, "GrandTotalRefundsAmount", AmountText(figures.GrandTotalRefunds));
+  tQV_XMLUtils::AddNode(root, "GrandTotalVoidsAmount", AmountText(figures.GrandTotalVoids));
+  tQV_XMLUtils::AddNode(root, "DayTotalAmount", AmountText(figures.DailyTotal));
+  tQV_XMLUtils::AddNode(root, "DayDiscountsAmount", AmountText(figures.DailyDiscounts));
+  tQV_XMLUtils::AddNode(root, "DayRefundsAmount", AmountText(figures.DailyRefunds));
+  tQV_XMLUtils::AddNode(root, "DayVoidsAmount", AmountText(figures.DailyVoids));
+  tQV_XMLUtils::AddNode(root, "DayReceiptsNumber", std::to_string(figures.CurrentReceiptNo));
   tQV_XMLUtils::AddNode(root, "DayRefundsNumber", "0");
-  tQV_XMLUtils::AddNode(root, "ReportNumber", std::to_string(aWrapper.CurrentReportNo()));
-  tQV_XMLUtils::AddNode(root, "ReportDateTime", DateTimeText(aWrapper.ReportDateTime()));
-  tQV_XMLUtils::AddNode(root, "Text", aWrapper.ReportText());
+  tQV_XMLUtils::AddNode(root, "ReportNumber", std::to_string(figures.CurrentReportNo));
+  tQV_XMLUtils::AddNode(root, "ReportDateTime", DateTimeText(report.ReportDateTime));
+  tQV_XMLUtils::AddNode(root, "Text", report.Text);
   return RenderResult(document);
 }
 

@@ -155,24 +155,6 @@ void kFiscalProcessorWrapper_PROCESSRECEIPT::Process(const std::string& aXml) {
       });
 }
 
-void kFiscalProcessorWrapper_PROCESSZREPORT::CopyCounters(
-    const framework::qvFiscalCounters& aCounters) {
-  fCurrentReceiptNo = aCounters.CurrentReceiptNo;
-  fCurrentReportNo = aCounters.CurrentReportNo;
-  fReportDateTime = aCounters.ReportDateTime;
-  fDailyTotal = aCounters.DailyTotal;
-  fDailySales = aCounters.DailySales;
-  fDailyRefunds = aCounters.DailyRefunds;
-  fDailyVoids = aCounters.DailyVoids;
-  fDailyDiscounts = aCounters.DailyDiscounts;
-  fGrandTotalTotal = aCounters.GrandTotalTotal;
-  fGrandTotalSales = aCounters.GrandTotalSales;
-  fGrandTotalRefunds = aCounters.GrandTotalRefunds;
-  fGrandTotalVoids = aCounters.GrandTotalVoids;
-  fGrandTotalDiscounts = aCounters.GrandTotalDiscounts;
-  fReportText = aCounters.Text;
-}
-
 void kFiscalProcessorWrapper_PROCESSZREPORT::Process(const std::string& aXml) {
   Serve(
       aXml, {dt_ZReport}, /*aCreate=*/false,
@@ -185,7 +167,8 @@ void kFiscalProcessorWrapper_PROCESSZREPORT::Process(const std::string& aXml) {
       },
       [this](kFiscalProcessor& aProcessor) {
         CopyCounters(aProcessor.Counters());
-        LogInfo("PROCESSZREPORT", "ReportNo: " + std::to_string(CurrentReportNo()));
+        LogInfo("PROCESSZREPORT",
+                "ReportNo: " + std::to_string(Counters().Figures.CurrentReportNo));
       });
 }
 
@@ -197,8 +180,8 @@ void kFiscalProcessorWrapper_PROCESSXREPORT::Process(const std::string& aXml) {
         CopyCounters(aProcessor.Counters());
         const std::string timeSeparator = platform::CurrentRegionalSettings().timeSeparator;
         LogInfo("PROCESSXREPORT",
-                "Data: " + base::FormatDateTime("yyyy-mm-dd hh:nn:ss", ReportDateTime(), "/",
-                                                timeSeparator));
+                "Data: " + base::FormatDateTime("yyyy-mm-dd hh:nn:ss", Counters().ReportDateTime,
+                                                "/", timeSeparator));
       });
 }
 

@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/currency.h"
 #include "base/date_time.h"
 #include "framework/fiscal_processor.h"
 #include "framework/request_context.h"
@@ -99,39 +98,14 @@ class kFiscalProcessorWrapper_PROCESSZREPORT : public kFiscalProcessorWrapper {
  public:
   void Process(const std::string& aXml) override;
 
-  int32_t CurrentReceiptNo() const { return fCurrentReceiptNo; }
-  int32_t CurrentReportNo() const { return fCurrentReportNo; }
-  base::DateTime ReportDateTime() const { return fReportDateTime; }
-  base::Currency DailyTotal() const { return fDailyTotal; }
-  base::Currency DailySales() const { return fDailySales; }
-  base::Currency DailyRefunds() const { return fDailyRefunds; }
-  base::Currency DailyVoids() const { return fDailyVoids; }
-  base::Currency DailyDiscounts() const { return fDailyDiscounts; }
-  base::Currency GrandTotalTotal() const { return fGrandTotalTotal; }
-  base::Currency GrandTotalSales() const { return fGrandTotalSales; }
-  base::Currency GrandTotalRefunds() const { return fGrandTotalRefunds; }
-  base::Currency GrandTotalVoids() const { return fGrandTotalVoids; }
-  base::Currency GrandTotalDiscounts() const { return fGrandTotalDiscounts; }
-  const std::string& ReportText() const { return fReportText; }
+  // The figures, date and text of the report; zero and empty until the processor made one.
+  const framework::qvFiscalCounters& Counters() const { return fCounters; }
 
  protected:
-  void CopyCounters(const framework::qvFiscalCounters& aCounters);
+  void CopyCounters(const framework::qvFiscalCounters& aCounters) { fCounters = aCounters; }
 
  private:
-  int32_t fCurrentReceiptNo = 0;
-  int32_t fCurrentReportNo = 0;
-  base::DateTime fReportDateTime = 0;
-  base::Currency fDailyTotal;
-  base::Currency fDailySales;
-  base::Currency fDailyRefunds;
-  base::Currency fDailyVoids;
-  base::Currency fDailyDiscounts;
-  base::Currency fGrandTotalTotal;
-  base::Currency fGrandTotalSales;
-  base::Currency fGrandTotalRefunds;
-  base::Currency fGrandTotalVoids;
-  base::Currency fGrandTotalDiscounts;
-  std::string fReportText;
+  framework::qvFiscalCounters fCounters;
 };
 
 class kFiscalProcessorWrapper_PROCESSXREPORT : public kFiscalProcessorWrapper_PROCESSZREPORT {

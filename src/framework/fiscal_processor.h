@@ -25,6 +25,7 @@
 #include "base/currency.h"
 #include "base/date_time.h"
 #include "documents/codes.h"
+#include "framework/day_figures.h"
 
 namespace qv::documents {
 class kVatTable;
@@ -49,21 +50,11 @@ struct _int_EJREPORT_result;
 struct _int_GETEJFILES_result;
 struct _int_GETLOTTERYRCPTSTATUS_result;
 
-// Figures of the last Z- or X-report; read by the report wrappers of the exports.
+// The last Z- or X-report: the figures of the day it shows, its date and its text; read by
+// the report wrappers of the exports.
 struct qvFiscalCounters {
-  int32_t CurrentReceiptNo = 0;
-  int32_t CurrentReportNo = 0;
+  qvDayFigures Figures;
   base::DateTime ReportDateTime = 0;
-  base::Currency DailyTotal;
-  base::Currency DailySales;
-  base::Currency DailyRefunds;
-  base::Currency DailyVoids;
-  base::Currency DailyDiscounts;
-  base::Currency GrandTotalTotal;
-  base::Currency GrandTotalSales;
-  base::Currency GrandTotalRefunds;
-  base::Currency GrandTotalVoids;
-  base::Currency GrandTotalDiscounts;
   std::string Text;
 };
 

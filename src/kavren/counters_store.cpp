@@ -184,13 +184,54 @@ void TrimChildTexts(pugi::xml_node aRoot) {
   }
 }
 
-// ---- Figures ---------------------------------------------------------------------------
+// ---- The elements of the file ----------------------------------------------------------
 
-// The counters never reach these limits on a real till; wrapping instead of overflowing
-// keeps the arithmetic defined.
-int32_t NextNumber(int32_t aValue) {
-  return static_cast<int32_t>(static_cast<uint32_t>(aValue) + 1u);
+// Calls aVisit(name, value) for each element of the counters file after TillSerial, in the
+// order they are written: the one list that reading and writing the file both go by.
+template <typename TContent, typename TVisit>
+void ForEachElement(TContent& aContent, TVisit aVisit) {
+  auto& figures = aContent.figures;
+  aVisit("CreatedAt", aContent.createdAt);
+  aVisit("LastUpdatedAt", aContent.lastUpdatedAt);
+  aVisit("CurrentReceiptNo", figures.CurrentReceiptNo);
+  aVisit("CurrentZReportNo", figures.CurrentReportNo);
+  aVisit("DailyTotal", figures.DailyTotal);
+  aVisit("DailySales", figures.DailySales);
+  aVisit("DailyRefunds", figures.DailyRefunds);
+  aVisit("DailyVoids", figures.DailyVoids);
+  aVisit("DailyDiscounts", figures.DailyDiscounts);
+  aVisit("GrandTotalTotal", figures.GrandTotalTotal);
+  aVisit("GrandTotalSales", figures.GrandTotalSales);
+  aVisit("GrandTotalRefunds", figures.GrandTotalRefunds);
+  aVisit("GrandTotalVoids", figures.GrandTotalVoids);
+  aVisit("GrandTotalDiscounts", figures.GrandTotalDiscounts);
+  aVisit("TrainingMode", aContent.trainingMode);
 }
+
+// Reading an element: a missing one gives 0, the zero date-time or False; a value that does
+// not convert throws with the accessor's message.
+void ReadElement(pugi::xml_node aRoot, const char* aName, DateTime& aValue) {
+  aValue = tQV_XMLUtils::GetNodeValueAsDateTime(aRoot, aName);
+}
+void ReadElement(pugi::xml_node aRoot, const char* aName, int32_t& aValue) {
+  aValue = tQV_XMLUtils::GetNodeValueAsInteger(aRoot, aName);
+}
+void ReadElement(pugi::xml_node aRoot, const char* aName, Currency& aValue) {
+  aValue = tQV_XMLUtils::GetNodeValueAsCurrency(aRoot, aName);
+}
+void ReadElement(pugi::xml_node aRoot, const char* aName, bool& aValue) {
+  aValue = tQV_XMLUtils::GetNodeValueAsBoolean(aRoot, aName, /*aDefaultValue=*/false);
+}
+
+// The file keeps whole seconds and amounts without trailing zeros.
+std::string ElementText(DateTime aValue) {
+  return base::DateTimeToXmlText(/*aWithMilliseconds=*/false, aValue);
+}
+std::string ElementText(int32_t aValue) { return std::to_string(aValue); }
+std::string ElementText(Currency aValue) { return base::CurrencyToXmlText(aValue); }
+std::string ElementText(bool aValue) { return base::BooleanToXmlText(aValue); }
+
+// ---- Paths and times ---------------------------------------------------------------------
 
 std::string JoinPath(const std::string& aFolder, const char* aName) {
   if (aFolder.empty()) return aName;
@@ -219,11 +260,11 @@ void kFiscalProcessorCounters::Init(const std::string& aFileName, const std::str
     return;
   }
   DateTime now = WholeSecondsNow();
-  Figures fresh;
+  tFileContent fresh;
   fresh.createdAt = now;
   fresh.lastUpdatedAt = now;
-  fresh.currentZReportNo = 1;
-  PutFigures(fresh);
+  fresh.figures.CurrentReportNo = 1;
+  fContent = fresh;
   SaveAt(now);
 }
 
@@ -237,24 +278,9 @@ void kFiscalProcessorCounters::Refresh() {
   pugi::xml_node root = document.document_element();
   TrimChildTexts(root);
 
-  Figures read;
-  read.createdAt = tQV_XMLUtils::GetNodeValueAsDateTime(root, "CreatedAt");
-  read.lastUpdatedAt = tQV_XMLUtils::GetNodeValueAsDateTime(root, "LastUpdatedAt");
-  read.currentReceiptNo = tQV_XMLUtils::GetNodeValueAsInteger(root, "CurrentReceiptNo");
-  read.currentZReportNo = tQV_XMLUtils::GetNodeValueAsInteger(root, "CurrentZReportNo");
-  read.dailyTotal = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyTotal");
-  read.dailySales = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailySales");
-  read.dailyRefunds = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyRefunds");
-  read.dailyVoids = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyVoids");
-  read.dailyDiscounts = tQV_XMLUtils::GetNodeValueAsCurrency(root, "DailyDiscounts");
-  read.grandTotalTotal = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalTotal");
-  read.grandTotalSales = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalSales");
-  read.grandTotalRefunds = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalRefunds");
-  read.grandTotalVoids = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalVoids");
-  read.grandTotalDiscounts = tQV_XMLUtils::GetNodeValueAsCurrency(root, "GrandTotalDiscounts");
-  read.trainingMode =
-      tQV_XMLUtils::GetNodeValueAsBoolean(root, "TrainingMode", /*aDefaultValue=*/false);
-  PutFigures(read);
+  tFileContent read;
+  ForEachElement(read, [&](const char* aName, auto& aValue) { ReadElement(root, aName, aValue); });
+  fContent = read;
 }
 
 void kFiscalProcessorCounters::Save() { SaveAt(base::NowDateTime()); }
@@ -270,32 +296,12 @@ std::string kFiscalProcessorCounters::RenderFile(DateTime aSavedAt) const {
   declaration.append_attribute("encoding") = "UTF-8";
   pugi::xml_node root = document.append_child("FPRCounters");
 
-  auto addDate = [&](const char* aName, DateTime aValue) {
-    tQV_XMLUtils::AddNode(root, aName,
-                          base::DateTimeToXmlText(/*aWithMilliseconds=*/false, aValue));
-  };
-  auto addInteger = [&](const char* aName, int32_t aValue) {
-    tQV_XMLUtils::AddNode(root, aName, std::to_string(aValue));
-  };
-  auto addAmount = [&](const char* aName, Currency aValue) {
-    tQV_XMLUtils::AddNode(root, aName, base::CurrencyToXmlText(aValue));
-  };
+  tFileContent saved = fContent;
+  saved.lastUpdatedAt = aSavedAt;
   tQV_XMLUtils::AddNode(root, "TillSerial", fTillSerial);
-  addDate("CreatedAt", fCreatedAt);
-  addDate("LastUpdatedAt", aSavedAt);
-  addInteger("CurrentReceiptNo", fCurrentReceiptNo);
-  addInteger("CurrentZReportNo", fCurrentZReportNo);
-  addAmount("DailyTotal", fDailyTotal);
-  addAmount("DailySales", fDailySales);
-  addAmount("DailyRefunds", fDailyRefunds);
-  addAmount("DailyVoids", fDailyVoids);
-  addAmount("DailyDiscounts", fDailyDiscounts);
-  addAmount("GrandTotalTotal", fGrandTotalTotal);
-  addAmount("GrandTotalSales", fGrandTotalSales);
-  addAmount("GrandTotalRefunds", fGrandTotalRefunds);
-  addAmount("GrandTotalVoids", fGrandTotalVoids);
-  addAmount("GrandTotalDiscounts", fGrandTotalDiscounts);
-  tQV_XMLUtils::AddNode(root, "TrainingMode", base::BooleanToXmlText(fTrainingMode));
+  ForEachElement(saved, [&](const char* aName, const auto& aValue) {
+    tQV_XMLUtils::AddNode(root, aName, ElementText(aValue));
+  });
 
   std::ostringstream out;
   document.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
@@ -364,12 +370,12 @@ bool kFiscalProcessorCounters::Unlock() {
 
 template <typename Change>
 void kFiscalProcessorCounters::ChangeAndSave(Change aChange) {
-  Figures before = TakeFigures();
+  const tFileContent before = fContent;
   try {
-    aChange();
+    aChange(fContent.figures);
     Save();
   } catch (...) {
-    PutFigures(before);
+    fContent = before;
     throw;
   }
 }
@@ -381,114 +387,22 @@ bool kFiscalProcessorCounters::Update(documents::qvReceiptType aReceiptType, Cur
 }
 
 bool kFiscalProcessorCounters::Count(documents::qvReceiptType aReceiptType, Currency aAmount) {
-  ChangeAndSave([&] { CountReceipt(aReceiptType, aAmount); });
+  ChangeAndSave(
+      [&](framework::qvDayFigures& aFigures) { aFigures.CountReceipt(aReceiptType, aAmount); });
   return true;
 }
 
 bool kFiscalProcessorCounters::TakeBack(documents::qvReceiptType aReceiptType, Currency aAmount) {
   Refresh();
-  ChangeAndSave([&] { AddToTotals(aReceiptType, -aAmount); });
+  ChangeAndSave(
+      [&](framework::qvDayFigures& aFigures) { aFigures.AddToTotals(aReceiptType, -aAmount); });
   return true;
-}
-
-bool kFiscalProcessorCounters::CountsAmount(documents::qvReceiptType aReceiptType) {
-  return aReceiptType == documents::rt_Sale || aReceiptType == documents::rt_Refund ||
-         aReceiptType == documents::rt_Void;
-}
-
-Currency kFiscalProcessorCounters::GrandTotalOf(documents::qvReceiptType aReceiptType) const {
-  switch (aReceiptType) {
-    case documents::rt_Sale:
-      return fGrandTotalSales;
-    case documents::rt_Refund:
-      return fGrandTotalRefunds;
-    case documents::rt_Void:
-      return fGrandTotalVoids;
-    default:
-      return Currency();
-  }
-}
-
-void kFiscalProcessorCounters::CountReceipt(documents::qvReceiptType aReceiptType,
-                                            Currency aAmount) {
-  fCurrentReceiptNo = NextNumber(fCurrentReceiptNo);
-  AddToTotals(aReceiptType, aAmount);
-}
-
-void kFiscalProcessorCounters::AddToTotals(documents::qvReceiptType aReceiptType,
-                                           Currency aAmount) {
-  switch (aReceiptType) {
-    case documents::rt_Sale:
-      fDailySales += aAmount;
-      fGrandTotalSales += aAmount;
-      break;
-    case documents::rt_Refund:
-      fDailyRefunds += aAmount;
-      fGrandTotalRefunds += aAmount;
-      break;
-    case documents::rt_Void:
-      fDailyVoids += aAmount;
-      fGrandTotalVoids += aAmount;
-      break;
-    default:  // invoices are counted but add no amount
-      break;
-  }
-  fDailyTotal = fDailySales - fDailyRefunds - fDailyVoids;
-  fGrandTotalTotal = fGrandTotalSales - fGrandTotalRefunds - fGrandTotalVoids;
 }
 
 bool kFiscalProcessorCounters::Z() {
   Refresh();
-  ChangeAndSave([&] { ClearDay(); });
+  ChangeAndSave([](framework::qvDayFigures& aFigures) { aFigures.CloseDay(); });
   return true;
-}
-
-void kFiscalProcessorCounters::ClearDay() {
-  fCurrentZReportNo = NextNumber(fCurrentZReportNo);
-  fCurrentReceiptNo = 0;
-  fDailyTotal = Currency();
-  fDailySales = Currency();
-  fDailyRefunds = Currency();
-  fDailyVoids = Currency();
-  fDailyDiscounts = Currency();
-}
-
-kFiscalProcessorCounters::Figures kFiscalProcessorCounters::TakeFigures() const {
-  Figures figures;
-  figures.createdAt = fCreatedAt;
-  figures.lastUpdatedAt = fLastUpdatedAt;
-  figures.currentReceiptNo = fCurrentReceiptNo;
-  figures.currentZReportNo = fCurrentZReportNo;
-  figures.dailyTotal = fDailyTotal;
-  figures.dailySales = fDailySales;
-  figures.dailyRefunds = fDailyRefunds;
-  figures.dailyVoids = fDailyVoids;
-  figures.dailyDiscounts = fDailyDiscounts;
-  figures.grandTotalTotal = fGrandTotalTotal;
-  figures.grandTotalSales = fGrandTotalSales;
-  figures.grandTotalRefunds = fGrandTotalRefunds;
-  figures.grandTotalVoids = fGrandTotalVoids;
-  figures.grandTotalDiscounts = fGrandTotalDiscounts;
-  figures.trainingMode = fTrainingMode;
-  return figures;
-}
-
-void kFiscalProcessorCounters::PutFigures(const Figures& aFigures) {
-  fCreatedAt = aFigures.createdAt;
-  fLastUpdatedAt = aFigures.lastUpdatedAt;
-  fCurrentReceiptNo = aFigures.currentReceiptNo;
-  fCurrentZReportNo = aFigures.currentZReportNo;
-  fDailyTotal = aFigures.dailyTotal;
-  fDailySales = aFigures.dailySales;
-  fDailyRefunds = aFigures.dailyRefunds;
-  fDailyVoids = aFigures.dailyVoids;
-  fDailyDiscounts = aFigures.dailyDiscounts;
-  fGrandTotalTotal = aFigures.grandTotalTotal;
-  fGrandTotalSales = aFigures.grandTotalSales;
-  fGrandTotalRefunds = aFigures.grandTotalRefunds;
-  fGrandTotalVoids = aFigures.grandTotalVoids;
-  fGrandTotalDiscounts = aFigures.grandTotalDiscounts;
-  fTrainingMode = aFigures.trainingMode;
 }
 
 }  // namespace qv::kavren

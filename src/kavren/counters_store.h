@@ -21,6 +21,7 @@
 #include "base/currency.h"
 #include "base/date_time.h"
 #include "documents/codes.h"
+#include "framework/day_figures.h"
 #include "platform/lock_file.h"
 
 namespace qv::kavren {
@@ -76,9 +77,13 @@ class kFiscalProcessorCounters {
   bool TakeBack(documents::qvReceiptType aReceiptType, base::Currency aAmount);
 
   // Whether a receipt of aReceiptType adds its amount to the totals (sales, refunds, voids).
-  static bool CountsAmount(documents::qvReceiptType aReceiptType);
+  static bool CountsAmount(documents::qvReceiptType aReceiptType) {
+    return framework::qvDayFigures::CountsAmount(aReceiptType);
+  }
   // The grand total that a receipt of aReceiptType adds to; 0 for types that add nothing.
-  base::Currency GrandTotalOf(documents::qvReceiptType aReceiptType) const;
+  base::Currency GrandTotalOf(documents::qvReceiptType aReceiptType) const {
+    return fContent.figures.GrandTotalOf(aReceiptType);
+  }
 
   // Closes the fiscal day; the caller holds the lock. Re-reads the file, advances
   // CurrentZReportNo, sets CurrentReceiptNo and the five daily amounts to 0 and saves. Grand
@@ -102,61 +107,48 @@ class kFiscalProcessorCounters {
 
   const std::string& FileName() const { return fFileName; }
   const std::string& TillSerial() const { return fTillSerial; }
-  base::DateTime CreatedAt() const { return fCreatedAt; }
-  base::DateTime LastUpdatedAt() const { return fLastUpdatedAt; }
-  int32_t CurrentReceiptNo() const { return fCurrentReceiptNo; }
-  int32_t CurrentZReportNo() const { return fCurrentZReportNo; }
-  base::Currency DailyTotal() const { return fDailyTotal; }
-  base::Currency DailySales() const { return fDailySales; }
-  base::Currency DailyRefunds() const { return fDailyRefunds; }
-  base::Currency DailyVoids() const { return fDailyVoids; }
-  base::Currency DailyDiscounts() const { return fDailyDiscounts; }
-  base::Currency GrandTotalTotal() const { return fGrandTotalTotal; }
-  base::Currency GrandTotalSales() const { return fGrandTotalSales; }
-  base::Currency GrandTotalRefunds() const { return fGrandTotalRefunds; }
-  base::Currency GrandTotalVoids() const { return fGrandTotalVoids; }
-  base::Currency GrandTotalDiscounts() const { return fGrandTotalDiscounts; }
-  bool TrainingMode() const { return fTrainingMode; }
+  base::DateTime CreatedAt() const { return fContent.createdAt; }
+  base::DateTime LastUpdatedAt() const { return fContent.lastUpdatedAt; }
+  bool TrainingMode() const { return fContent.trainingMode; }
+  // The figures of the day as last read, counted or saved.
+  const framework::qvDayFigures& Figures() const { return fContent.figures; }
+  // Single figures of Figures(), as the receipt numbering and the reports read them.
+  int32_t CurrentReceiptNo() const { return fContent.figures.CurrentReceiptNo; }
+  int32_t CurrentZReportNo() const { return fContent.figures.CurrentReportNo; }
+  base::Currency DailyTotal() const { return fContent.figures.DailyTotal; }
+  base::Currency DailySales() const { return fContent.figures.DailySales; }
+  base::Currency DailyRefunds() const { return fContent.figures.DailyRefunds; }
+  base::Currency DailyVoids() const { return fContent.figures.DailyVoids; }
+  base::Currency DailyDiscounts() const { return fContent.figures.DailyDiscounts; }
+  base::Currency GrandTotalTotal() const { return fContent.figures.GrandTotalTotal; }
+  base::Currency GrandTotalSales() const { return fContent.figures.GrandTotalSales; }
+  base::Currency GrandTotalRefunds() const { return fContent.figures.GrandTotalRefunds; }
+  base::Currency GrandTotalVoids() const { return fContent.figures.GrandTotalVoids; }
+  base::Currency GrandTotalDiscounts() const { return fContent.figures.GrandTotalDiscounts; }
 
+  // The setters change memory only; Save writes what they set.
   void SetFileName(const std::string& aValue) { fFileName = aValue; }
   void SetTillSerial(const std::string& aValue) { fTillSerial = aValue; }
-  void SetCreatedAt(base::DateTime aValue) { fCreatedAt = aValue; }
-  void SetLastUpdatedAt(base::DateTime aValue) { fLastUpdatedAt = aValue; }
-  void SetCurrentReceiptNo(int32_t aValue) { fCurrentReceiptNo = aValue; }
-  void SetCurrentZReportNo(int32_t aValue) { fCurrentZReportNo = aValue; }
-  void SetDailyTotal(base::Currency aValue) { fDailyTotal = aValue; }
-  void SetDailySales(base::Currency aValue) { fDailySales = aValue; }
-  void SetDailyRefunds(base::Currency aValue) { fDailyRefunds = aValue; }
-  void SetDailyVoids(base::Currency aValue) { fDailyVoids = aValue; }
-  void SetDailyDiscounts(base::Currency aValue) { fDailyDiscounts = aValue; }
-  void SetGrandTotalTotal(base::Currency aValue) { fGrandTotalTotal = aValue; }
-  void SetGrandTotalSales(base::Currency aValue) { fGrandTotalSales = aValue; }
-  void SetGrandTotalRefunds(base::Currency aValue) { fGrandTotalRefunds = aValue; }
-  void SetGrandTotalVoids(base::Currency aValue) { fGrandTotalVoids = aValue; }
-  void SetGrandTotalDiscounts(base::Currency aValue) { fGrandTotalDiscounts = aValue; }
-  void SetTrainingMode(bool aValue) { fTrainingMode = aValue; }
+  void SetCreatedAt(base::DateTime aValue) { fContent.createdAt = aValue; }
+  void SetLastUpdatedAt(base::DateTime aValue) { fContent.lastUpdatedAt = aValue; }
+  void SetTrainingMode(bool aValue) { fContent.trainingMode = aValue; }
+  void SetFigures(const framework::qvDayFigures& aValue) { fContent.figures = aValue; }
 
   // True while this object holds the lock file.
   bool IsLocked() const { return fLockStream.IsHeld(); }
 
  private:
-  // The figures that a read fills and a failed change puts back.
-  struct Figures {
-    base::DateTime createdAt = 0, lastUpdatedAt = 0;
-    int32_t currentReceiptNo = 0, currentZReportNo = 0;
-    base::Currency dailyTotal, dailySales, dailyRefunds, dailyVoids, dailyDiscounts;
-    base::Currency grandTotalTotal, grandTotalSales, grandTotalRefunds, grandTotalVoids,
-        grandTotalDiscounts;
+  // What the counters file holds besides the till serial: a read fills it whole and a change
+  // that cannot be saved puts it back whole.
+  struct tFileContent {
+    base::DateTime createdAt = 0;
+    base::DateTime lastUpdatedAt = 0;
+    framework::qvDayFigures figures;
     bool trainingMode = false;
   };
-  Figures TakeFigures() const;
-  void PutFigures(const Figures& aFigures);
-  void CountReceipt(documents::qvReceiptType aReceiptType, base::Currency aAmount);
-  void AddToTotals(documents::qvReceiptType aReceiptType, base::Currency aAmount);
-  // Runs aChange on the figures and saves; puts the figures back when either fails.
+  // Runs aChange on the figures and saves; puts the content back when either fails.
   template <typename Change>
   void ChangeAndSave(Change aChange);
-  void ClearDay();
   void SaveAt(base::DateTime aSavedAt);
   std::string RenderFile(base::DateTime aSavedAt) const;
   static std::string LockFilePath();
@@ -164,21 +156,7 @@ class kFiscalProcessorCounters {
 
   std::string fFileName;
   std::string fTillSerial;
-  base::DateTime fCreatedAt = 0;
-  base::DateTime fLastUpdatedAt = 0;
-  int32_t fCurrentReceiptNo = 0;
-  int32_t fCurrentZReportNo = 0;
-  base::Currency fDailyTotal;
-  base::Currency fDailySales;
-  base::Currency fDailyRefunds;
-  base::Currency fDailyVoids;
-  base::Currency fDailyDiscounts;
-  base::Currency fGrandTotalTotal;
-  base::Currency fGrandTotalSales;
-  base::Currency fGrandTotalRefunds;
-  base::Currency fGrandTotalVoids;
-  base::Currency fGrandTotalDiscounts;
-  bool fTrainingMode = false;
+  tFileContent fContent;
   platform::LockFile fLockStream;      // the working directory's lock file
   platform::LockFile fTillLockStream;  // the till folder's lock file
   int fLockDepth = 0;

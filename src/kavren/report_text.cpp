@@ -84,12 +84,12 @@ class tReportWriter {
     Line("Data " + base::FormatDateTime("dd/mm/yyyy hh:nn", aHeading.now, fSettings.dateSeparator,
                                         fSettings.timeSeparator));
   }
-  void DailyFigures(const framework::qvFiscalCounters& aCounters) {
-    Amount("Totale Giorno", aCounters.DailyTotal);
+  void DailyFigures(const framework::qvDayFigures& aFigures) {
+    Amount("Totale Giorno", aFigures.DailyTotal);
     Line();
-    Amount("Totale Giorno Vendite", aCounters.DailySales);
-    Amount("Totale Giorno Resi", aCounters.DailyRefunds);
-    Amount("Totale Giorno Annullamenti", aCounters.DailyVoids);
+    Amount("Totale Giorno Vendite", aFigures.DailySales);
+    Amount("Totale Giorno Resi", aFigures.DailyRefunds);
+    Amount("Totale Giorno Annullamenti", aFigures.DailyVoids);
     Line();
     Separator();
     Line();
@@ -131,11 +131,11 @@ std::string ReportZNumberText(int32_t aNumber) {
   return base::FixedWidthNumber(aNumber, 4, 0, false, "");
 }
 
-std::string BuildZReportText(const framework::qvFiscalCounters& aCounters,
+std::string BuildZReportText(const framework::qvDayFigures& aFigures,
                              const tReportHeading& aHeading,
                              const platform::RegionalSettings& aSettings) {
   tReportWriter report(aSettings);
-  report.Line("Z-REPORT # " + ReportZNumberText(aCounters.CurrentReportNo));
+  report.Line("Z-REPORT # " + ReportZNumberText(aFigures.CurrentReportNo));
   report.Line();
   report.Separator();
   report.Line();
@@ -143,19 +143,19 @@ std::string BuildZReportText(const framework::qvFiscalCounters& aCounters,
   report.Line();
   report.Separator();
   report.Line();
-  report.Amount("Grantotale", aCounters.GrandTotalTotal);
+  report.Amount("Grantotale", aFigures.GrandTotalTotal);
   report.Line();
-  report.Amount("Grantotale Vendite", aCounters.GrandTotalSales);
-  report.Amount("Grantotale Resi", aCounters.GrandTotalRefunds);
-  report.Amount("Grantotale Annullamenti", aCounters.GrandTotalVoids);
+  report.Amount("Grantotale Vendite", aFigures.GrandTotalSales);
+  report.Amount("Grantotale Resi", aFigures.GrandTotalRefunds);
+  report.Amount("Grantotale Annullamenti", aFigures.GrandTotalVoids);
   report.Line();
   report.Separator();
   report.Line();
-  report.DailyFigures(aCounters);
-  return report.FinishWithCount("Scontrini Emessi", aCounters.CurrentReceiptNo);
+  report.DailyFigures(aFigures);
+  return report.FinishWithCount("Scontrini Emessi", aFigures.CurrentReceiptNo);
 }
 
-std::string BuildXReportText(const framework::qvFiscalCounters& aCounters,
+std::string BuildXReportText(const framework::qvDayFigures& aFigures,
                              const tReportHeading& aHeading,
                              const platform::RegionalSettings& aSettings) {
   tReportWriter report(aSettings);
@@ -166,8 +166,8 @@ std::string BuildXReportText(const framework::qvFiscalCounters& aCounters,
   report.Line();
   report.Separator();
   report.Line();
-  report.DailyFigures(aCounters);
-  return report.FinishWithCount("Scontrini Emessi", aCounters.CurrentReceiptNo);
+  report.DailyFigures(aFigures);
+  return report.FinishWithCount("Scontrini Emessi", aFigures.CurrentReceiptNo);
 }
 
 std::string HostZReportText(const std::vector<std::string>& aLines, const std::string& aZNumber) {

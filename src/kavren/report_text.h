@@ -7,7 +7,7 @@
 
 #include "base/currency.h"
 #include "base/date_time.h"
-#include "framework/fiscal_processor.h"
+#include "framework/day_figures.h"
 #include "platform/regional_settings.h"
 
 namespace qv::kavren {
@@ -26,10 +26,10 @@ struct tReportHeading {
   base::DateTime now = 0;
 };
 
-std::string BuildZReportText(const framework::qvFiscalCounters& aCounters,
+std::string BuildZReportText(const framework::qvDayFigures& aFigures,
                              const tReportHeading& aHeading,
                              const platform::RegionalSettings& aSettings);
-std::string BuildXReportText(const framework::qvFiscalCounters& aCounters,
+std::string BuildXReportText(const framework::qvDayFigures& aFigures,
                              const tReportHeading& aHeading,
                              const platform::RegionalSettings& aSettings);
 

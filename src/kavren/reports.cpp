@@ -35,24 +35,12 @@ tReportHeading Heading(const kFiscalProcessorCounters& aCounters) {
 }  // namespace
 
 void kFiscalProcessor_KAVREN::FillCounters() {
-  const kFiscalProcessorCounters& store = *fFPCounters;
-  fCounters.CurrentReceiptNo = store.CurrentReceiptNo();
-  fCounters.CurrentReportNo = store.CurrentZReportNo();
+  fCounters.Figures = fFPCounters->Figures();
   fCounters.ReportDateTime = base::DateOf(base::NowDateTime());
-  fCounters.DailyTotal = store.DailyTotal();
-  fCounters.DailySales = store.DailySales();
-  fCounters.DailyRefunds = store.DailyRefunds();
-  fCounters.DailyVoids = store.DailyVoids();
-  fCounters.DailyDiscounts = store.DailyDiscounts();
-  fCounters.GrandTotalTotal = store.GrandTotalTotal();
-  fCounters.GrandTotalSales = store.GrandTotalSales();
-  fCounters.GrandTotalRefunds = store.GrandTotalRefunds();
-  fCounters.GrandTotalVoids = store.GrandTotalVoids();
-  fCounters.GrandTotalDiscounts = store.GrandTotalDiscounts();
 }
 
 std::string kFiscalProcessor_KAVREN::ReportZNumber() const {
-  return ReportZNumberText(fCounters.CurrentReportNo);
+  return ReportZNumberText(fCounters.Figures.CurrentReportNo);
 }
 
 // A journal copy that holds exactly the counters being closed was left by a Z-report of the
@@ -99,7 +87,7 @@ bool kFiscalProcessor_KAVREN::CloseDay(kFiscalProcessorHandler& aHandler) {
   FillCounters();
   const documents::kZReport& request = aHandler.ZReport();
   fCounters.Text = request.PrintText() ? HostZReportText(request.Text(), ReportZNumber())
-                                       : BuildZReportText(fCounters, Heading(*fFPCounters),
+                                       : BuildZReportText(fCounters.Figures, Heading(*fFPCounters),
                                                           platform::CurrentRegionalSettings());
   KeepCountersCopies();
   fFPCounters->Z();
@@ -130,8 +118,8 @@ bool kFiscalProcessor_KAVREN::ProcessXReport(kFiscalProcessorHandler&) {
   }
   fFPCounters->Refresh();
   FillCounters();
-  fCounters.Text =
-      BuildXReportText(fCounters, Heading(*fFPCounters), platform::CurrentRegionalSettings());
+  fCounters.Text = BuildXReportText(fCounters.Figures, Heading(*fFPCounters),
+                                    platform::CurrentRegionalSettings());
   LogInfo("PROCESSXREPORT", "END");
   return true;
 }

@@ -194,6 +194,63 @@ TEST_F(CountersStore, InitWithAFileReadsItsFiguresAndKeepsTheGivenSerial) {
   EXPECT_EQ(ElementText(fFile, "TrainingMode"), "True");
 }
 
+TEST_F(CountersStore, EveryFigureSavedReadsBackIntoItsOwnElement) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  // Distinct values, so that two figures that swapped elements would show.
+  framework::qvDayFigures figures;
+  figures.CurrentReceiptNo = 41;
+  figures.CurrentReportNo = 7;
+  figures.DailyTotal = Amount("5.01");
+  figures.DailySales = Amount("10.02");
+  figures.DailyRefunds = Amount("4.03");
+  figures.DailyVoids = Amount("1.04");
+  figures.DailyDiscounts = Amount("0.05");
+  figures.GrandTotalTotal = Amount("105.06");
+  figures.GrandTotalSales = Amount("110.07");
+  figures.GrandTotalRefunds = Amount("4.08");
+  figures.GrandTotalVoids = Amount("1.09");
+  figures.GrandTotalDiscounts = Amount("2.1");
+  counters.SetFigures(figures);
+  counters.Save();
+
+  std::vector<std::string> elements = ElementsOf(fFile);
+  ASSERT_EQ(elements.size(), 16u);
+  const std::vector<std::string> expected = {
+      "CurrentReceiptNo=41",    "CurrentZReportNo=7",     "DailyTotal=5.01",
+      "DailySales=10.02",       "DailyRefunds=4.03",      "DailyVoids=1.04",
+      "DailyDiscounts=0.05",    "GrandTotalTotal=105.06", "GrandTotalSales=110.07",
+      "GrandTotalRefunds=4.08", "GrandTotalVoids=1.09",   "GrandTotalDiscounts=2.1"};
+  EXPECT_EQ(std::vector<std::string>(elements.begin() + 3, elements.begin() + 15), expected);
+
+  kFiscalProcessorCounters reader;
+  reader.Init(fFile, "T1");
+  EXPECT_EQ(reader.Figures(), figures);
+  EXPECT_EQ(reader.CurrentZReportNo(), 7);
+  EXPECT_EQ(reader.GrandTotalDiscounts(), Amount("2.1"));
+}
+
+TEST_F(CountersStore, AfterZTheFileHoldsTheFiguresOfTheNextDay) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  counters.Update(documents::rt_Sale, Amount("10"));
+  counters.Update(documents::rt_Refund, Amount("4"));
+
+  counters.Lock();
+  counters.Z();
+  counters.Unlock();
+
+  framework::qvDayFigures nextDay;
+  nextDay.CurrentReportNo = 2;
+  nextDay.GrandTotalSales = Amount("10");
+  nextDay.GrandTotalRefunds = Amount("4");
+  nextDay.GrandTotalTotal = Amount("6");
+  EXPECT_EQ(counters.Figures(), nextDay);
+  kFiscalProcessorCounters reader;
+  reader.Init(fFile, "T1");
+  EXPECT_EQ(reader.Figures(), nextDay);
+}
+
 TEST_F(CountersStore, SystemPathsOnDriveCAreMappedToTheDriveFolder) {
   auto previous = platform::GetEnvironmentVariable("QVFP_DRIVE_C");
   platform::SetEnvironmentVariable("QVFP_DRIVE_C", fDir);
@@ -337,8 +394,10 @@ TEST_F(CountersStore, ZClosesTheDayAndKeepsTheGrandTotals) {
   counters.Update(documents::rt_Void, Amount("1"));
   counters.Refresh();
   counters.SetTrainingMode(true);
-  counters.SetDailyDiscounts(Amount("0.75"));
-  counters.SetGrandTotalDiscounts(Amount("3.5"));
+  framework::qvDayFigures figures = counters.Figures();
+  figures.DailyDiscounts = Amount("0.75");
+  figures.GrandTotalDiscounts = Amount("3.5");
+  counters.SetFigures(figures);
   counters.Save();
   std::string createdAt = ElementText(fFile, "CreatedAt");
 

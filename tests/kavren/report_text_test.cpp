@@ -43,8 +43,8 @@ std::vector<std::string> Lines(const std::string& aText) {
   return lines;
 }
 
-framework::qvFiscalCounters SampleCounters() {
-  framework::qvFiscalCounters counters;
+framework::qvDayFigures SampleCounters() {
+  framework::qvDayFigures counters;
   counters.CurrentReceiptNo = 17;
   counters.CurrentReportNo = 3;
   counters.GrandTotalTotal = Amount(123456789);  // 12345.6789
@@ -171,7 +171,7 @@ TEST(ZReportText, HasItsFixedLayout) {
 }
 
 TEST(ZReportText, UsesTheMachineDateAndTimeSeparatorsAndTheLastFourZDigits) {
-  framework::qvFiscalCounters counters;
+  framework::qvDayFigures counters;
   counters.CurrentReportNo = 10000;
   RegionalSettings settings = kItalian;
   settings.dateSeparator = ".";
@@ -186,7 +186,7 @@ TEST(ZReportText, UsesTheMachineDateAndTimeSeparatorsAndTheLastFourZDigits) {
 }
 
 TEST(ZReportText, AFigureWiderThanItsColumnWidensItsLine) {
-  framework::qvFiscalCounters counters;
+  framework::qvDayFigures counters;
   counters.DailySales = Amount(-12345675000);      // -1,234,567.50: 13 characters
   counters.GrandTotalTotal = Amount(12345675000);  // 1,234,567.50: 12 characters
   counters.GrandTotalSales = Amount(9999999999);   // 999,999.9999 rounds to 1,000,000.00

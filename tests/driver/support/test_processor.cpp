@@ -26,22 +26,20 @@ base::DateTime TestDateTime() { return base::EncodeDateTime({2023, 8, 9, 9, 39, 
 }  // namespace
 
 framework::qvFiscalCounters TestCounters() {
-  framework::qvFiscalCounters counters;
-  counters.CurrentReceiptNo = 17;
-  counters.CurrentReportNo = 4;
-  counters.ReportDateTime = TestDateTime();
-  counters.DailyTotal = Currency::FromRaw(123456);           // 12.3456
-  counters.DailySales = Currency::FromRaw(990000);           // not written
-  counters.DailyRefunds = Currency::FromRaw(-70000);         // -7
-  counters.DailyVoids = Currency::FromRaw(0);                // 0
-  counters.DailyDiscounts = Currency::FromRaw(5000);         // 0.5
-  counters.GrandTotalTotal = Currency::FromRaw(12345000);    // 1234.5
-  counters.GrandTotalSales = Currency::FromRaw(880000);      // not written
-  counters.GrandTotalRefunds = Currency::FromRaw(-100);      // -0.01
-  counters.GrandTotalVoids = Currency::FromRaw(30000);       // 3
-  counters.GrandTotalDiscounts = Currency::FromRaw(770000);  // not written
-  counters.Text = "Z line 1\nZ line 2";
-  return counters;
+  framework::qvDayFigures figures;
+  figures.CurrentReceiptNo = 17;
+  figures.CurrentReportNo = 4;
+  figures.DailyTotal = Currency::FromRaw(123456);           // 12.3456
+  figures.DailySales = Currency::FromRaw(990000);           // not written
+  figures.DailyRefunds = Currency::FromRaw(-70000);         // -7
+  figures.DailyVoids = Currency::FromRaw(0);                // 0
+  figures.DailyDiscounts = Currency::FromRaw(5000);         // 0.5
+  figures.GrandTotalTotal = Currency::FromRaw(12345000);    // 1234.5
+  figures.GrandTotalSales = Currency::FromRaw(880000);      // not written
+  figures.GrandTotalRefunds = Currency::FromRaw(-100);      // -0.01
+  figures.GrandTotalVoids = Currency::FromRaw(30000);       // 3
+  figures.GrandTotalDiscounts = Currency::FromRaw(770000);  // not written
+  return {.Figures = figures, .ReportDateTime = TestDateTime(), .Text = "Z line 1\nZ line 2"};
 }
 
 kFiscalProcessor_TEST::kFiscalProcessor_TEST(kFiscalProcessorHandler& aHandler)
