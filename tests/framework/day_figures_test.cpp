@@ -28,22 +28,35 @@ using base::Currency;
 
 Currency Amount(const char* aText) { return base::StrToCurrency(aText); }
 
-// A day in the middle of its business: two Z-reports behind it, grand totals from earlier days.
-qvDayFigures OpenDay() {
+// The amounts of one kind, in the order of the counters file.
+struct tAmounts {
+  const char* total;
+  const char* sales;
+  const char* refunds;
+  const char* voids;
+  const char* discounts;
+};
+
+qvDayFigures Figures(int32_t aReceiptNo, int32_t aReportNo, tAmounts aDaily, tAmounts aGrand) {
   qvDayFigures figures;
-  figures.CurrentReceiptNo = 12;
-  figures.CurrentReportNo = 3;
-  figures.DailySales = Amount("100");
-  figures.DailyRefunds = Amount("20");
-  figures.DailyVoids = Amount("5");
-  figures.DailyTotal = Amount("75");
-  figures.DailyDiscounts = Amount("1.5");
-  figures.GrandTotalSales = Amount("1000");
-  figures.GrandTotalRefunds = Amount("200");
-  figures.GrandTotalVoids = Amount("50");
-  figures.GrandTotalTotal = Amount("750");
-  figures.GrandTotalDiscounts = Amount("15");
+  figures.CurrentReceiptNo = aReceiptNo;
+  figures.CurrentReportNo = aReportNo;
+  figures.DailyTotal = Amount(aDaily.total);
+  figures.DailySales = Amount(aDaily.sales);
+  figures.DailyRefunds = Amount(aDaily.refunds);
+  figures.DailyVoids = Amount(aDaily.voids);
+  figures.DailyDiscounts = Amount(aDaily.discounts);
+  figures.GrandTotalTotal = Amount(aGrand.total);
+  figures.GrandTotalSales = Amount(aGrand.sales);
+  figures.GrandTotalRefunds = Amount(aGrand.refunds);
+  figures.GrandTotalVoids = Amount(aGrand.voids);
+  figures.GrandTotalDiscounts = Amount(aGrand.discounts);
   return figures;
+}
+
+// A day in the middle of its business: receipt 12 of Z-report 3, grand totals from earlier days.
+qvDayFigures OpenDay() {
+  return Figures(12, 3, {"75", "100", "20", "5", "1.5"}, {"750", "1000", "200", "50", "15"});
 }
 
 TEST(DayFigures, ASaleARefundAndAVoidAddToTheirOwnTotalsAndEveryReceiptIsNumbered) {
@@ -51,19 +64,10 @@ TEST(DayFigures, ASaleARefundAndAVoidAddToTheirOwnTotalsAndEveryReceiptIsNumbere
   figures.CountReceipt(documents::rt_Sale, Amount("10.25"));
   figures.CountReceipt(documents::rt_Refund, Amount("3"));
   figures.CountReceipt(documents::rt_Void, Amount("0.25"));
-  figures.CountReceipt(documents::rt_InvoiceSale, Amount("99"));
+  figures.CountReceipt(documents::rt_InvoiceSale, Amount("99"));  // numbered, adds nothing
 
-  qvDayFigures expected = OpenDay();
-  expected.CurrentReceiptNo = 16;
-  expected.DailySales = Amount("110.25");
-  expected.DailyRefunds = Amount("23");
-  expected.DailyVoids = Amount("5.25");
-  expected.DailyTotal = Amount("82");
-  expected.GrandTotalSales = Amount("1010.25");
-  expected.GrandTotalRefunds = Amount("203");
-  expected.GrandTotalVoids = Amount("50.25");
-  expected.GrandTotalTotal = Amount("757");
-  EXPECT_EQ(figures, expected);
+  EXPECT_EQ(figures, Figures(16, 3, {"82", "110.25", "23", "5.25", "1.5"},
+                             {"757", "1010.25", "203", "50.25", "15"}));
 }
 
 TEST(DayFigures, TakingAReceiptBackRestoresTheTotalsButNotItsNumber) {
@@ -71,9 +75,8 @@ TEST(DayFigures, TakingAReceiptBackRestoresTheTotalsButNotItsNumber) {
   figures.CountReceipt(documents::rt_Refund, Amount("7.5"));
   figures.AddToTotals(documents::rt_Refund, -Amount("7.5"));
 
-  qvDayFigures expected = OpenDay();
-  expected.CurrentReceiptNo = 13;
-  EXPECT_EQ(figures, expected);
+  EXPECT_EQ(figures,
+            Figures(13, 3, {"75", "100", "20", "5", "1.5"}, {"750", "1000", "200", "50", "15"}));
 }
 
 TEST(DayFigures, TheGrandTotalOfAReceiptTypeIsTheOneItAddsTo) {
@@ -89,21 +92,11 @@ TEST(DayFigures, TheGrandTotalOfAReceiptTypeIsTheOneItAddsTo) {
 TEST(DayFigures, ClosingTheDayStartsTheNextOneWithTheGrandTotalsKept) {
   qvDayFigures figures = OpenDay();
   figures.CloseDay();
-
-  qvDayFigures expected;
-  expected.CurrentReportNo = 4;
-  expected.GrandTotalSales = Amount("1000");
-  expected.GrandTotalRefunds = Amount("200");
-  expected.GrandTotalVoids = Amount("50");
-  expected.GrandTotalTotal = Amount("750");
-  expected.GrandTotalDiscounts = Amount("15");
-  EXPECT_EQ(figures, expected);
+  EXPECT_EQ(figures, Figures(0, 4, {"0", "0", "0", "0", "0"}, {"750", "1000", "200", "50", "15"}));
 
   // The next day counts from its first receipt.
   figures.CountReceipt(documents::rt_Sale, Amount("2"));
-  EXPECT_EQ(figures.CurrentReceiptNo, 1);
-  EXPECT_EQ(figures.DailyTotal, Amount("2"));
-  EXPECT_EQ(figures.GrandTotalTotal, Amount("752"));
+  EXPECT_EQ(figures, Figures(1, 4, {"2", "2", "0", "0", "0"}, {"752", "1002", "200", "50", "15"}));
 }
 
 TEST(DayFigures, NumbersAtTheirLimitWrapInsteadOfOverflowing) {

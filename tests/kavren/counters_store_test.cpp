@@ -230,27 +230,6 @@ TEST_F(CountersStore, EveryFigureSavedReadsBackIntoItsOwnElement) {
   EXPECT_EQ(reader.GrandTotalDiscounts(), Amount("2.1"));
 }
 
-TEST_F(CountersStore, AfterZTheFileHoldsTheFiguresOfTheNextDay) {
-  kFiscalProcessorCounters counters;
-  counters.Init(fFile, "T1");
-  counters.Update(documents::rt_Sale, Amount("10"));
-  counters.Update(documents::rt_Refund, Amount("4"));
-
-  counters.Lock();
-  counters.Z();
-  counters.Unlock();
-
-  framework::qvDayFigures nextDay;
-  nextDay.CurrentReportNo = 2;
-  nextDay.GrandTotalSales = Amount("10");
-  nextDay.GrandTotalRefunds = Amount("4");
-  nextDay.GrandTotalTotal = Amount("6");
-  EXPECT_EQ(counters.Figures(), nextDay);
-  kFiscalProcessorCounters reader;
-  reader.Init(fFile, "T1");
-  EXPECT_EQ(reader.Figures(), nextDay);
-}
-
 TEST_F(CountersStore, SystemPathsOnDriveCAreMappedToTheDriveFolder) {
   auto previous = platform::GetEnvironmentVariable("QVFP_DRIVE_C");
   platform::SetEnvironmentVariable("QVFP_DRIVE_C", fDir);
