@@ -112,7 +112,7 @@ class kFiscalProcessorCounters {
   bool TrainingMode() const { return fContent.trainingMode; }
   // The figures of the day as last read, counted or saved.
   const framework::qvDayFigures& Figures() const { return fContent.figures; }
-  // Single figures of Figures(), as the receipt numbering and the reports read them.
+  // Single figures of Figures(), for the callers that need just one.
   int32_t CurrentReceiptNo() const { return fContent.figures.CurrentReceiptNo; }
   int32_t CurrentZReportNo() const { return fContent.figures.CurrentReportNo; }
   base::Currency DailyTotal() const { return fContent.figures.DailyTotal; }
