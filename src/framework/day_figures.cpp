@@ -14,6 +14,8 @@ int32_t NextNumber(int32_t aValue) {
 
 }  // namespace
 
+int32_t qvDayFigures::NextReceiptNo() const { return NextNumber(CurrentReceiptNo); }
+
 bool qvDayFigures::CountsAmount(documents::qvReceiptType aReceiptType) {
   return aReceiptType == documents::rt_Sale || aReceiptType == documents::rt_Refund ||
          aReceiptType == documents::rt_Void;

@@ -41,6 +41,8 @@ struct qvDayFigures {
   // The grand total that a receipt of aReceiptType adds to; 0 for types that add nothing.
   base::Currency GrandTotalOf(documents::qvReceiptType aReceiptType) const;
 
+  // The number the day's next receipt is counted under (CountReceipt's new CurrentReceiptNo).
+  int32_t NextReceiptNo() const;
   // Counts one receipt: CurrentReceiptNo advances by one for every type, and aAmount is added
   // as AddToTotals adds it.
   void CountReceipt(documents::qvReceiptType aReceiptType, base::Currency aAmount);

@@ -265,9 +265,7 @@ std::unique_ptr<tHeldReceipt> kReceiptLedger::Count(tQueuedReceipt aReceipt) {
   tCountersLock lock(fCounters);
   SettleAbandoned();
   fCounters.Refresh();
-  // Wrapping, as the counters' own numbering does, keeps the arithmetic defined.
-  aReceipt.counterNumber =
-      static_cast<int32_t>(static_cast<uint32_t>(fCounters.CurrentReceiptNo()) + 1u);
+  aReceipt.counterNumber = fCounters.Figures().NextReceiptNo();
   aReceipt.zReportNumber = fCounters.CurrentZReportNo();
   if (aReceipt.receiptNumber <= 0) aReceipt.receiptNumber = aReceipt.counterNumber;
   const std::string queueFile = QueueFileName(aReceipt);
