@@ -35,27 +35,6 @@ bool StartsWith(std::string_view aText, std::string_view aPrefix) {
   return aText.substr(0, aPrefix.size()) == aPrefix;
 }
 
-void AppendUtf8(std::string& aOut, uint32_t aCodePoint) {
-  if (aCodePoint > 0x10FFFF || (aCodePoint >= 0xD800 && aCodePoint <= 0xDFFF)) {
-    aCodePoint = 0xFFFD;
-  }
-  if (aCodePoint < 0x80) {
-    aOut += static_cast<char>(aCodePoint);
-  } else if (aCodePoint < 0x800) {
-    aOut += static_cast<char>(0xC0 | (aCodePoint >> 6));
-    aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
-  } else if (aCodePoint < 0x10000) {
-    aOut += static_cast<char>(0xE0 | (aCodePoint >> 12));
-    aOut += static_cast<char>(0x80 | ((aCodePoint >> 6) & 0x3F));
-    aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
-  } else {
-    aOut += static_cast<char>(0xF0 | (aCodePoint >> 18));
-    aOut += static_cast<char>(0x80 | ((aCodePoint >> 12) & 0x3F));
-    aOut += static_cast<char>(0x80 | ((aCodePoint >> 6) & 0x3F));
-    aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
-  }
-}
-
 uint32_t ByteAt(std::string_view aBytes, size_t aIndex) {
   return static_cast<unsigned char>(aBytes[aIndex]);
 }
@@ -77,14 +56,14 @@ std::string Utf32BytesToUtf8(std::string_view aBytes, bool aBigEndian) {
     for (size_t k = 0; k < 4; ++k) {
       value |= ByteAt(aBytes, i + k) << (aBigEndian ? 8 * (3 - k) : 8 * k);
     }
-    AppendUtf8(out, value);
+    platform::AppendUtf8(out, value);
   }
   return out;
 }
 
 std::string Latin1ToUtf8(std::string_view aBytes) {
   std::string out;
-  for (char c : aBytes) AppendUtf8(out, static_cast<unsigned char>(c));
+  for (char c : aBytes) platform::AppendUtf8(out, static_cast<unsigned char>(c));
   return out;
 }
 

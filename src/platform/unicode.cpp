@@ -69,7 +69,15 @@ void AppendUtf16(std::u16string& aOut, char32_t aCodePoint) {
   aOut += static_cast<char16_t>(0xDC00 + (aCodePoint & 0x3FF));
 }
 
+bool IsHighSurrogate(char16_t aUnit) { return aUnit >= 0xD800 && aUnit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t aUnit) { return aUnit >= 0xDC00 && aUnit <= 0xDFFF; }
+
+}  // namespace
+
 void AppendUtf8(std::string& aOut, char32_t aCodePoint) {
+  if (aCodePoint > 0x10FFFF || (aCodePoint >= 0xD800 && aCodePoint <= 0xDFFF)) {
+    aCodePoint = kReplacement;
+  }
   if (aCodePoint < 0x80) {
     aOut += static_cast<char>(aCodePoint);
   } else if (aCodePoint < 0x800) {
@@ -86,11 +94,6 @@ void AppendUtf8(std::string& aOut, char32_t aCodePoint) {
     aOut += static_cast<char>(0x80 | (aCodePoint & 0x3F));
   }
 }
-
-bool IsHighSurrogate(char16_t aUnit) { return aUnit >= 0xD800 && aUnit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t aUnit) { return aUnit >= 0xDC00 && aUnit <= 0xDFFF; }
-
-}  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view aText) {
   std::u16string result;

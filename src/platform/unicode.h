@@ -13,6 +13,10 @@ namespace qv::platform {
 std::u16string Utf8ToUtf16(std::string_view aText);
 std::string Utf16ToUtf8(std::u16string_view aText);
 
+// Appends the UTF-8 form of aCodePoint to aOut. A value that is no character (a UTF-16
+// surrogate, or above U+10FFFF) is appended as U+FFFD, so that the text stays valid UTF-8.
+void AppendUtf8(std::string& aOut, char32_t aCodePoint);
+
 // The number of UTF-16 code units of a UTF-8 text.
 std::size_t Utf16Length(std::string_view aText);
 // The first aCount UTF-16 code units of aText, as UTF-8 (a surrogate pair cut in half

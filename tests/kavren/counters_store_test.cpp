@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -562,6 +563,51 @@ TEST_F(CountersStore, AValueThatDoesNotConvertFailsWithTheElementName) {
     EXPECT_EQ(ReadBytes(fFile), bytes);
     EXPECT_TRUE(LockIsFree());
   }
+}
+
+// aText as UTF-32 with its byte-order mark; a code unit of aText above 0x7F stands for
+// itself, so that values which are no character can be written too.
+std::string Utf32(const std::u32string& aText, bool aBigEndian) {
+  std::string out = aBigEndian ? std::string("\0\0\xFE\xFF", 4) : std::string("\xFF\xFE\0\0", 4);
+  for (char32_t unit : aText) {
+    for (int k = 0; k < 4; ++k) {
+      const int shift = aBigEndian ? 8 * (3 - k) : 8 * k;
+      out += static_cast<char>((static_cast<uint32_t>(unit) >> shift) & 0xFF);
+    }
+  }
+  return out;
+}
+
+TEST_F(CountersStore, UnitsOfAUtf32FileThatAreNoCharacterReadAsReplacementCharacters) {
+  kFiscalProcessorCounters counters;
+  counters.Init(fFile, "T1");
+  const std::string replacement = "\xEF\xBF\xBD";
+  for (bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+    const std::u32string body = U"<FPRCounters><CurrentReceiptNo>4" + std::u32string(1, 0xD800) +
+                                U"7" + std::u32string(1, 0x110000) +
+                                U"</CurrentReceiptNo></FPRCounters>";
+    const std::string bytes = Utf32(body, bigEndian);
+    WriteBytes(fFile, bytes);
+    try {
+      counters.Refresh();
+      ADD_FAILURE() << "no error";
+    } catch (const Error& error) {
+      // The message that reaches the log and the host is valid UTF-8.
+      EXPECT_EQ(std::string(error.what()),
+                "Error in processing node CurrentReceiptNo as integer.\r\n'4" + replacement + "7" +
+                    replacement + "' is not a valid integer value");
+    }
+    EXPECT_EQ(ReadBytes(fFile), bytes);
+  }
+
+  WriteBytes(fFile, Utf32(U"<FPRCounters><TillSerial>" + std::u32string(1, 0xDFFF) +
+                              U"</TillSerial><CurrentReceiptNo>41</CurrentReceiptNo>"
+                              U"<DailySales>12.5</DailySales></FPRCounters>",
+                          /*aBigEndian=*/false));
+  counters.Update(documents::rt_Sale, Amount("0.5"));
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "42");
+  EXPECT_EQ(ElementText(fFile, "DailySales"), "13");
 }
 
 TEST_F(CountersStore, AFileThatIsNotXmlFailsAndStaysUntouched) {

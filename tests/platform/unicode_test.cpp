@@ -50,6 +50,20 @@ TEST(Utf16ToUtf8, LoneSurrogatesBecomeReplacementCharacters) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}), kReplacement + "😀");
 }
 
+TEST(AppendUtf8, WritesCharactersAndReplacesWhatIsNoCharacter) {
+  std::string text = "a";
+  for (char32_t codePoint : {U'\u00E9', U'\u20AC', U'\U0001F600', U'\U0010FFFF'}) {
+    AppendUtf8(text, codePoint);
+  }
+  EXPECT_EQ(text, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF");
+  for (char32_t noCharacter : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(static_cast<unsigned>(noCharacter));
+    std::string out = "x";
+    AppendUtf8(out, noCharacter);
+    EXPECT_EQ(out, "x" + kReplacement);
+  }
+}
+
 TEST(Utf16Length, CountsUnitsNotBytes) {
   EXPECT_EQ(Utf16Length(""), 0u);
   EXPECT_EQ(Utf16Length("abc"), 3u);
