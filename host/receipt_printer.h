@@ -1,5 +1,6 @@
 // The receipt-printer driver as the host uses it to show a signed receipt the way it prints:
-// the returned Receipt element is laid out as text by the driver's PRINTFR call.
+// the returned Receipt element is laid out as text by the driver, exactly as the library
+// lays out the receipt it signs.
 #pragma once
 
 #include <string>
@@ -10,11 +11,12 @@ namespace qv::host {
 
 class ReceiptPrinter {
  public:
-  // Loads "QVRP_GENERIC_10" (beside this program first); throws qv::Error when it cannot.
+  // Loads "QVRP_GENERIC_10" (beside this program first) and keeps it loaded, so that the
+  // layout of each receipt finds it in the process; throws qv::Error when it cannot.
   ReceiptPrinter();
   // The printable text of the Receipt element found in aRequestXml. Throws qv::Error with
   // the driver's reason when it refuses.
-  std::string Layout(const std::string& aRequestXml, int aLineLength = 52);
+  std::string Layout(const std::string& aRequestXml);
 
  private:
   platform::DynamicLibrary fLibrary;
