@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include "base/xml_utils.h"
+#include "documents/receipt.h"
 #include "kavren/fiscal_processor_kavren.h"
 #include "kavren/receipt_text.h"
 #include "platform/error.h"
@@ -19,8 +20,7 @@ ReceiptPrinter::ReceiptPrinter() {
 std::string ReceiptPrinter::Layout(const std::string& aRequestXml) {
   pugi::xml_document request;
   base::ParseXml(request, aRequestXml);
-  pugi::xml_node receipt = request.document_element();
-  if (std::string(receipt.name()) != "Receipt") receipt = receipt.child("Receipt");
+  const pugi::xml_node receipt = documents::FindReceiptElement(request);
   if (!receipt) throw Error("Receipt node not found");
 
   const kavren::tReceiptText laidOut = kavren::LayOutReceiptText(receipt);

@@ -686,10 +686,9 @@ class kReceipt {
   kReceipt& operator=(const kReceipt&) = delete;
   ~kReceipt();
 
-  // Reads the Receipt element of a parsed request: the document element itself when it is
-  // named Receipt, else its first Receipt child. Runs once on a fresh receipt. Fails with
-  // qv::Error ("Receipt node not found", "Unable to find Lines node ", a code's or a value's
-  // message); what was read before the failure stays in the receipt.
+  // Reads the Receipt element of a parsed request (FindReceiptElement). Runs once on a fresh
+  // receipt. Fails with qv::Error ("Receipt node not found", "Unable to find Lines node ", a code's
+  // or a value's message); what was read before the failure stays in the receipt.
   void Deserialize(const pugi::xml_document& aXmlDocument);
   // The whole receipt as an XML document text (declaration, Receipt element). Does not
   // change the receipt.
@@ -894,5 +893,9 @@ class kReceipt {
   bool fPrintReceipt = false;
   std::vector<std::string> fHeaders;
 };
+
+// The Receipt element of a parsed document (a request, a journal file): the document element
+// itself when it is named Receipt, else its first Receipt child; an empty node when neither.
+pugi::xml_node FindReceiptElement(const pugi::xml_document& aDocument);
 
 }  // namespace qv::documents

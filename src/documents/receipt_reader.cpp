@@ -172,7 +172,6 @@ void ReadPercentageAdjustment(const FieldReader& aFields, TLine& aLine) {
 // from the document only.
 class kReceiptReader {
  public:
-  static pugi::xml_node FindReceiptElement(const pugi::xml_document& aXmlDocument);
   static void ReadHeader(const pugi::xml_node& aNode, kReceipt& aReceipt);
   static void ReadOriginalReceipt(const pugi::xml_node& aNode, qvOriginalReceipt& aOriginal);
   static void ReadHeaders(const pugi::xml_node& aNode, std::vector<std::string>& aHeaders);
@@ -189,12 +188,6 @@ class kReceiptReader {
   static std::unique_ptr<kReceiptMessageLine> ReadMessageLine(const pugi::xml_node& aNode,
                                                               kReceipt& aReceipt);
 };
-
-pugi::xml_node kReceiptReader::FindReceiptElement(const pugi::xml_document& aXmlDocument) {
-  const pugi::xml_node root = aXmlDocument.document_element();
-  if (IsNamed(root, "Receipt")) return root;
-  return root ? base::FindChild(root, "Receipt") : pugi::xml_node();
-}
 
 void kReceiptReader::ReadHeader(const pugi::xml_node& aNode, kReceipt& aReceipt) {
   const std::string layout = U::GetNodeValueAsString(aNode, "Layout");
@@ -444,8 +437,14 @@ void kReceiptReader::ReadMessageLines(const pugi::xml_node& aNode, kReceipt& aRe
   }
 }
 
+pugi::xml_node FindReceiptElement(const pugi::xml_document& aDocument) {
+  const pugi::xml_node root = aDocument.document_element();
+  if (IsNamed(root, "Receipt")) return root;
+  return root ? base::FindChild(root, "Receipt") : pugi::xml_node();
+}
+
 void kReceipt::Deserialize(const pugi::xml_document& aXmlDocument) {
-  const pugi::xml_node receipt = kReceiptReader::FindReceiptElement(aXmlDocument);
+  const pugi::xml_node receipt = FindReceiptElement(aXmlDocument);
   if (!receipt) throw qv::Error("Receipt node not found");
 
   kReceiptReader::ReadHeader(receipt, *this);

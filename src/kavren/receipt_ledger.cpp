@@ -10,6 +10,7 @@
 
 #include "base/utils.h"
 #include "base/xml_utils.h"
+#include "documents/receipt.h"
 #include "framework/fiscal_processor.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -132,11 +133,9 @@ bool DescribesReceipt(const pugi::xml_node& aElement, const tQueuedReceipt& aRec
 
 // The element of a journal file or error record that names its receipt, or an empty node.
 pugi::xml_node ReceiptElementOf(const pugi::xml_document& aDocument) {
-  pugi::xml_node root = aDocument.document_element();
-  if (base::NameIs(root.name(), "Receipt") || base::NameIs(root.name(), "FailedReceipt")) {
-    return root;
-  }
-  return base::FindChild(root, "Receipt");
+  const pugi::xml_node root = aDocument.document_element();
+  if (base::NameIs(root.name(), "FailedReceipt")) return root;
+  return documents::FindReceiptElement(aDocument);
 }
 
 bool FileDescribesReceipt(const std::string& aPath, const tQueuedReceipt& aReceipt) {
