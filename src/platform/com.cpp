@@ -1,11 +1,47 @@
-// The parts of COM that are the same on every system: class ids as text and the class
-// factory of an in-process server.
+// The parts of COM that are the same on every system: class ids as text, the texts of the
+// COM result codes and the class factory of an in-process server.
 #include <cstdio>
 
 #include "platform/com.h"
+#include "platform/com_system.h"
 #include "platform/error.h"
 
 namespace qv::platform {
+
+namespace {
+
+struct ResultText {
+  uint32_t code;
+  const char* text;
+};
+
+constexpr ResultText kComResultTexts[] = {
+    {0x80020003u, "Member not found"},
+    {0x80020005u, "Type mismatch"},
+    {0x80020006u, "Unknown name"},
+    {0x80020009u, "Exception occurred"},
+    {0x8002000Eu, "Invalid number of parameters"},
+    {0x80040110u, "Class does not support aggregation (or class object is remote)"},
+    {0x80040111u, "ClassFactory cannot supply requested class"},
+    {0x80040154u, "Class not registered"},
+    {0x800401F0u, "CoInitialize has not been called"},
+    {0x800401F3u, "Invalid class string"},
+    {0x800401F8u, "DLL for class not found"},
+    {0x800401F9u, "Error in the DLL"},
+    {0x80080005u, "Server execution failed"},
+};
+
+}  // namespace
+
+std::string com_system::ComResultText(HRESULT aResult) {
+  const auto code = static_cast<uint32_t>(aResult);
+  for (const ResultText& entry : kComResultTexts) {
+    if (entry.code == code) return entry.text;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "OLE error %08X", static_cast<unsigned>(code));
+  return text;
+}
 
 Guid ParseGuid(std::string_view aText) {
   Guid result;

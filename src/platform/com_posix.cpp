@@ -8,12 +8,12 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "platform/com.h"
+#include "platform/com_system.h"
 #include "platform/dynamic_library.h"
 
 namespace qv::platform {
@@ -29,8 +29,8 @@ struct ResultText {
   const char* text;
 };
 
-// The system's message table words these; trailing periods are dropped as the system's
-// error dialogs and Delphi's SysErrorMessage do.
+// The system's message table words these (the COM codes' own texts are shared with Windows);
+// trailing periods are dropped as the system's error dialogs and Delphi's SysErrorMessage do.
 constexpr ResultText kResultTexts[] = {
     {0x00000000u, "The operation completed successfully"},
     {0x00000001u, "Incorrect function"},
@@ -51,22 +51,7 @@ constexpr ResultText kResultTexts[] = {
     {0x8007007Eu, "The specified module could not be found"},
     {0x8007007Fu, "The specified procedure could not be found"},
     {0x800705B4u, "This operation returned because the timeout period expired"},
-    {0x80020003u, "Member not found"},
-    {0x80020005u, "Type mismatch"},
-    {0x80020006u, "Unknown name"},
-    {0x80020009u, "Exception occurred"},
-    {0x8002000Eu, "Invalid number of parameters"},
-    {0x80040110u, "Class does not support aggregation (or class object is remote)"},
-    {0x80040111u, "ClassFactory cannot supply requested class"},
-    {0x80040154u, "Class not registered"},
-    {0x800401F0u, "CoInitialize has not been called"},
-    {0x800401F3u, "Invalid class string"},
-    {0x800401F8u, "DLL for class not found"},
-    {0x800401F9u, "Error in the DLL"},
-    {0x80020009u, "Exception occurred"},
-    {0x80020003u, "Member not found"},
     {0x80010108u, "The object invoked has disconnected from its clients"},
-    {0x80080005u, "Server execution failed"},
 };
 
 // ----- error objects --------------------------------------------------------------------
@@ -181,9 +166,7 @@ std::string HResultText(HRESULT aResult) {
   for (const ResultText& entry : kResultTexts) {
     if (entry.code == code) return entry.text;
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "OLE error %08X", static_cast<unsigned>(code));
-  return text;
+  return com_system::ComResultText(aResult);
 }
 
 IErrorInfo* NewErrorInfo(std::string_view aDescription, std::string_view aSource,

@@ -8,13 +8,13 @@
 // The layer's result constants (S_OK ...) are macros in the system's headers: platform/com.h
 // comes first.
 #include "platform/com.h"
+#include "platform/com_system.h"
 // clang-format off
 #include "platform/windows_headers_win32.h"
 #include <objbase.h>
 #include <oleauto.h>
 // clang-format on
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,29 +24,6 @@ namespace {
 static_assert(sizeof(Guid) == sizeof(GUID), "a class id has the system's layout");
 
 const GUID& SystemGuid(const Guid& aGuid) { return reinterpret_cast<const GUID&>(aGuid); }
-
-struct ResultText {
-  uint32_t code;
-  const char* text;
-};
-
-// Windows' English texts of the COM codes that the Box's callers meet, for a system whose
-// message table lacks them (Wine has none for most of these).
-constexpr ResultText kComResultTexts[] = {
-    {0x80020003u, "Member not found"},
-    {0x80020005u, "Type mismatch"},
-    {0x80020006u, "Unknown name"},
-    {0x80020009u, "Exception occurred"},
-    {0x8002000Eu, "Invalid number of parameters"},
-    {0x80040110u, "Class does not support aggregation (or class object is remote)"},
-    {0x80040111u, "ClassFactory cannot supply requested class"},
-    {0x80040154u, "Class not registered"},
-    {0x800401F0u, "CoInitialize has not been called"},
-    {0x800401F3u, "Invalid class string"},
-    {0x800401F8u, "DLL for class not found"},
-    {0x800401F9u, "Error in the DLL"},
-    {0x80080005u, "Server execution failed"},
-};
 
 ::IErrorInfo* SystemErrorInfo(IErrorInfo* aInfo) { return reinterpret_cast<::IErrorInfo*>(aInfo); }
 
@@ -73,12 +50,7 @@ std::string HResultText(HRESULT aResult) {
   if (buffer != nullptr) LocalFree(buffer);
   while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
   if (!text.empty()) return FromWide(text);
-  for (const ResultText& entry : kComResultTexts) {
-    if (entry.code == static_cast<uint32_t>(aResult)) return entry.text;
-  }
-  char fallback[32];
-  std::snprintf(fallback, sizeof fallback, "OLE error %08X", static_cast<unsigned>(aResult));
-  return fallback;
+  return com_system::ComResultText(aResult);
 }
 
 IErrorInfo* NewErrorInfo(std::string_view aDescription, std::string_view aSource,

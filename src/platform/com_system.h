@@ -1,0 +1,17 @@
+// The half of COM's result texts that is the same on every system, for com_posix.cpp and
+// com_win32.cpp: Windows' English texts of the COM codes that the Box's callers meet, which a
+// system's message table may lack (Wine's has none for most of them). Used inside the
+// platform layer only.
+#pragma once
+
+#include <string>
+
+#include "platform/com.h"
+
+namespace qv::platform::com_system {
+
+// The text of aResult among the COM codes, or "OLE error 80004021" (eight upper-case hex
+// digits) for a code that is not one of them.
+std::string ComResultText(HRESULT aResult);
+
+}  // namespace qv::platform::com_system
