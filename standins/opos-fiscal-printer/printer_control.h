@@ -38,10 +38,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "shared/control_file.h"
 
 namespace qv::standins {
 
@@ -80,7 +82,9 @@ class tPrinterControl {
   int32_t RemainingMemory() const;
 
  private:
-  std::map<std::string, std::string> fValues;  // lower-case keys
+  explicit tPrinterControl(tControlFile aFile) : fFile(std::move(aFile)) {}
+
+  tControlFile fFile;
 };
 
 // Appends one line to the calls record; a record that cannot be written is skipped.

@@ -38,10 +38,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "shared/control_file.h"
 
 namespace qv::standins {
 
@@ -69,7 +71,9 @@ class tBoxControl {
   std::string NewDeviceSerial() const;
 
  private:
-  std::map<std::string, std::string> fValues;  // lower-case keys
+  explicit tBoxControl(tControlFile aFile) : fFile(std::move(aFile)) {}
+
+  tControlFile fFile;
 };
 
 }  // namespace qv::standins
