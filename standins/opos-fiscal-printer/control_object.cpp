@@ -29,6 +29,7 @@
 #include "platform/com.h"
 #include "printer_control.h"
 #include "shared/in_process_server.h"
+#include "shared/server_object.h"
 
 namespace qv::standins {
 namespace {
@@ -41,12 +42,7 @@ constexpr int32_t kDirectIOStatus = 1;
 constexpr int32_t kDirectIOForceNext = 2;
 
 HRESULT Fail(HRESULT aResult, const std::optional<std::string>& aDescription) {
-  if (aDescription) {
-    platform::ComPtr<platform::IErrorInfo> info = platform::ComPtr<platform::IErrorInfo>::Attach(
-        platform::NewErrorInfo(*aDescription, "OPOS.FiscalPrinter", IID_IOPOSFiscalPrinter));
-    platform::SetErrorInfo(0, info.Get());
-  }
-  return aResult;
+  return FailWithErrorInfo(aResult, "OPOS.FiscalPrinter", IID_IOPOSFiscalPrinter, aDescription);
 }
 
 std::string TextOf(OleStr aText) { return platform::OleStringToUtf8(aText); }
@@ -78,39 +74,8 @@ void Give(OleStr* aOut, const std::string& aText) {
 // How far a session must have come for a method.
 enum class tNeeds { kNothing, kOpened, kClaimed, kEnabled };
 
-class tControl final : public platform::DispatchByTableOnly<IOPOSFiscalPrinter>,
-                       public platform::ISupportErrorInfo {
+class tControl final : public tServerObject<tControl, IOPOSFiscalPrinter, IID_IOPOSFiscalPrinter> {
  public:
-  tControl() { ++gLiveObjects; }
-  tControl(const tControl&) = delete;
-  tControl& operator=(const tControl&) = delete;
-
-  // ----- IUnknown, ISupportErrorInfo, IDispatch ------------------------------------------
-
-  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
-    if (aObject == nullptr) return platform::E_POINTER;
-    if (aIid == platform::IID_IUnknown || aIid == platform::IID_IDispatch ||
-        aIid == IID_IOPOSFiscalPrinter) {
-      *aObject = static_cast<IOPOSFiscalPrinter*>(this);
-    } else if (aIid == platform::IID_ISupportErrorInfo) {
-      *aObject = static_cast<platform::ISupportErrorInfo*>(this);
-    } else {
-      *aObject = nullptr;
-      return platform::E_NOINTERFACE;
-    }
-    AddRef();
-    return platform::S_OK;
-  }
-  uint32_t QV_COMCALL AddRef() override { return ++fReferences; }
-  uint32_t QV_COMCALL Release() override {
-    const uint32_t left = --fReferences;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT QV_COMCALL InterfaceSupportsErrorInfo(const Guid& aIid) override {
-    return aIid == IID_IOPOSFiscalPrinter ? platform::S_OK : platform::S_FALSE;
-  }
-
   // ----- common device methods -----------------------------------------------------------
 
   HRESULT QV_COMCALL Open(OleStr aDeviceName, int32_t* aResult) override {
@@ -419,10 +384,8 @@ class tControl final : public platform::DispatchByTableOnly<IOPOSFiscalPrinter>,
   }
 
  private:
-  ~tControl() {
-    EndSession();
-    --gLiveObjects;
-  }
+  friend tServerObject;
+  ~tControl() { EndSession(); }
 
   static VariantBool Variant(bool aValue) { return aValue ? kVariantTrue : kVariantFalse; }
   static std::string Flag(VariantBool aValue) { return aValue ? "True" : "False"; }
@@ -510,7 +473,6 @@ class tControl final : public platform::DispatchByTableOnly<IOPOSFiscalPrinter>,
                   });
   }
 
-  std::atomic<uint32_t> fReferences{1};
   std::string fDeviceName;
   std::string fRecordName;
   bool fOpened = false;

@@ -6,6 +6,17 @@ namespace qv::standins {
 
 std::atomic<long> gLiveObjects{0};
 
+platform::HRESULT FailWithErrorInfo(platform::HRESULT aResult, const char* aSource,
+                                    const platform::Guid& aIid,
+                                    const std::optional<std::string>& aDescription) {
+  if (aDescription) {
+    platform::ComPtr<platform::IErrorInfo> info = platform::ComPtr<platform::IErrorInfo>::Attach(
+        platform::NewErrorInfo(*aDescription, aSource, aIid));
+    platform::SetErrorInfo(0, info.Get());
+  }
+  return aResult;
+}
+
 }  // namespace qv::standins
 
 extern "C" {

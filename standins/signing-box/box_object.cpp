@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/com.h"
 #include "shared/in_process_server.h"
+#include "shared/server_object.h"
 #include "signing_device.h"
 
 namespace qv::standins {
@@ -27,15 +28,9 @@ using platform::Guid;
 using platform::HRESULT;
 using platform::OleStr;
 
-// Leaves an error object describing a failure of aOperation and gives aResult back.
-HRESULT Fail(HRESULT aResult, std::string_view aOperation,
-             const std::optional<std::string>& aDescription) {
-  if (aDescription) {
-    platform::ComPtr<platform::IErrorInfo> info = platform::ComPtr<platform::IErrorInfo>::Attach(
-        platform::NewErrorInfo(*aDescription, "AlgoDll.Box", IID__Box));
-    platform::SetErrorInfo(0, info.Get());
-  }
-  return aResult;
+// Leaves an error object of the Box with aDescription and gives aResult back.
+HRESULT Fail(HRESULT aResult, const std::optional<std::string>& aDescription) {
+  return FailWithErrorInfo(aResult, "AlgoDll.Box", IID__Box, aDescription);
 }
 
 // Replaces an out-text with a new OLE string (the caller frees it).
@@ -48,39 +43,8 @@ std::string TextOf(const OleStr* aText) {
   return aText == nullptr ? std::string() : platform::OleStringToUtf8(*aText);
 }
 
-// IDispatch: this component is called through its table of operations only.
-class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::ISupportErrorInfo {
+class tBox final : public tServerObject<tBox, _Box, IID__Box> {
  public:
-  tBox() { ++gLiveObjects; }
-  tBox(const tBox&) = delete;
-  tBox& operator=(const tBox&) = delete;
-
-  // IUnknown, reached through either base.
-  HRESULT QV_COMCALL QueryInterface(const Guid& aIid, void** aObject) override {
-    if (aObject == nullptr) return platform::E_POINTER;
-    if (aIid == platform::IID_IUnknown || aIid == platform::IID_IDispatch || aIid == IID__Box) {
-      *aObject = static_cast<_Box*>(this);
-    } else if (aIid == platform::IID_ISupportErrorInfo) {
-      *aObject = static_cast<platform::ISupportErrorInfo*>(this);
-    } else {
-      *aObject = nullptr;
-      return platform::E_NOINTERFACE;
-    }
-    AddRef();
-    return platform::S_OK;
-  }
-  uint32_t QV_COMCALL AddRef() override { return ++fReferences; }
-  uint32_t QV_COMCALL Release() override {
-    const uint32_t left = --fReferences;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  // ISupportErrorInfo
-  HRESULT QV_COMCALL InterfaceSupportsErrorInfo(const Guid& aIid) override {
-    return aIid == IID__Box ? platform::S_OK : platform::S_FALSE;
-  }
-
   // _Box
   HRESULT QV_COMCALL Reserved1() override { return platform::E_NOTIMPL; }
   HRESULT QV_COMCALL Reserved5() override { return platform::E_NOTIMPL; }
@@ -130,7 +94,8 @@ class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::
   }
 
  private:
-  ~tBox() { --gLiveObjects; }
+  friend tServerObject;
+  ~tBox() = default;
 
   // Clears the thread's error object, applies a forced result of the control file, runs
   // aWork and turns any exception into E_UNEXPECTED with its message.
@@ -144,13 +109,13 @@ class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::
         control = tBoxControl::Read();  // the answer may have been changed meanwhile
       }
       if (const auto forced = control.ForcedResult(aOperation)) {
-        return Fail(*forced, aOperation, control.ErrorDescription(aOperation));
+        return Fail(*forced, control.ErrorDescription(aOperation));
       }
       return aWork(control);
     } catch (const std::exception& failure) {
-      return Fail(platform::E_UNEXPECTED, aOperation, std::string(failure.what()));
+      return Fail(platform::E_UNEXPECTED, std::string(failure.what()));
     } catch (...) {
-      return Fail(platform::E_UNEXPECTED, aOperation, std::string("Unknown failure"));
+      return Fail(platform::E_UNEXPECTED, std::string("Unknown failure"));
     }
   }
 
@@ -175,8 +140,6 @@ class tBox final : public platform::DispatchByTableOnly<_Box>, public platform::
       return platform::S_OK;
     });
   }
-
-  std::atomic<uint32_t> fReferences{1};
 };
 
 // A new Box, unless the control file makes the creation fail.
@@ -184,11 +147,11 @@ HRESULT NewBox(const Guid& aIid, void** aObject) {
   try {
     const tBoxControl control = tBoxControl::Read();
     if (const auto forced = control.ForcedResult("CreateInstance")) {
-      return Fail(*forced, "CreateInstance", control.ErrorDescription("CreateInstance"));
+      return Fail(*forced, control.ErrorDescription("CreateInstance"));
     }
     return platform::QueryNewObject(new tBox(), aIid, aObject);
   } catch (const std::exception& failure) {
-    return Fail(platform::E_UNEXPECTED, "CreateInstance", std::string(failure.what()));
+    return Fail(platform::E_UNEXPECTED, std::string(failure.what()));
   }
 }
 
