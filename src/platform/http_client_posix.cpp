@@ -28,29 +28,16 @@ namespace {
   X(curl_slist_append) X(curl_slist_free_all)
 // clang-format on
 
-struct CurlLibrary {
-#define QV_DECLARE_FUNCTION(aName) decltype(&::aName) aName;
-  QV_CURL_FUNCTIONS(QV_DECLARE_FUNCTION)
-#undef QV_DECLARE_FUNCTION
-};
-
-CurlLibrary BindCurl() {
-  // Never unloaded, as a library linked at build time is not: libcurl's global set-up and
-  // its TLS library's state would dangle.
-  static OptionalLibrary& library =
-      *new OptionalLibrary("The HTTP transport library", {"libcurl.so.4"});
-  CurlLibrary curl;
-#define QV_BIND_FUNCTION(aName) \
-  curl.aName = reinterpret_cast<decltype(curl.aName)>(library.Function(#aName));
-  QV_CURL_FUNCTIONS(QV_BIND_FUNCTION)
-#undef QV_BIND_FUNCTION
-  return curl;
-}
+QV_OPTIONAL_LIBRARY_FUNCTIONS(CurlLibrary, QV_CURL_FUNCTIONS);
 
 // Throws qv::Error with the loader's text when libcurl is not installed; a later call tries
 // again.
 const CurlLibrary& Curl() {
-  static const CurlLibrary curl = BindCurl();
+  // Never unloaded, as a library linked at build time is not: libcurl's global set-up and
+  // its TLS library's state would dangle.
+  static OptionalLibrary& library =
+      *new OptionalLibrary("The HTTP transport library", {"libcurl.so.4"});
+  static const CurlLibrary curl = CurlLibrary::BoundFrom(library);
   return curl;
 }
 

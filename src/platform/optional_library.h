@@ -42,3 +42,25 @@ class OptionalLibrary {
 };
 
 }  // namespace qv::platform
+
+// Declares the struct aStruct with one pointer per function that the X-macro aList names,
+// each of the type that the library's header declares for it (so the header is included,
+// but the library is not linked), and aStruct::BoundFrom(OptionalLibrary&), which binds them
+// all and throws as OptionalLibrary::Function does. For example:
+//
+//   #define QV_ZLIB_FUNCTIONS(X) X(deflate) X(inflate)
+//   QV_OPTIONAL_LIBRARY_FUNCTIONS(ZlibLibrary, QV_ZLIB_FUNCTIONS)
+// clang-format off
+#define QV_OPTIONAL_LIBRARY_FUNCTIONS(aStruct, aList)                          \
+  struct aStruct {                                                             \
+    aList(QV_OPTIONAL_LIBRARY_DECLARE_FUNCTION)                                \
+    static aStruct BoundFrom(::qv::platform::OptionalLibrary& aLibrary) {      \
+      aStruct functions;                                                       \
+      aList(QV_OPTIONAL_LIBRARY_BIND_FUNCTION)                                 \
+      return functions;                                                        \
+    }                                                                          \
+  }
+#define QV_OPTIONAL_LIBRARY_DECLARE_FUNCTION(aName) decltype(&::aName) aName;
+#define QV_OPTIONAL_LIBRARY_BIND_FUNCTION(aName) \
+  functions.aName = reinterpret_cast<decltype(functions.aName)>(aLibrary.Function(#aName));
+// clang-format on

@@ -33,29 +33,16 @@ namespace {
   X(ippPort) X(pwgMediaForLegacy) X(pwgMediaForPWG) X(pwgMediaForSize)
 // clang-format on
 
-struct CupsLibrary {
-#define QV_DECLARE_FUNCTION(aName) decltype(&::aName) aName;
-  QV_CUPS_FUNCTIONS(QV_DECLARE_FUNCTION)
-#undef QV_DECLARE_FUNCTION
-};
-
-CupsLibrary BindCups() {
-  // Never unloaded, as a library linked at build time is not: CUPS keeps process-wide state
-  // (its globals, its per-thread data) that would dangle.
-  static OptionalLibrary& library =
-      *new OptionalLibrary("The print spooler library", {"libcups.so.2"});
-  CupsLibrary cups;
-#define QV_BIND_FUNCTION(aName) \
-  cups.aName = reinterpret_cast<decltype(cups.aName)>(library.Function(#aName));
-  QV_CUPS_FUNCTIONS(QV_BIND_FUNCTION)
-#undef QV_BIND_FUNCTION
-  return cups;
-}
+QV_OPTIONAL_LIBRARY_FUNCTIONS(CupsLibrary, QV_CUPS_FUNCTIONS);
 
 // Throws qv::Error with the loader's text when CUPS is not installed; a later call tries
 // again.
 const CupsLibrary& Cups() {
-  static const CupsLibrary cups = BindCups();
+  // Never unloaded, as a library linked at build time is not: CUPS keeps process-wide state
+  // (its globals, its per-thread data) that would dangle.
+  static OptionalLibrary& library =
+      *new OptionalLibrary("The print spooler library", {"libcups.so.2"});
+  static const CupsLibrary cups = CupsLibrary::BoundFrom(library);
   return cups;
 }
 
