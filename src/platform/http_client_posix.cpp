@@ -2,14 +2,13 @@
 // when the first request is made, not with the fiscal library, so that a till without it
 // still runs its fiscal day.
 #include "platform/http_client.h"
+#include "platform/http_client_system.h"
 
 // The calls go through pointers bound at run time, which curl's compile-time option checks
 // (macros over curl_easy_setopt and curl_easy_getinfo) cannot wrap.
 #define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <mutex>
 
@@ -20,6 +19,9 @@
 namespace qv::platform {
 
 namespace {
+
+using http_system::SameHeaderName;
+using http_system::WithoutLineBreaks;
 
 // clang-format off
 #define QV_CURL_FUNCTIONS(X) \
@@ -51,19 +53,6 @@ void InitialiseTransportOnce() {
   if (result != CURLE_OK) {
     throw Error(std::string("HTTP transport cannot start: ") + Curl().curl_easy_strerror(result));
   }
-}
-
-std::string WithoutLineBreaks(const std::string& aText) {
-  std::string text = aText;
-  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
-  return text;
-}
-
-bool SameHeaderName(const std::string& aLeft, const std::string& aRight) {
-  return std::equal(aLeft.begin(), aLeft.end(), aRight.begin(), aRight.end(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  });
 }
 
 // What the callbacks of one request collect.
@@ -141,27 +130,6 @@ class HeaderList {
 
 HttpClient::HttpClient() { InitialiseTransportOnce(); }
 
-HttpClient::~HttpClient() { Disconnect(); }
-
-void HttpClient::SetAuthentication(HttpAuthentication aScheme, const std::string& aUser,
-                                   const std::string& aPassword) {
-  fAuthentication = aScheme;
-  fUser = aUser;
-  fPassword = aPassword;
-}
-
-void HttpClient::SetHeader(const std::string& aName, const std::string& aValue) {
-  const std::string name = WithoutLineBreaks(aName);
-  const std::string value = WithoutLineBreaks(aValue);
-  for (auto& [existingName, existingValue] : fHeaders) {
-    if (SameHeaderName(existingName, name)) {
-      existingValue = value;
-      return;
-    }
-  }
-  fHeaders.emplace_back(name, value);
-}
-
 bool HttpClient::Connected() const {
   if (fHandle == nullptr) return false;
   curl_socket_t socket = CURL_SOCKET_BAD;
@@ -174,13 +142,6 @@ void HttpClient::Disconnect() {
   Curl().curl_easy_cleanup(fHandle);
   fHandle = nullptr;
 }
-
-std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
-                             const std::string& aContentType) {
-  return Send("POST", aUrl, aBody, aContentType);
-}
-
-std::string HttpClient::Get(const std::string& aUrl) { return Send("GET", aUrl, {}, ""); }
 
 std::string HttpClient::Send(const std::string& aMethod, const std::string& aUrl,
                              std::string_view aBody, const std::string& aContentType) {

@@ -3,18 +3,20 @@
 
 #include <winhttp.h>
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <memory>
 
 #include "platform/error.h"
 #include "platform/http_client.h"
+#include "platform/http_client_system.h"
 #include "platform/system_error.h"
 
 namespace qv::platform {
 
 namespace {
+
+using http_system::SameHeaderName;
+using http_system::WithoutLineBreaks;
 
 using Clock = std::chrono::steady_clock;
 
@@ -22,19 +24,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDefaultConnectTimeoutMs = 60000;
 // WSAETIMEDOUT: some WinHTTP builds hand on the socket's own code for a read that timed out.
 constexpr DWORD kSocketTimedOut = 10060;
-
-std::string WithoutLineBreaks(const std::string& aText) {
-  std::string text = aText;
-  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
-  return text;
-}
-
-bool SameHeaderName(const std::string& aLeft, const std::string& aRight) {
-  return std::equal(aLeft.begin(), aLeft.end(), aRight.begin(), aRight.end(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  });
-}
 
 // WinHTTP's own codes have their texts in winhttp.dll, not in the system's message table.
 std::string TransportErrorText(DWORD aCode) {
@@ -192,27 +181,6 @@ struct HttpSession {
 
 HttpClient::HttpClient() = default;
 
-HttpClient::~HttpClient() { Disconnect(); }
-
-void HttpClient::SetAuthentication(HttpAuthentication aScheme, const std::string& aUser,
-                                   const std::string& aPassword) {
-  fAuthentication = aScheme;
-  fUser = aUser;
-  fPassword = aPassword;
-}
-
-void HttpClient::SetHeader(const std::string& aName, const std::string& aValue) {
-  const std::string name = WithoutLineBreaks(aName);
-  const std::string value = WithoutLineBreaks(aValue);
-  for (auto& [existingName, existingValue] : fHeaders) {
-    if (SameHeaderName(existingName, name)) {
-      existingValue = value;
-      return;
-    }
-  }
-  fHeaders.emplace_back(name, value);
-}
-
 bool HttpClient::Connected() const {
   return fHandle != nullptr && static_cast<HttpSession*>(fHandle)->answered;
 }
@@ -221,13 +189,6 @@ void HttpClient::Disconnect() {
   delete static_cast<HttpSession*>(fHandle);
   fHandle = nullptr;
 }
-
-std::string HttpClient::Post(const std::string& aUrl, std::string_view aBody,
-                             const std::string& aContentType) {
-  return Send("POST", aUrl, aBody, aContentType);
-}
-
-std::string HttpClient::Get(const std::string& aUrl) { return Send("GET", aUrl, {}, ""); }
 
 std::string HttpClient::Send(const std::string& aMethod, const std::string& aUrl,
                              std::string_view aBody, const std::string& aContentType) {
