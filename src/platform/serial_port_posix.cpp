@@ -15,32 +15,12 @@
 
 #include "platform/environment.h"
 #include "platform/serial_port.h"
+#include "platform/serial_port_system.h"
 
 namespace qv::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::string_view kDevicePrefix = "\\\\.\\";
-
-bool SameLetters(std::string_view aLeft, std::string_view aRight) {
-  return std::equal(aLeft.begin(), aLeft.end(), aRight.begin(), aRight.end(), [](char a, char b) {
-    return (a >= 'a' && a <= 'z' ? a - 32 : a) == (b >= 'a' && b <= 'z' ? b - 32 : b);
-  });
-}
-
-// The n of "COMn", or nothing when aName is no COM port name.
-std::optional<uint64_t> ComPortNumber(std::string_view aName) {
-  if (aName.size() < 4 || aName.size() > 13 || !SameLetters(aName.substr(0, 3), "COM")) {
-    return std::nullopt;
-  }
-  uint64_t number = 0;
-  for (char digit : aName.substr(3)) {
-    if (digit < '0' || digit > '9') return std::nullopt;
-    number = number * 10 + static_cast<uint64_t>(digit - '0');
-  }
-  return number;
-}
 
 bool BaudRateConstant(uint32_t aBaudRate, speed_t& aSpeed) {
   struct Rate {
@@ -123,10 +103,7 @@ int MillisecondsUntil(Clock::time_point aDeadline) {
 }  // namespace
 
 std::string SerialDevicePath(const std::string& aDeviceName) {
-  std::string_view name = aDeviceName;
-  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix)
-    name.remove_prefix(kDevicePrefix.size());
-  const std::optional<uint64_t> number = ComPortNumber(name);
+  const std::optional<uint64_t> number = serial_system::ComPortNumber(aDeviceName);
   if (!number) return aDeviceName;
   const std::optional<std::string> mapped =
       GetEnvironmentVariable("QVFP_COM" + std::to_string(*number));
@@ -134,8 +111,6 @@ std::string SerialDevicePath(const std::string& aDeviceName) {
   if (*number == 0) return {};
   return "/dev/ttyS" + std::to_string(*number - 1);
 }
-
-SerialPort::~SerialPort() { Close(); }
 
 int SerialPort::Open(const std::string& aDeviceName) {
   Close();
