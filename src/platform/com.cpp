@@ -1,19 +1,18 @@
 // The parts of COM that are the same on every system: class ids as text, the texts of the
-// COM result codes and the class factory of an in-process server.
+// COM result codes, the message of a failed call and the class factory of an in-process
+// server.
 #include <cstdio>
 
 #include "platform/com.h"
 #include "platform/com_system.h"
 #include "platform/error.h"
+#include "platform/ole_string.h"
 
 namespace qv::platform {
 
 namespace {
 
-struct ResultText {
-  uint32_t code;
-  const char* text;
-};
+using com_system::ResultText;
 
 constexpr ResultText kComResultTexts[] = {
     {0x80020003u, "Member not found"},
@@ -33,14 +32,29 @@ constexpr ResultText kComResultTexts[] = {
 
 }  // namespace
 
-std::string com_system::ComResultText(HRESULT aResult) {
+const char* com_system::FindResultText(std::span<const ResultText> aTable, HRESULT aResult) {
   const auto code = static_cast<uint32_t>(aResult);
-  for (const ResultText& entry : kComResultTexts) {
+  for (const ResultText& entry : aTable) {
     if (entry.code == code) return entry.text;
   }
+  return nullptr;
+}
+
+std::string com_system::ComResultText(HRESULT aResult) {
+  if (const char* text = FindResultText(kComResultTexts, aResult)) return text;
   char text[32];
-  std::snprintf(text, sizeof text, "OLE error %08X", static_cast<unsigned>(code));
+  std::snprintf(text, sizeof text, "OLE error %08X", static_cast<unsigned>(aResult));
   return text;
+}
+
+std::string FailedCallMessage(HRESULT aResult) {
+  ComPtr<IErrorInfo> info;
+  std::string description;
+  if (GetErrorInfo(0, info.Out()) == S_OK && info) {
+    OleString text;
+    if (Succeeded(info->GetDescription(text.Out()))) description = text.ToUtf8();
+  }
+  return description.empty() ? HResultText(aResult) : description;
 }
 
 Guid ParseGuid(std::string_view aText) {

@@ -24,10 +24,7 @@ using GetErrorInfoFunction = HRESULT(QV_COMCALL*)(uint32_t, IErrorInfo**);
 
 // ----- result texts -------------------------------------------------------------------
 
-struct ResultText {
-  uint32_t code;
-  const char* text;
-};
+using com_system::ResultText;
 
 // The system's message table words these (the COM codes' own texts are shared with Windows);
 // trailing periods are dropped as the system's error dialogs and Delphi's SysErrorMessage do.
@@ -162,10 +159,7 @@ InProcessServer* FindOrLoadServer(const std::string& aName, std::string& aError,
 }  // namespace
 
 std::string HResultText(HRESULT aResult) {
-  const auto code = static_cast<uint32_t>(aResult);
-  for (const ResultText& entry : kResultTexts) {
-    if (entry.code == code) return entry.text;
-  }
+  if (const char* text = com_system::FindResultText(kResultTexts, aResult)) return text;
   return com_system::ComResultText(aResult);
 }
 
@@ -193,16 +187,6 @@ HRESULT GetErrorInfo(uint32_t /*aReserved*/, IErrorInfo** aInfo) {
   if (!found) found = local;
   *aInfo = found.Detach();
   return *aInfo != nullptr ? S_OK : S_FALSE;
-}
-
-std::string FailedCallMessage(HRESULT aResult) {
-  ComPtr<IErrorInfo> info;
-  std::string description;
-  if (GetErrorInfo(0, info.Out()) == S_OK && info) {
-    OleString text;
-    if (Succeeded(info->GetDescription(text.Out()))) description = text.ToUtf8();
-  }
-  return description.empty() ? HResultText(aResult) : description;
 }
 
 HRESULT CreateInProcessObject(const std::string& aLibraryName, const Guid& aClsid, const Guid& aIid,

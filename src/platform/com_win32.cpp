@@ -78,16 +78,6 @@ HRESULT GetErrorInfo(uint32_t aReserved, IErrorInfo** aInfo) {
   return static_cast<HRESULT>(result);
 }
 
-std::string FailedCallMessage(HRESULT aResult) {
-  ComPtr<IErrorInfo> info;
-  std::string description;
-  if (GetErrorInfo(0, info.Out()) == S_OK && info) {
-    OleString text;
-    if (Succeeded(info->GetDescription(text.Out()))) description = text.ToUtf8();
-  }
-  return description.empty() ? HResultText(aResult) : description;
-}
-
 HRESULT CreateInProcessObject(const std::string& /*aLibraryName*/, const Guid& aClsid,
                               const Guid& aIid, void** aObject, std::string& aError) {
   aError.clear();
