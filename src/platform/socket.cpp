@@ -1,6 +1,7 @@
 // The input buffer of a TCP stream (what the system layer received and the reads take from
-// it) and the TCP client. The same on every system; the *_posix.cpp and *_win32.cpp files
-// fill the buffer, resolve host names and make each connection attempt (socket_system.h).
+// it), its writes, and the TCP client. The same on every system; the *_posix.cpp and
+// *_win32.cpp files wait for data, receive and send, resolve host names and make each
+// connection attempt (socket_system.h).
 #include "platform/socket.h"
 
 #include <chrono>
@@ -10,6 +11,40 @@
 #include "platform/system_error.h"
 
 namespace qv::platform {
+
+namespace {
+
+constexpr std::size_t kChunkSize = 4096;
+
+}  // namespace
+
+void TcpStream::Write(std::string_view aBytes) {
+  std::size_t sent = 0;
+  while (sent < aBytes.size()) {
+    int error = 0;
+    const int64_t count =
+        socket_system::Send(fHandle, aBytes.data() + sent, aBytes.size() - sent, error);
+    if (count < 0) throw Error(SystemErrorMessage("Write to " + fPeer, error));
+    sent += static_cast<std::size_t>(count);
+  }
+}
+
+bool TcpStream::Fill(int32_t aTimeoutMs) {
+  if (fPeerClosed) return false;
+  int error = 0;
+  const int waited = socket_system::WaitReadable(fHandle, aTimeoutMs, error);
+  if (waited < 0) FailRead(error);
+  if (waited == 0) return false;
+  char chunk[kChunkSize];
+  const int64_t count = socket_system::Receive(fHandle, chunk, sizeof chunk, error);
+  if (count < 0) FailRead(error);
+  if (count == 0) {
+    fPeerClosed = true;
+    return false;
+  }
+  Keep(chunk, static_cast<std::size_t>(count));
+  return true;
+}
 
 void TcpStream::Keep(const char* aBytes, std::size_t aCount) {
   if (fBufferStart > 0 && fBufferStart == fBuffer.size()) {

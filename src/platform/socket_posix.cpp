@@ -27,8 +27,6 @@ using Clock = std::chrono::steady_clock;
 using socket_system::PeerName;
 using socket_system::RemainingMs;
 
-constexpr std::size_t kChunkSize = 4096;
-
 // poll for aEvents on one socket, restarting after signals. Returns poll's result.
 int PollOne(int aHandle, short aEvents, int aTimeoutMs) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(aTimeoutMs);
@@ -107,6 +105,31 @@ intptr_t ConnectTo(const Address& aAddress, Clock::time_point aDeadline, bool aU
   return handle;
 }
 
+int WaitReadable(intptr_t aHandle, int32_t aTimeoutMs, int& aError) {
+  const int waited = PollOne(static_cast<int>(aHandle), POLLIN, aTimeoutMs);
+  if (waited < 0) aError = errno;
+  return waited < 0 ? -1 : (waited > 0 ? 1 : 0);
+}
+
+int64_t Receive(intptr_t aHandle, char* aBuffer, std::size_t aCount, int& aError) {
+  ssize_t count;
+  do {
+    count = recv(static_cast<int>(aHandle), aBuffer, aCount, 0);
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) aError = errno;
+  return count;
+}
+
+int64_t Send(intptr_t aHandle, const char* aBytes, std::size_t aCount, int& aError) {
+  ssize_t count;
+  do {
+    // MSG_NOSIGNAL: a peer that went away is an error text, not a SIGPIPE for the host.
+    count = send(static_cast<int>(aHandle), aBytes, aCount, MSG_NOSIGNAL);
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) aError = errno;
+  return count;
+}
+
 }  // namespace socket_system
 
 // ----- TcpStream
@@ -115,39 +138,6 @@ TcpStream::TcpStream(intptr_t aHandle, std::string aPeer)
     : fHandle(aHandle), fPeer(std::move(aPeer)) {}
 
 TcpStream::~TcpStream() { close(static_cast<int>(fHandle)); }
-
-void TcpStream::Write(std::string_view aBytes) {
-  std::size_t sent = 0;
-  while (sent < aBytes.size()) {
-    // MSG_NOSIGNAL: a peer that went away is an error text, not a SIGPIPE for the host.
-    const ssize_t count =
-        send(static_cast<int>(fHandle), aBytes.data() + sent, aBytes.size() - sent, MSG_NOSIGNAL);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      throw Error(SystemErrorMessage("Write to " + fPeer, errno));
-    }
-    sent += static_cast<std::size_t>(count);
-  }
-}
-
-bool TcpStream::Fill(int32_t aTimeoutMs) {
-  if (fPeerClosed) return false;
-  const int waited = PollOne(static_cast<int>(fHandle), POLLIN, aTimeoutMs);
-  if (waited < 0) FailRead(errno);
-  if (waited == 0) return false;
-  char chunk[kChunkSize];
-  ssize_t count;
-  do {
-    count = recv(static_cast<int>(fHandle), chunk, sizeof chunk, 0);
-  } while (count < 0 && errno == EINTR);
-  if (count < 0) FailRead(errno);
-  if (count == 0) {
-    fPeerClosed = true;
-    return false;
-  }
-  Keep(chunk, static_cast<std::size_t>(count));
-  return true;
-}
 
 void TcpStream::ShutdownWrite() { shutdown(static_cast<int>(fHandle), SHUT_WR); }
 

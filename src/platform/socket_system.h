@@ -1,6 +1,7 @@
-// The system's half of a TCP client's connect, for socket.cpp: resolving a host name and one
-// connection attempt, implemented in socket_posix.cpp and socket_win32.cpp, with the two
-// helpers both halves use. Used inside the platform layer only.
+// The system's half of a TCP connection, for socket.cpp: resolving a host name, one
+// connection attempt, waiting for data, receiving and sending, implemented in
+// socket_posix.cpp and socket_win32.cpp, with the two helpers both halves use. Used inside
+// the platform layer only.
 #pragma once
 
 #include <chrono>
@@ -52,5 +53,16 @@ std::vector<Address> Resolve(const std::string& aHost, uint16_t aPort);
 // kNoSocket with aError set to the system's code.
 intptr_t ConnectTo(const Address& aAddress, std::chrono::steady_clock::time_point aDeadline,
                    bool aUseDeadline, int& aError);
+
+// Waits at most aTimeoutMs (negative: no limit) until the connected socket aHandle has data
+// or its peer closed. 1 when it has, 0 on the time-out, -1 with aError set to the system's
+// code.
+int WaitReadable(intptr_t aHandle, int32_t aTimeoutMs, int& aError);
+// Receives up to aCount bytes into aBuffer: the number received, 0 at the end of the stream,
+// or -1 with aError set.
+int64_t Receive(intptr_t aHandle, char* aBuffer, std::size_t aCount, int& aError);
+// Sends up to aCount bytes: the number sent, or -1 with aError set. A peer that went away is
+// an error, never a signal to the process.
+int64_t Send(intptr_t aHandle, const char* aBytes, std::size_t aCount, int& aError);
 
 }  // namespace qv::platform::socket_system

@@ -9,7 +9,9 @@
 #include <ws2tcpip.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <mutex>
 #include <utility>
 
@@ -20,8 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using socket_system::PeerName;
 using socket_system::RemainingMs;
-
-constexpr std::size_t kChunkSize = 4096;
 
 void StartWinsock() {
   static std::once_flag started;
@@ -111,6 +111,26 @@ intptr_t ConnectTo(const Address& aAddress, Clock::time_point aDeadline, bool aU
   return static_cast<intptr_t>(handle);
 }
 
+int WaitReadable(intptr_t aHandle, int32_t aTimeoutMs, int& aError) {
+  const int waited = PollOne(AsSocket(aHandle), POLLRDNORM, aTimeoutMs);
+  if (waited < 0) aError = SocketError();
+  return waited < 0 ? -1 : (waited > 0 ? 1 : 0);
+}
+
+int64_t Receive(intptr_t aHandle, char* aBuffer, std::size_t aCount, int& aError) {
+  const int count =
+      recv(AsSocket(aHandle), aBuffer, static_cast<int>(std::min<std::size_t>(aCount, INT_MAX)), 0);
+  if (count < 0) aError = SocketError();
+  return count;
+}
+
+int64_t Send(intptr_t aHandle, const char* aBytes, std::size_t aCount, int& aError) {
+  const int count =
+      send(AsSocket(aHandle), aBytes, static_cast<int>(std::min<std::size_t>(aCount, INT_MAX)), 0);
+  if (count < 0) aError = SocketError();
+  return count;
+}
+
 }  // namespace socket_system
 
 // ----- TcpStream
@@ -119,32 +139,6 @@ TcpStream::TcpStream(intptr_t aHandle, std::string aPeer)
     : fHandle(aHandle), fPeer(std::move(aPeer)) {}
 
 TcpStream::~TcpStream() { closesocket(AsSocket(fHandle)); }
-
-void TcpStream::Write(std::string_view aBytes) {
-  std::size_t sent = 0;
-  while (sent < aBytes.size()) {
-    const int count =
-        send(AsSocket(fHandle), aBytes.data() + sent, static_cast<int>(aBytes.size() - sent), 0);
-    if (count < 0) throw Error(SystemErrorMessage("Write to " + fPeer, SocketError()));
-    sent += static_cast<std::size_t>(count);
-  }
-}
-
-bool TcpStream::Fill(int32_t aTimeoutMs) {
-  if (fPeerClosed) return false;
-  const int waited = PollOne(AsSocket(fHandle), POLLRDNORM, aTimeoutMs);
-  if (waited < 0) FailRead(SocketError());
-  if (waited == 0) return false;
-  char chunk[kChunkSize];
-  const int count = recv(AsSocket(fHandle), chunk, sizeof chunk, 0);
-  if (count < 0) FailRead(SocketError());
-  if (count == 0) {
-    fPeerClosed = true;
-    return false;
-  }
-  Keep(chunk, static_cast<std::size_t>(count));
-  return true;
-}
 
 void TcpStream::ShutdownWrite() { shutdown(AsSocket(fHandle), SD_SEND); }
 
