@@ -56,11 +56,32 @@ int OpenCapture(const std::string& aPath) {
   return fd;
 }
 
-int ExitStatus(int aStatus) {
-  return WIFEXITED(aStatus) ? WEXITSTATUS(aStatus) : -WTERMSIG(aStatus);
+}  // namespace
+
+int StartProgram(const std::vector<std::string>& aCommand, const std::string& aWorkingDirectory,
+                 const tEnvironmentChanges& aEnvironment, int aOutput, int aErrors) {
+  // Everything the child needs is prepared before fork: after it only async-signal-safe
+  // calls run.
+  std::vector<std::string> arguments = aCommand;
+  std::vector<std::string> environment = ChildEnvironment(aEnvironment);
+  std::vector<char*> argv = Pointers(arguments);
+  std::vector<char*> envp = Pointers(environment);
+  const char* folder = aWorkingDirectory.c_str();
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(aOutput, STDOUT_FILENO);
+    dup2(aErrors, STDERR_FILENO);
+    if (chdir(folder) != 0) _exit(126);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
 }
 
-}  // namespace
+int ExitStatus(int aWaitStatus) {
+  return WIFEXITED(aWaitStatus) ? WEXITSTATUS(aWaitStatus) : -WTERMSIG(aWaitStatus);
+}
 
 std::string QvfpProgram() { return std::string(QV_BIN_DIR) + "/qvfp"; }
 
@@ -74,31 +95,21 @@ tQvfpRun RunQvfp(const std::vector<std::string>& aArguments, const std::string& 
 tQvfpRun RunProgram(const std::string& aProgram, const std::vector<std::string>& aArguments,
                     const std::string& aWorkingDirectory, const tEnvironmentChanges& aEnvironment,
                     int aTimeoutSeconds) {
-  // Everything the child needs is prepared before fork: after it only async-signal-safe
-  // calls run. The outputs go to files, so a talkative child never blocks on a full pipe.
-  std::vector<std::string> arguments{aProgram};
-  arguments.insert(arguments.end(), aArguments.begin(), aArguments.end());
-  std::vector<std::string> environment = ChildEnvironment(aEnvironment);
-  std::vector<char*> argv = Pointers(arguments);
-  std::vector<char*> envp = Pointers(environment);
+  // The outputs go to files, so a talkative child never blocks on a full pipe.
+  std::vector<std::string> command{aProgram};
+  command.insert(command.end(), aArguments.begin(), aArguments.end());
   static int gRun = 0;
   std::string stem =
       aWorkingDirectory + "/.qvfp-run-" + std::to_string(getpid()) + "-" + std::to_string(++gRun);
   int outFd = OpenCapture(stem + ".out");
   int errFd = OpenCapture(stem + ".err");
-
-  pid_t pid = fork();
-  if (pid < 0) {
+  pid_t pid = -1;
+  try {
+    pid = StartProgram(command, aWorkingDirectory, aEnvironment, outFd, errFd);
+  } catch (...) {
     close(outFd);
     close(errFd);
-    throw std::runtime_error("fork failed");
-  }
-  if (pid == 0) {
-    dup2(outFd, STDOUT_FILENO);
-    dup2(errFd, STDERR_FILENO);
-    if (chdir(aWorkingDirectory.c_str()) != 0) _exit(126);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
+    throw;
   }
   close(outFd);
   close(errFd);

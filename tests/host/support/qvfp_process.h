@@ -33,6 +33,17 @@ tQvfpRun RunProgram(const std::string& aProgram, const std::vector<std::string>&
                     const std::string& aWorkingDirectory, const tEnvironmentChanges& aEnvironment,
                     int aTimeoutSeconds = 60);
 
+// Starts aCommand (the program's full path first, then its arguments) in aWorkingDirectory
+// with the test's environment and aEnvironment's changes, its standard output going to the
+// descriptor aOutput and its standard error to aErrors (the caller keeps and closes both).
+// Gives the process id; throws std::runtime_error when no process can be made. The process
+// ends with status 126 when it cannot enter the folder, 127 when the program does not start.
+int StartProgram(const std::vector<std::string>& aCommand, const std::string& aWorkingDirectory,
+                 const tEnvironmentChanges& aEnvironment, int aOutput, int aErrors);
+
+// The exit status of a waitpid status: the program's own, or minus the signal that ended it.
+int ExitStatus(int aWaitStatus);
+
 // The built qvfp program and the folder of the example requests.
 std::string QvfpProgram();
 std::string ExamplesFolder();  // with a trailing "/"

@@ -10,53 +10,26 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace qv::testing {
 
 namespace {
 
-std::vector<std::string> Environment(const tEnvironmentChanges& aChanges) {
-  std::vector<std::string> entries;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string text = *entry;
-    if (aChanges.count(text.substr(0, text.find('='))) == 0) entries.push_back(text);
-  }
-  for (const auto& [name, value] : aChanges) {
-    if (value) entries.push_back(name + "=" + *value);
-  }
-  return entries;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& aTexts) {
-  std::vector<char*> pointers;
-  for (std::string& text : aTexts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 // Starts aArguments (the program first) in aScratch's work folder with its environment and
 // aEnvironment's changes, the output going to aOutputFile. Gives the process id.
-int Spawn(const tHostScratch& aScratch, std::vector<std::string> aArguments,
+int Spawn(const tHostScratch& aScratch, const std::vector<std::string>& aArguments,
           const tEnvironmentChanges& aEnvironment, const std::string& aOutputFile) {
   tEnvironmentChanges changes = aScratch.Environment();
   for (const auto& [name, value] : aEnvironment) changes[name] = value;
-  std::vector<std::string> environment = Environment(changes);
-  std::vector<char*> argv = Pointers(aArguments);
-  std::vector<char*> envp = Pointers(environment);
-  std::string work = aScratch.Work();
   int output = open(aOutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (output < 0) throw std::runtime_error("cannot create " + aOutputFile);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(output, STDOUT_FILENO);
-    dup2(output, STDERR_FILENO);
-    if (chdir(work.c_str()) != 0) _exit(126);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
+  int pid = -1;
+  try {
+    pid = StartProgram(aArguments, aScratch.Work(), changes, output, output);
+  } catch (...) {
+    close(output);
+    throw;
   }
   close(output);
-  if (pid < 0) throw std::runtime_error("fork failed");
   return pid;
 }
 
@@ -65,10 +38,6 @@ int Spawn(const tHostScratch& aScratch, const std::vector<std::string>& aArgumen
   std::vector<std::string> arguments{QvfpProgram(), "serve"};
   arguments.insert(arguments.end(), aArguments.begin(), aArguments.end());
   return Spawn(aScratch, arguments, {}, aOutputFile);
-}
-
-int ExitStatus(int aStatus) {
-  return WIFEXITED(aStatus) ? WEXITSTATUS(aStatus) : -WTERMSIG(aStatus);
 }
 
 }  // namespace
