@@ -42,14 +42,8 @@ HRESULT CreateRegisteredObject(const Guid& aClsid, const Guid& aIid, void** aObj
 }  // namespace
 
 std::string HResultText(HRESULT aResult) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(aResult), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
-  if (!text.empty()) return FromWide(text);
+  std::string text = MessageTableText(static_cast<DWORD>(aResult));
+  if (!text.empty()) return text;
   return com_system::ComResultText(aResult);
 }
 

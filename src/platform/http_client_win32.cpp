@@ -28,16 +28,8 @@ constexpr DWORD kSocketTimedOut = 10060;
 // WinHTTP's own codes have their texts in winhttp.dll, not in the system's message table.
 std::string TransportErrorText(DWORD aCode) {
   if (aCode >= WINHTTP_ERROR_BASE && aCode <= WINHTTP_ERROR_LAST) {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       GetModuleHandleW(L"winhttp.dll"), aCode, 0,
-                       reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    if (buffer != nullptr) LocalFree(buffer);
-    while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
-    if (!text.empty()) return FromWide(text);
+    std::string text = MessageTableText(aCode, GetModuleHandleW(L"winhttp.dll"));
+    if (!text.empty()) return text;
     // Systems whose winhttp.dll carries no message table get the texts of the usual cases.
     switch (aCode) {
       case ERROR_WINHTTP_TIMEOUT:

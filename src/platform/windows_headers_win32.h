@@ -38,6 +38,11 @@ inline std::string FromWide(std::wstring_view aText) {
   return Utf16ToUtf8(std::u16string(aText.begin(), aText.end()));
 }
 
+// The text of aCode in the message table of aModule (null: the system's own table), without
+// trailing blanks and the closing period, as the till's own tools show it; empty when the
+// table has no text for it (system_error_win32.cpp).
+std::string MessageTableText(DWORD aCode, HMODULE aModule = nullptr);
+
 // Owns one kernel handle (INVALID_HANDLE_VALUE or null: none) and closes it.
 class Win32Handle {
  public:
