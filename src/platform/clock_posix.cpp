@@ -1,20 +1,15 @@
-// The local clock. The override is kept under a mutex and called outside it, so a test's
-// clock may itself take its time; Now and OverrideClock are safe from any thread.
+// The local clock from clock_gettime and localtime_r.
 #include <time.h>
 
 #include <chrono>
-#include <mutex>
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/clock_system.h"
 
 namespace qv::platform {
-namespace {
 
-std::mutex gClockMutex;
-std::function<LocalTime()> gClockOverride;
-
-LocalTime SystemLocalTime() {
+LocalTime clock_system::SystemLocalTime() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
@@ -31,25 +26,9 @@ LocalTime SystemLocalTime() {
   return result;
 }
 
-}  // namespace
-
-LocalTime Now() {
-  std::function<LocalTime()> clock;
-  {
-    std::lock_guard<std::mutex> lock(gClockMutex);
-    clock = gClockOverride;
-  }
-  return clock ? clock() : SystemLocalTime();
-}
-
 void SleepMilliseconds(int aMilliseconds) {
   if (aMilliseconds <= 0) return;
   std::this_thread::sleep_for(std::chrono::milliseconds(aMilliseconds));
-}
-
-void OverrideClock(std::function<LocalTime()> aClock) {
-  std::lock_guard<std::mutex> lock(gClockMutex);
-  gClockOverride = std::move(aClock);
 }
 
 }  // namespace qv::platform

@@ -16,12 +16,4 @@ std::string SystemErrorText(int aCode) {
   return text;
 }
 
-std::string SystemErrorMessage(std::string_view aContext, int aCode) {
-  if (aContext.empty()) return SystemErrorText(aCode);
-  std::string message(aContext);
-  message += ": ";
-  message += SystemErrorText(aCode);
-  return message;
-}
-
 }  // namespace qv::platform
