@@ -217,24 +217,32 @@ std::string kDeviceHandler::Serialize() const {
 std::unique_ptr<pugi::xml_document> kDeviceHandler::Deserialize(const std::string& aXml) {
   auto document = std::make_unique<pugi::xml_document>();
   base::ParseXml(*document, aXml);
-  const pugi::xml_node root = document->document_element();
+  Read(document->document_element());
+  return document;
+}
 
-  fType = tQV_XMLUtils::GetNodeValueAsString(root, "Type");
-  fDriver = tQV_XMLUtils::GetNodeValueAsString(root, "Driver");
-  fMethod = tQV_XMLUtils::GetNodeValueAsString(root, "Method");
-  fDeviceHandle = tQV_XMLUtils::GetNodeValueAsInteger(root, "Handle");
-  fLogId = tQV_XMLUtils::GetNodeValueAsString(root, "LogId");
+void kDeviceHandler::Read(const pugi::xml_node& aRoot) {
+  ReadDeviceValues(aRoot);
+  if (tQV_XMLUtils::HasNode(aRoot, "Connection"))
+    ReadConnection(base::FindChild(aRoot, "Connection"));
+  ReadParameterList(aRoot);
+}
 
-  if (tQV_XMLUtils::HasNode(root, "Connection"))
-    ReadConnection(base::FindChild(root, "Connection"));
-  if (tQV_XMLUtils::HasNode(root, "Parameters"))
-    ReadParameters(base::FindChild(root, "Parameters"));
+void kDeviceHandler::ReadDeviceValues(const pugi::xml_node& aRoot) {
+  fType = tQV_XMLUtils::GetNodeValueAsString(aRoot, "Type");
+  fDriver = tQV_XMLUtils::GetNodeValueAsString(aRoot, "Driver");
+  fMethod = tQV_XMLUtils::GetNodeValueAsString(aRoot, "Method");
+  fDeviceHandle = tQV_XMLUtils::GetNodeValueAsInteger(aRoot, "Handle");
+  fLogId = tQV_XMLUtils::GetNodeValueAsString(aRoot, "LogId");
+}
 
+void kDeviceHandler::ReadParameterList(const pugi::xml_node& aRoot) {
+  if (tQV_XMLUtils::HasNode(aRoot, "Parameters"))
+    ReadParameters(base::FindChild(aRoot, "Parameters"));
   if (ParameterExists("DeviceName")) fConnection.SetDeviceName(GetParameter("DeviceName"));
   if (ParameterExists("ConnectTimeout")) {
     fConnection.SetConnectTimeOut(base::StrToInt(GetParameter("ConnectTimeout")));
   }
-  return document;
 }
 
 void kDeviceHandler::ReadConnection(const pugi::xml_node& aNode) {

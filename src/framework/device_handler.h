@@ -147,6 +147,9 @@ class kDeviceHandler {
   // connection messages for an unknown type or parity, and with
   // "'<text>' is not a valid integer value" for a non-integer "ConnectTimeout" parameter.
   std::unique_ptr<pugi::xml_document> Deserialize(const std::string& aXml);
+  // Fills this object from the parsed device XML whose root element is aRoot, with the same
+  // failures as Deserialize past the parser's.
+  void Read(const pugi::xml_node& aRoot);
 
   // Builds the channel registered for the configured connection type (channel_registry.h),
   // logging into aLogDir under "<Driver>_<LogId>_<yyyymmdd>.log", with HexLog on when the
@@ -154,8 +157,16 @@ class kDeviceHandler {
   // a connection type whose channel is not registered.
   std::unique_ptr<kIOHandler> CreateIOHandler(const std::string& aLogDir) const;
 
- private:
+ protected:
+  // The steps of Read, in its order, for a reader that puts values of its own in between:
+  // the root's own values (Type, Driver, Method, Handle, LogId); the connection settings
+  // from a Connection element; the root's Parameters and the parameters that override
+  // connection settings (DeviceName, ConnectTimeout).
+  void ReadDeviceValues(const pugi::xml_node& aRoot);
   void ReadConnection(const pugi::xml_node& aConnection);
+  void ReadParameterList(const pugi::xml_node& aRoot);
+
+ private:
   void ReadParameters(const pugi::xml_node& aParameters);
   // Index of the first entry named aName, or -1.
   int FindParameter(const std::string& aName) const;

@@ -45,33 +45,51 @@ void AppendFixedConnection(pugi::xml_node aRoot) {
   base::tQV_XMLUtils::AddNode(connection, "Port", std::to_string(kFixedConnectionPort));
 }
 
+// The connection every request is read with, made once: a document is read by many calls
+// and changed by none.
+pugi::xml_node FixedConnection() {
+  struct tFixedConnection {
+    tFixedConnection() { AppendFixedConnection(document); }
+    pugi::xml_document document;
+  };
+  static const tFixedConnection fixed;
+  return fixed.document.first_child();
+}
+
+// The root of a parsed request, with the elements every request must have.
+struct tRequestRoot {
+  pugi::xml_node root;
+  std::string processorName;
+};
+
+tRequestRoot CheckedRequestRoot(const pugi::xml_document& aDocument) {
+  tRequestRoot request{aDocument.document_element(), {}};
+  if (!request.root) throw Error("Parameters node not found");
+  request.processorName = ProcessorName(request.root);
+  RequiredChild(request.root, "Driver");
+  return request;
+}
+
+// Made on the first call that looks at it.
+template <typename TDocument>
+TDocument& Made(std::unique_ptr<TDocument>& aDocument) {
+  if (!aDocument) aDocument = std::make_unique<TDocument>();
+  return *aDocument;
+}
+
 }  // namespace
 
 std::string RewriteRequest(const std::string& aXml) {
   pugi::xml_document document;
   base::ParseXml(document, aXml);
-  pugi::xml_node root = document.document_element();
-  if (!root) throw Error("Parameters node not found");
-  const std::string processorName = ProcessorName(root);
-  base::SetElementText(RequiredChild(root, "Driver"), processorName);
-  RemoveConnections(root);
-  AppendFixedConnection(root);
+  const tRequestRoot request = CheckedRequestRoot(document);
+  base::SetElementText(base::FindChild(request.root, "Driver"), request.processorName);
+  RemoveConnections(request.root);
+  AppendFixedConnection(request.root);
   return base::RenderXml(document);
 }
 
-kFiscalProcessorHandler::kFiscalProcessorHandler()
-    : fReceipt(std::make_unique<documents::kReceipt>()),
-      fNFReceipt(std::make_unique<documents::kNFReceipt>()),
-      fCustomerDisplay(std::make_unique<documents::kCustomerDisplay>()),
-      fDrawer(std::make_unique<documents::kDrawer>()),
-      fEJReport(std::make_unique<documents::kEJReport>()),
-      fVATTable(std::make_unique<documents::kVatTable>()),
-      fDeptTable(std::make_unique<documents::kDeptTable>()),
-      fEATable(std::make_unique<documents::kEconomicActivityTable>()),
-      fPaymentReceipt(std::make_unique<documents::kPaymentReceipt>()),
-      fReceiptReference(std::make_unique<documents::kReceiptReference>()),
-      fEJFilesRequest(std::make_unique<documents::kEJFilesRequest>()),
-      fZreport(std::make_unique<documents::kZReport>()) {}
+kFiscalProcessorHandler::kFiscalProcessorHandler() = default;
 
 kFiscalProcessorHandler::~kFiscalProcessorHandler() {
   fReceipt.reset();
@@ -92,30 +110,58 @@ void kFiscalProcessorHandler::Deserialize(const std::string& aXml,
                                           qvReceiptHandlerDocumentTypes aDocumentTypes) {
   Connection().SetConnectTimeOut(1000);
   fXmlString = aXml;
-  const std::string deviceXml = RewriteRequest(aXml);
-  std::unique_ptr<pugi::xml_document> request = kDeviceHandler::Deserialize(deviceXml);
+  base::ParseXml(fRequest, aXml);
+  const tRequestRoot request = CheckedRequestRoot(fRequest);
+  // Read as the request with the processor name as its Driver and the fixed connection in
+  // place of its own would be, without changing the request itself.
+  ReadDeviceValues(request.root);
+  SetDriver(request.processorName);
+  ReadConnection(FixedConnection());
+  ReadParameterList(request.root);
   fTillSerial = GetParameter("FPTillSerial");
-  ReadDocuments(*request, aDocumentTypes);
+  ReadDocuments(aDocumentTypes);
 }
 
-void kFiscalProcessorHandler::ReadDocuments(const pugi::xml_document& aRequest,
-                                            qvReceiptHandlerDocumentTypes aDocumentTypes) {
-  if (aDocumentTypes.Contains(dt_Receipt)) fReceipt->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_NFReceipt)) fNFReceipt->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_Display)) fCustomerDisplay->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_Drawer)) fDrawer->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_EJReport)) fEJReport->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_VatTable)) fVATTable->Deserialize(aRequest);
+void kFiscalProcessorHandler::ReadDocuments(qvReceiptHandlerDocumentTypes aDocumentTypes) {
+  if (aDocumentTypes.Contains(dt_Receipt)) Receipt().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_NFReceipt)) NFReceipt().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_Display)) CustomerDisplay().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_Drawer)) Drawer().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_EJReport)) EJReport().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_VatTable)) VATTable().Deserialize(fRequest);
   // The Z-report request is read before the tables.
-  if (aDocumentTypes.Contains(dt_ZReport)) fZreport->Deserialize(aRequest);
+  if (aDocumentTypes.Contains(dt_ZReport)) ZReport().Deserialize(fRequest);
   if (aDocumentTypes.Contains(dt_DeptTable)) {
-    fEATable->Deserialize(aRequest);
-    fDeptTable->Deserialize(aRequest);
+    EATable().Deserialize(fRequest);
+    DeptTable().Deserialize(fRequest);
   }
-  if (aDocumentTypes.Contains(dt_Pay)) fPaymentReceipt->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_ReceiptReference)) fReceiptReference->Deserialize(aRequest);
-  if (aDocumentTypes.Contains(dt_EJFilesRequest)) fEJFilesRequest->Deserialize(aRequest);
+  if (aDocumentTypes.Contains(dt_Pay)) PaymentReceipt().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_ReceiptReference)) ReceiptReference().Deserialize(fRequest);
+  if (aDocumentTypes.Contains(dt_EJFilesRequest)) EJFilesRequest().Deserialize(fRequest);
   // An X-report request carries no document.
 }
+
+documents::kReceipt& kFiscalProcessorHandler::Receipt() const { return Made(fReceipt); }
+documents::kNFReceipt& kFiscalProcessorHandler::NFReceipt() const { return Made(fNFReceipt); }
+documents::kCustomerDisplay& kFiscalProcessorHandler::CustomerDisplay() const {
+  return Made(fCustomerDisplay);
+}
+documents::kDrawer& kFiscalProcessorHandler::Drawer() const { return Made(fDrawer); }
+documents::kEJReport& kFiscalProcessorHandler::EJReport() const { return Made(fEJReport); }
+documents::kVatTable& kFiscalProcessorHandler::VATTable() const { return Made(fVATTable); }
+documents::kDeptTable& kFiscalProcessorHandler::DeptTable() const { return Made(fDeptTable); }
+documents::kEconomicActivityTable& kFiscalProcessorHandler::EATable() const {
+  return Made(fEATable);
+}
+documents::kPaymentReceipt& kFiscalProcessorHandler::PaymentReceipt() const {
+  return Made(fPaymentReceipt);
+}
+documents::kReceiptReference& kFiscalProcessorHandler::ReceiptReference() const {
+  return Made(fReceiptReference);
+}
+documents::kEJFilesRequest& kFiscalProcessorHandler::EJFilesRequest() const {
+  return Made(fEJFilesRequest);
+}
+documents::kZReport& kFiscalProcessorHandler::ZReport() const { return Made(fZreport); }
 
 }  // namespace qv::framework

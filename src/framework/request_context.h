@@ -1,11 +1,12 @@
 // kFiscalProcessorHandler: the request context of one exported call.
 //
-// It parses the request XML, rewrites it into the device configuration (the request's
-// processor name as driver, a fixed local TCP connection in place of whatever connection the
-// request carries), keeps the request text and the till serial, and hands the parsed request
-// to the readers of the documents the call asks for. It owns one object of every kind of
-// request document; the readers of kinds not asked for do not run and their objects stay
-// empty.
+// It parses the request XML once and keeps the parsed document, reads the device
+// configuration from it (the request's processor name as driver, a fixed local TCP
+// connection in place of whatever connection the request carries), keeps the request text
+// and the till serial, and hands the parsed request to the readers of the documents the call
+// asks for. It owns one object of every kind of request document, made when a reader fills it
+// or when the call first looks at it; the readers of kinds not asked for do not run and their
+// objects stay empty.
 //
 // Threading: one object per call, used by the calling thread only.
 #pragma once
@@ -61,20 +62,19 @@ inline constexpr int32_t kFixedReadTimeout = 5000;
 
 class kFiscalProcessorHandler : public kDeviceHandler {
  public:
-  // An empty device configuration and twelve empty request documents.
+  // An empty device configuration; no request document is made yet.
   kFiscalProcessorHandler();
   // Destroys the request documents (in their fixed order), then the device configuration.
   ~kFiscalProcessorHandler() override;
   kFiscalProcessorHandler(const kFiscalProcessorHandler&) = delete;
   kFiscalProcessorHandler& operator=(const kFiscalProcessorHandler&) = delete;
 
-  // Fills the context from the request text aXml:
+  // Fills the context from the request text aXml, parsed once:
   //  - the processor name is the text of Parameters/Processor, or of Parameters/PROCESSOR
-  //    when there is no Processor element; it replaces the text of the root's Driver element;
-  //  - every Connection element of the root is replaced by the TCP connection to localhost,
-  //    port 5001, with time-outs 3000 and 5000 ms;
-  //  - the rewritten request fills the device configuration; TillSerial is the parameter
-  //    "FPTillSerial" (empty when absent);
+  //    when there is no Processor element; it is the device configuration's driver;
+  //  - the device configuration is read from the request with the TCP connection to
+  //    localhost, port 5001, time-outs 3000 and 5000 ms, whatever Connection elements the
+  //    request carries; TillSerial is the parameter "FPTillSerial" (empty when absent);
   //  - the reader of every kind in aDocumentTypes runs on the parsed request, in the fixed
   //    order receipt, non-fiscal receipt, display, drawer, journal report, VAT table,
   //    Z-report, economic activities and departments, payment, receipt reference, journal
@@ -86,46 +86,53 @@ class kFiscalProcessorHandler : public kDeviceHandler {
 
   const std::string& XmlString() const { return fXmlString; }
   const std::string& TillSerial() const { return fTillSerial; }
+  // The request as Deserialize parsed it from XmlString, unchanged by the device
+  // configuration: the receipt operation numbers, dates and signs the receipt in it and
+  // journals it, so that nothing reads it for the request's own values after that.
+  pugi::xml_document& RequestDocument() { return fRequest; }
 
-  documents::kReceipt& Receipt() const { return *fReceipt; }
-  documents::kNFReceipt& NFReceipt() const { return *fNFReceipt; }
-  documents::kCustomerDisplay& CustomerDisplay() const { return *fCustomerDisplay; }
-  documents::kDrawer& Drawer() const { return *fDrawer; }
-  documents::kEJReport& EJReport() const { return *fEJReport; }
-  documents::kVatTable& VATTable() const { return *fVATTable; }
-  documents::kDeptTable& DeptTable() const { return *fDeptTable; }
-  documents::kEconomicActivityTable& EATable() const { return *fEATable; }
-  documents::kReceiptReference& ReceiptReference() const { return *fReceiptReference; }
-  documents::kEJFilesRequest& EJFilesRequest() const { return *fEJFilesRequest; }
-  documents::kZReport& ZReport() const { return *fZreport; }
+  // The request documents; one that no reader filled is empty.
+  documents::kReceipt& Receipt() const;
+  documents::kNFReceipt& NFReceipt() const;
+  documents::kCustomerDisplay& CustomerDisplay() const;
+  documents::kDrawer& Drawer() const;
+  documents::kEJReport& EJReport() const;
+  documents::kVatTable& VATTable() const;
+  documents::kDeptTable& DeptTable() const;
+  documents::kEconomicActivityTable& EATable() const;
+  documents::kReceiptReference& ReceiptReference() const;
+  documents::kEJFilesRequest& EJFilesRequest() const;
+  documents::kZReport& ZReport() const;
 
  protected:
   // The payment-terminal receipt has no public property.
-  documents::kPaymentReceipt& PaymentReceipt() const { return *fPaymentReceipt; }
+  documents::kPaymentReceipt& PaymentReceipt() const;
 
  private:
-  void ReadDocuments(const pugi::xml_document& aRequest,
-                     qvReceiptHandlerDocumentTypes aDocumentTypes);
+  void ReadDocuments(qvReceiptHandlerDocumentTypes aDocumentTypes);
 
   std::string fXmlString;
   std::string fTillSerial;
-  std::unique_ptr<documents::kReceipt> fReceipt;
-  std::unique_ptr<documents::kNFReceipt> fNFReceipt;
-  std::unique_ptr<documents::kCustomerDisplay> fCustomerDisplay;
-  std::unique_ptr<documents::kDrawer> fDrawer;
-  std::unique_ptr<documents::kEJReport> fEJReport;
-  std::unique_ptr<documents::kVatTable> fVATTable;
-  std::unique_ptr<documents::kDeptTable> fDeptTable;
-  std::unique_ptr<documents::kEconomicActivityTable> fEATable;
-  std::unique_ptr<documents::kPaymentReceipt> fPaymentReceipt;
-  std::unique_ptr<documents::kReceiptReference> fReceiptReference;
-  std::unique_ptr<documents::kEJFilesRequest> fEJFilesRequest;
-  std::unique_ptr<documents::kZReport> fZreport;
+  pugi::xml_document fRequest;
+  // Made on first use: most calls read one document or none.
+  mutable std::unique_ptr<documents::kReceipt> fReceipt;
+  mutable std::unique_ptr<documents::kNFReceipt> fNFReceipt;
+  mutable std::unique_ptr<documents::kCustomerDisplay> fCustomerDisplay;
+  mutable std::unique_ptr<documents::kDrawer> fDrawer;
+  mutable std::unique_ptr<documents::kEJReport> fEJReport;
+  mutable std::unique_ptr<documents::kVatTable> fVATTable;
+  mutable std::unique_ptr<documents::kDeptTable> fDeptTable;
+  mutable std::unique_ptr<documents::kEconomicActivityTable> fEATable;
+  mutable std::unique_ptr<documents::kPaymentReceipt> fPaymentReceipt;
+  mutable std::unique_ptr<documents::kReceiptReference> fReceiptReference;
+  mutable std::unique_ptr<documents::kEJFilesRequest> fEJFilesRequest;
+  mutable std::unique_ptr<documents::kZReport> fZreport;
 };
 
-// Rewrites the request text as the device configuration reads it: Driver := the processor
-// name, the request's Connection elements replaced by the fixed TCP connection. Returns the
-// rewritten text. Same failures as kFiscalProcessorHandler::Deserialize.
+// The request text as the device configuration sees it: Driver := the processor name, the
+// request's Connection elements replaced by the fixed TCP connection. Reading it gives the
+// device configuration that kFiscalProcessorHandler::Deserialize reads from aXml itself.
+// Same failures as kFiscalProcessorHandler::Deserialize.
 std::string RewriteRequest(const std::string& aXml);
 
 }  // namespace qv::framework

@@ -126,9 +126,9 @@ class tReceiptStep {
 bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) {
   LogInfo("PROCESSRECEIPT", "BEGIN");
   const documents::kReceipt& receiptObject = aHandler.Receipt();
-  // A request without the element to sign fails before it takes a number.
-  pugi::xml_document request;
-  base::ParseXml(request, aHandler.XmlString());
+  // The request as received becomes the journal's copy. A request without the element to
+  // sign fails before it takes a number.
+  pugi::xml_document& request = aHandler.RequestDocument();
   pugi::xml_node receipt = FindReceiptElement(request);
 
   tQueuedReceipt queued;
