@@ -4,6 +4,7 @@
 
 #include <pugixml.hpp>
 #include <string>
+#include <vector>
 
 #include "documents/other_documents.h"
 #include "platform/error.h"
@@ -186,6 +187,56 @@ TEST(RequestContext, DepartmentTableReadsActivitiesAndDepartments) {
                       {dt_DeptTable});
   EXPECT_EQ(handler.DeptTable().Count(), 2u);
   EXPECT_EQ(handler.EATable().Count(), 2u);
+}
+
+// The configuration read from the request itself is the one the rewritten request gives.
+TEST(RequestContext, ReadOnceGivesTheConfigurationOfTheRewrittenRequest) {
+  const std::vector<std::string> requests = {
+      Request("<Processor>PX</Processor><FPTillSerial>T1</FPTillSerial>",
+              "<Handle>12</Handle><Connection><Type>SERIAL</Type><SerialPort>COM3</SerialPort>"
+              "<Parity>ODD</Parity><URL>http://till</URL><User>u</User></Connection>"),
+      Request("<PROCESSOR>P&amp;Q</PROCESSOR><DeviceName>Printer 2</DeviceName>"
+              "<ConnectTimeout>450</ConnectTimeout><HexLog>TRUE</HexLog><hexlog>x</hexlog>",
+              "<Connection><Type>OPOS</Type></Connection><Connection><Type>HTTP</Type>"
+              "<Port>8080</Port></Connection>",
+              "Anything"),
+      "<R><Driver>old</Driver><Parameters><Processor/></Parameters><LogId> </LogId></R>"};
+  for (const std::string& xml : requests) {
+    kFiscalProcessorHandler once;
+    once.Deserialize(xml, {});
+    kDeviceHandler rewritten;
+    rewritten.Deserialize(RewriteRequest(xml));
+    EXPECT_EQ(once.Serialize(), rewritten.Serialize()) << xml;
+    EXPECT_EQ(once.Parameters(), rewritten.Parameters()) << xml;
+    EXPECT_EQ(once.Connection().DeviceName(), rewritten.Connection().DeviceName()) << xml;
+  }
+}
+
+TEST(RequestContext, ParsedRequestKeepsItsOwnDriverAndConnection) {
+  kFiscalProcessorHandler handler;
+  handler.Deserialize(
+      Request("<Processor>PX</Processor>", "<Connection><Type>COM</Type></Connection>"), {});
+  const pugi::xml_node root = handler.RequestDocument().document_element();
+  EXPECT_STREQ(root.child_value("Driver"), "ignored");
+  EXPECT_STREQ(root.child("Connection").child_value("Type"), "COM");
+  EXPECT_FALSE(root.child("Connection").next_sibling("Connection"));
+  EXPECT_EQ(handler.Driver(), "PX");
+}
+
+// The values read after the request was parsed fail as the device configuration's do.
+TEST(RequestContext, MalformedDeviceValuesFailWithTheirMessages) {
+  const std::string handle = FailureOf(Request("<Processor>P</Processor>", "<Handle>x1</Handle>"));
+  EXPECT_EQ(handle.rfind("Error in processing node Handle as integer.\r\n", 0), 0u) << handle;
+  EXPECT_EQ(FailureOf(Request("<Processor>P</Processor><ConnectTimeout>abc</ConnectTimeout>")),
+            "'abc' is not a valid integer value");
+  // The request's own broken connection is never read.
+  EXPECT_EQ(FailureOf(Request("<Processor>P</Processor>",
+                              "<Connection><Type>tcp/ip</Type></Connection>")),
+            "<no failure>");
+  // A bad handle is found before a missing receipt.
+  const std::string both =
+      FailureOf(Request("<Processor>P</Processor>", "<Handle>x1</Handle>"), {dt_Receipt});
+  EXPECT_EQ(both.rfind("Error in processing node Handle", 0), 0u) << both;
 }
 
 TEST(RequestContext, DocumentTypesKeepTheirOrdinals) {

@@ -3,6 +3,8 @@
 // Receipt.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,37 @@ TEST_F(ReceiptProcessing, RootNamedReceiptHasItsReceiptChildSigned) {
   EXPECT_FALSE(root.child("Number")) << *calls[0].output;
   EXPECT_FALSE(root.child("TrailerMessages")) << *calls[0].output;
   EXPECT_EQ(fSession.Counters()["DailySales"], "7");
+}
+
+// The device configuration is read with the processor as driver and the local connection,
+// but the journal file and the host's answer are the request as the host sent it.
+TEST_F(ReceiptProcessing, JournalKeepsTheRequestsOwnDriverAndConnection) {
+  std::string request = fSession.Request(
+      1,
+      "<Connection><Type>SERIAL</Type><SerialPort>COM3</SerialPort><Parity>EVEN</Parity>"
+      "</Connection>" +
+          ReceiptXml("4.00"));
+  request.replace(request.find("<Driver/>"), 9, "<Driver>POS-7</Driver>");
+  const auto calls = RunAfterOpen(Session::Call("PROCESSRECEIPT", request));
+  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_EQ(calls[0].rc, 0) << calls[0].error.value_or("");
+  const std::string output = calls[0].output.value_or("");
+  pugi::xml_document document;
+  ASSERT_TRUE(document.load_string(output.c_str())) << output;
+  const pugi::xml_node root = document.document_element();
+  EXPECT_STREQ(root.child_value("Driver"), "POS-7");
+  const pugi::xml_node connection = root.child("Connection");
+  EXPECT_STREQ(connection.child_value("Type"), "SERIAL");
+  EXPECT_STREQ(connection.child_value("SerialPort"), "COM3");
+  EXPECT_FALSE(connection.child("Address")) << output;
+  EXPECT_FALSE(connection.next_sibling("Connection")) << output;
+  EXPECT_STREQ(root.child("Receipt").child_value("Number"), "1");
+  const std::vector<std::string> journal = fSession.TodayJournalFiles();
+  ASSERT_EQ(journal.size(), 1u);
+  std::ifstream file(fSession.TodayJournalFolder() + "/" + journal[0], std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+  EXPECT_EQ(written, output);
 }
 
 }  // namespace
