@@ -178,6 +178,31 @@ TEST_F(SigningBox, SignatureVerifiesWithTheDevicePublicKeyAndCountsUp) {
   EXPECT_LE(first.text.size(), 200u);
 }
 
+// The device key is read from key.pem at every signature, whatever its line ends; a text
+// that is no Ed25519 key leaves the device not ready.
+TEST_F(SigningBox, KeyFileIsReadAtEverySignature) {
+  ASSERT_EQ(Sign(fBox.Get(), ReceiptFile("first")).status, 0);
+  const std::string pem = DeviceFile("key.pem");
+  std::string crlf;
+  for (const char c : pem) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  fDrive.WriteFile("C:\\AlgoBox\\KVB0000001\\key.pem", crlf);
+  const tAnswer second = Sign(fBox.Get(), ReceiptFile("second"));
+  ASSERT_EQ(second.status, 0) << second.text;
+  const std::size_t blank = second.text.find(' ');
+  EXPECT_TRUE(VerifyEd25519(DeviceFile("public.pem"), second.text.substr(0, blank) + "\nsecond",
+                            Unbase64(second.text.substr(blank + 1))));
+
+  // The same layout with an X25519 key: the algorithm 1.3.101.110 in place of 1.3.101.112.
+  std::string other = pem;
+  const std::size_t algorithm = other.find('\n') + 1 + 12;
+  ASSERT_EQ(other.substr(algorithm, 4), "K2Vw");
+  other.replace(algorithm, 4, "K2Vu");
+  fDrive.WriteFile("C:\\AlgoBox\\KVB0000001\\key.pem", other);
+  const tAnswer third = Sign(fBox.Get(), ReceiptFile("third"));
+  EXPECT_EQ(third.status, 3);
+  EXPECT_NE(third.text.find("Cannot read the device key"), std::string::npos) << third.text;
+}
+
 TEST_F(SigningBox, UnreadableOrEmptyReceiptFileGivesAStatusNotASignature) {
   tAnswer answer = Sign(fBox.Get(), "C:\\receipts\\missing.txt");
   EXPECT_EQ(answer.result, platform::S_OK);
