@@ -194,7 +194,13 @@ std::string kDeviceHandler::Serialize() const {
   pugi::xml_node declaration = document.append_child(pugi::node_declaration);
   declaration.append_attribute("version") = "1.0";
   declaration.append_attribute("encoding") = "utf-8";
-  pugi::xml_node root = document.append_child("ReceiptPrinterManager");
+  AppendDeviceElement(document);
+  // A value holding a CR must read back with it, not as LF (a CR alone not as nothing).
+  return base::RenderXmlExactly(document);
+}
+
+pugi::xml_node kDeviceHandler::AppendDeviceElement(pugi::xml_node aParent) const {
+  pugi::xml_node root = aParent.append_child("ReceiptPrinterManager");
   root.append_attribute("Version") = "1.0";
 
   tQV_XMLUtils::AddNode(root, "Type", fType);
@@ -209,9 +215,7 @@ std::string kDeviceHandler::Serialize() const {
     CheckElementName(name);
     tQV_XMLUtils::AddNode(parameters, name, ParameterValue(entry));
   }
-
-  // A value holding a CR must read back with it, not as LF (a CR alone not as nothing).
-  return base::RenderXmlExactly(document);
+  return root;
 }
 
 std::unique_ptr<pugi::xml_document> kDeviceHandler::Deserialize(const std::string& aXml) {

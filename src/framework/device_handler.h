@@ -141,6 +141,9 @@ class kDeviceHandler {
   // "ReceiptPrinterManager" with every element in order, without indentation. Fails when a
   // stored parameter name is not a valid XML element name.
   std::string Serialize() const;
+  // Appends the root element "ReceiptPrinterManager" of the device XML, with every element in
+  // order, to aParent and returns it; fails as Serialize does.
+  pugi::xml_node AppendDeviceElement(pugi::xml_node aParent) const;
   // Fills this object from aXml (any root element name) and returns the parsed document,
   // which the caller owns and reads its own elements from. Fails with the parser's message
   // for malformed text, with the accessors' messages for non-integer numbers, with the

@@ -118,11 +118,10 @@ std::string ExtractReceiptText(const std::string& aOutput) {
 }
 
 // The device XML with a copy of the receipt as the root's last child, without the XML
-// declaration.
+// declaration: built as a document, not rendered and read back.
 std::string PrintRequest(const framework::kDeviceHandler& aDevice, const pugi::xml_node& aReceipt) {
   pugi::xml_document document;
-  base::ParseXml(document, aDevice.Serialize());
-  document.document_element().append_copy(aReceipt);
+  aDevice.AppendDeviceElement(document).append_copy(aReceipt);
   std::string text = base::RenderXml(document);
   const std::string declaration = "<?xml version=\"1.0\"?>";
   for (size_t at = text.find(declaration); at != std::string::npos; at = text.find(declaration)) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/xml_utils.h"
 #include "platform/error.h"
 
 namespace qv::framework {
@@ -224,6 +225,28 @@ TEST(DeviceXml, EveryValueReadsBackAsItWas) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     EXPECT_EQ(second.GetParameter("P" + std::to_string(i)), values[i]) << i;
   }
+}
+
+// The receipt printer is handed the device element built in its request document; it must
+// read exactly as the device XML does.
+TEST(DeviceXml, AppendedDeviceElementIsTheSerializedOne) {
+  kDeviceHandler device;
+  device.SetType("FISCALPRINTER");
+  device.SetMethod("PRINTFR");
+  device.SetDeviceHandle(12);
+  device.Connection().SetConnectionType(qvConnectionType::Com);
+  const std::vector<std::string> values = {"text", "52", "a\rb", "x\r\ny", " ", "<&>\"'", ""};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    device.SetParameter("P" + std::to_string(i), values[i]);
+  }
+  pugi::xml_document serialized;
+  base::ParseXml(serialized, device.Serialize());
+  pugi::xml_document appended;
+  const pugi::xml_node root = device.AppendDeviceElement(appended);
+  EXPECT_STREQ(root.name(), "ReceiptPrinterManager");
+  EXPECT_EQ(base::RenderXml(appended), base::RenderXml(serialized.document_element()));
+  EXPECT_STREQ(root.child("Parameters").child_value("P2"), "a\rb");
+  EXPECT_STREQ(root.child_value("Handle"), "12");
 }
 
 TEST(DeviceXml, ParameterNameThatIsNoElementNameFails) {
