@@ -267,6 +267,8 @@ BENCHMARK(BM_ReceiptFileWorkWithoutQueue)
 // its repetitions.
 class tRatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Without colours: the figures are read from logs as often as from a terminal.
+  tRatioReporter() : ConsoleReporter(OO_Tabular) {}
   struct tTimes {
     double real = 0;
     double cpu = 0;
