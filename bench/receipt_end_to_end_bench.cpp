@@ -13,10 +13,13 @@
 //   counters file atomically, release the locks; write and delete the receipt-text file;
 //   create the journal file atomically; under the locks again read the tail of the journal
 //   chain and append its line durably; remove the queue record.
-// - BM_ReceiptFileWorkWithoutQueue, the same before receipts had a queue record and a chain
-//   line: one lock, counters, receipt-text file, journal file.
+// - BM_ReceiptAndSigningDeviceFileWork, the same and the file work that the signing box
+//   stand-in does for the signature (its lock, its device state read and replaced atomically,
+//   its signature log line): what the stand-ins add that is not the library's.
+// - BM_ReceiptFileWorkWithoutQueue, the file work before receipts had a queue record and a
+//   chain line: one lock, counters, receipt-text file, journal file.
 //
-// All three run on the local disk in the same run, in random order, several times; the
+// All four run on the local disk in the same run, in random order, several times; the
 // figures to read on a noisy machine are the ratios of the medians, in real time and in the
 // CPU time of the whole process (the log threads included). Target: end to end at most 1.5
 // times the file work of a receipt today.
@@ -174,11 +177,16 @@ class tBareTill {
         fJournalFolder(aTill.Path("C/Processed/" +
                                   qv::base::FormatDateTime("yyyymmdd", qv::base::NowDateTime()))),
         fChainFile(aTill.Path("C/Journal/0003.fpch")),
+        fBoxLock(aTill.Path("C/AlgoBox/box.lock")),
+        fDeviceFolder(aTill.Path("C/AlgoBox/KVB0000001/")),
         fQueueRecord(QueueRecordText()) {
-    for (const std::string& folder : {fQueueFolder, fJournalFolder, aTill.Path("C/Journal")}) {
+    for (const std::string& folder :
+         {fQueueFolder, fJournalFolder, aTill.Path("C/Journal"), fDeviceFolder}) {
       qv::platform::ForceDirectories(folder);
     }
     qv::platform::ReplaceFileAtomically(fCountersFile, kCountersText);
+    qv::platform::ReplaceFileAtomically(fDeviceFolder + "key.pem", std::string(119, 'k'));
+    qv::platform::ReplaceFileAtomically(fDeviceFolder + "state.txt", DeviceState());
   }
 
   // The file work of one receipt today; false with aError set when a step fails.
@@ -221,6 +229,22 @@ class tBareTill {
     return true;
   }
 
+  // The same and the file work of the signing box stand-in's device for the signature: its
+  // lock, its state and key read, its state replaced atomically, its signature log line.
+  bool ReceiptAndSignature(std::string& aError) {
+    if (!Receipt(aError)) return false;
+    qv::platform::LockFile lock;
+    if (!lock.TryAcquire(fBoxLock, aError)) return false;
+    if (!qv::platform::ReadWholeFile(fDeviceFolder + "state.txt", fContent, aError) ||
+        !qv::platform::ReadWholeFile(fDeviceFolder + "key.pem", fContent, aError)) {
+      return false;
+    }
+    qv::platform::ReplaceFileAtomically(fDeviceFolder + "state.txt", DeviceState());
+    return qv::platform::AppendToFile(
+        fDeviceFolder + "signatures.log",
+        "SIGN;KVB0000001-" + std::to_string(10000000 + fNumber) + ";day=1;bytes=1200\n", aError);
+  }
+
   // The file work of one receipt before it had a queue record and a chain line.
   bool ReceiptWithoutQueue(std::string& aError) {
     const std::string name = NextName();
@@ -238,11 +262,16 @@ class tBareTill {
 
  private:
   std::string fCountersFile, fWorkLock, fTillLock, fQueueFolder, fJournalFolder, fChainFile;
+  std::string fBoxLock, fDeviceFolder;
   std::string fQueueRecord;
   std::string fContent;
   int64_t fNumber = 0;
 
   std::string NextName() { return "0003-" + std::to_string(1000000 + ++fNumber); }
+  std::string DeviceState() const {
+    return "serial=KVB0000001\ncounter=" + std::to_string(fNumber) +
+           "\nday=1\ndaySignatures=" + std::to_string(fNumber) + "\n";
+  }
 };
 
 template <bool (tBareTill::*Work)(std::string&)>
@@ -264,6 +293,14 @@ void BM_ReceiptFileWork(benchmark::State& aState) {
   RunBareFileWork<&tBareTill::Receipt>(aState, "files");
 }
 BENCHMARK(BM_ReceiptFileWork)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+
+void BM_ReceiptAndSigningDeviceFileWork(benchmark::State& aState) {
+  RunBareFileWork<&tBareTill::ReceiptAndSignature>(aState, "files_device");
+}
+BENCHMARK(BM_ReceiptAndSigningDeviceFileWork)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime();
@@ -355,6 +392,8 @@ int main(int argc, char** argv) {
   const tRatioReporter::tTimes endToEnd = reporter.Median("BM_ReceiptEndToEnd");
   PrintRatio("the file work of a receipt", endToEnd, reporter.Median("BM_ReceiptFileWork"),
              /*aWithTarget=*/true);
+  PrintRatio("the file work of a receipt and of the signing box stand-in's device", endToEnd,
+             reporter.Median("BM_ReceiptAndSigningDeviceFileWork"), /*aWithTarget=*/false);
   PrintRatio("the file work without queue record and chain line", endToEnd,
              reporter.Median("BM_ReceiptFileWorkWithoutQueue"), /*aWithTarget=*/false);
   benchmark::Shutdown();
