@@ -368,10 +368,10 @@ void PrintRatio(const char* aBaseline, const tRatioReporter::tTimes& aEndToEnd,
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Unless told otherwise: five repetitions in random order, so that a slow spell of the
+  // Unless told otherwise: nine repetitions in random order, so that a slow spell of the
   // machine falls on every benchmark alike.
   std::vector<char*> arguments(argv, argv + argc);
-  std::string repetitions = "--benchmark_repetitions=5";
+  std::string repetitions = "--benchmark_repetitions=9";
   std::string interleaving = "--benchmark_enable_random_interleaving=true";
   const auto given = [&](std::string_view aFlag) {
     return std::any_of(argv + 1, argv + argc, [&](const char* aArgument) {
