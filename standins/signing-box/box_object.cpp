@@ -130,7 +130,7 @@ class tBox final : public tServerObject<tBox, _Box, IID__Box> {
       if (const auto status = aControl.ForcedStatus(aOperation)) {
         answer = {*status, std::string(aOperation) + " refused by the signing device"};
       } else {
-        tSigningDevice device(aControl.NewDeviceSerial());
+        tSigningDevice device(aControl.NewDeviceSerial(), fKey);
         answer = aCall(device, TextOf(aPort));
       }
       if (const auto text = aControl.ForcedText(aOperation)) answer.text = *text;
@@ -140,6 +140,8 @@ class tBox final : public tServerObject<tBox, _Box, IID__Box> {
       return platform::S_OK;
     });
   }
+
+  tDeviceKey fKey;
 };
 
 // A new Box, unless the control file makes the creation fail.

@@ -7,6 +7,7 @@
 #include <openssl/pem.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -96,6 +97,31 @@ std::string BioText(BIO* aBio) {
   return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
 }
 
+std::string SignWith(EVP_PKEY* aKey, std::string_view aMessage) {
+  std::unique_ptr<EVP_MD_CTX, tDigestFree> context(EVP_MD_CTX_new());
+  std::size_t length = 0;
+  if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, aKey) != 1 ||
+      EVP_DigestSign(context.get(), nullptr, &length,
+                     reinterpret_cast<const unsigned char*>(aMessage.data()),
+                     aMessage.size()) != 1) {
+    Fail("Cannot sign");
+  }
+  std::string signature(length, '\0');
+  if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                     reinterpret_cast<const unsigned char*>(aMessage.data()),
+                     aMessage.size()) != 1) {
+    Fail("Cannot sign");
+  }
+  signature.resize(length);
+  return signature;
+}
+
+tKey ReadDeviceKey(const std::string& aPrivatePem) {
+  tKey key = ReadPrivateKey(aPrivatePem);
+  if (!key || EVP_PKEY_id(key.get()) != EVP_PKEY_ED25519) Fail("Cannot read the device key");
+  return key;
+}
+
 }  // namespace
 
 tKeyPair NewEd25519KeyPair() {
@@ -119,24 +145,27 @@ tKeyPair NewEd25519KeyPair() {
 }
 
 std::string SignEd25519(const std::string& aPrivatePem, std::string_view aMessage) {
-  const tKey key = ReadPrivateKey(aPrivatePem);
-  if (!key || EVP_PKEY_id(key.get()) != EVP_PKEY_ED25519) Fail("Cannot read the device key");
-  std::unique_ptr<EVP_MD_CTX, tDigestFree> context(EVP_MD_CTX_new());
-  std::size_t length = 0;
-  if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1 ||
-      EVP_DigestSign(context.get(), nullptr, &length,
-                     reinterpret_cast<const unsigned char*>(aMessage.data()),
-                     aMessage.size()) != 1) {
-    Fail("Cannot sign");
+  const tKey key = ReadDeviceKey(aPrivatePem);
+  return SignWith(key.get(), aMessage);
+}
+
+struct tDeviceKey::tMade {
+  std::mutex mutex;
+  std::string pem;
+  tKey key;
+};
+
+tDeviceKey::tDeviceKey() : fMade(std::make_unique<tMade>()) {}
+tDeviceKey::~tDeviceKey() = default;
+
+std::string tDeviceKey::Sign(const std::string& aPrivatePem, std::string_view aMessage) {
+  std::lock_guard<std::mutex> lock(fMade->mutex);
+  if (!fMade->key || fMade->pem != aPrivatePem) {
+    fMade->key.reset();
+    fMade->key = ReadDeviceKey(aPrivatePem);
+    fMade->pem = aPrivatePem;
   }
-  std::string signature(length, '\0');
-  if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
-                     reinterpret_cast<const unsigned char*>(aMessage.data()),
-                     aMessage.size()) != 1) {
-    Fail("Cannot sign");
-  }
-  signature.resize(length);
-  return signature;
+  return SignWith(fMade->key.get(), aMessage);
 }
 
 std::string Base64(std::string_view aBytes) {

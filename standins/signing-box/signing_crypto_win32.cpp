@@ -84,6 +84,17 @@ std::string SignEd25519(const std::string& aPrivatePem, std::string_view aMessag
   return Ed25519Sign(SeedOfPem(aPrivatePem), aMessage);
 }
 
+// The key bytes are read from the PEM text directly here, which costs next to nothing: there
+// is nothing to keep.
+struct tDeviceKey::tMade {};
+
+tDeviceKey::tDeviceKey() = default;
+tDeviceKey::~tDeviceKey() = default;
+
+std::string tDeviceKey::Sign(const std::string& aPrivatePem, std::string_view aMessage) {
+  return SignEd25519(aPrivatePem, aMessage);
+}
+
 std::string Base64(std::string_view aBytes) {
   std::string text;
   std::size_t at = 0;

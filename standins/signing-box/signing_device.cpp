@@ -78,7 +78,8 @@ void AppendLog(const std::string& aFolder, const std::string& aLine) {
 
 }  // namespace
 
-tSigningDevice::tSigningDevice(std::string aNewSerial) : fNewSerial(std::move(aNewSerial)) {}
+tSigningDevice::tSigningDevice(std::string aNewSerial, tDeviceKey& aKey)
+    : fNewSerial(std::move(aNewSerial)), fKey(aKey) {}
 
 template <class Work>
 tDeviceAnswer tSigningDevice::WithDevice(Work aWork) {
@@ -179,7 +180,7 @@ tDeviceAnswer tSigningDevice::Sign(const std::string& aFileName) {
     ++next.counter;
     ++next.daySignatures;
     const std::string id = next.serial + "-" + Digits(next.counter, 8);
-    const std::string signature = SignEd25519(PrivateKeyPem(aFolder), id + "\n" + content);
+    const std::string signature = fKey.Sign(PrivateKeyPem(aFolder), id + "\n" + content);
     WriteState(aFolder, next);
     AppendLog(aFolder, "SIGN;" + id + ";day=" + std::to_string(next.day) +
                            ";bytes=" + std::to_string(content.size()));

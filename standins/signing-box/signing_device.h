@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <string>
 
+#include "signing_crypto.h"
+
 namespace qv::standins {
 
 struct tDeviceAnswer {
@@ -41,8 +43,9 @@ enum : int16_t {
 
 class tSigningDevice {
  public:
-  // aNewSerial: the serial of the device to create when the box has none.
-  explicit tSigningDevice(std::string aNewSerial);
+  // aNewSerial: the serial of the device to create when the box has none; aKey: the Box's
+  // device key, which outlives this object.
+  tSigningDevice(std::string aNewSerial, tDeviceKey& aKey);
 
   tDeviceAnswer VersionInfo(const std::string& aPort);
   tDeviceAnswer CheckSystem(const std::string& aPort);
@@ -70,6 +73,7 @@ class tSigningDevice {
   std::string PrivateKeyPem(const std::string& aFolder) const;
 
   std::string fNewSerial;
+  tDeviceKey& fKey;
 };
 
 }  // namespace qv::standins
