@@ -15,10 +15,14 @@
 namespace qv::standins {
 namespace {
 
-// The fixed DER parts of an Ed25519 key (RFC 8410) before the 32 key bytes.
+using namespace std::string_view_literals;
+
+// The fixed DER parts of an Ed25519 key (RFC 8410) before the 32 key bytes. Both hold NUL
+// bytes: the "sv" literals keep their whole length, where a plain literal would stop at the
+// first NUL and write key files that no other Ed25519 reader accepts.
 constexpr std::string_view kPrivatePrefix =
-    "\x30\x2e\x02\x01\x00\x30\x05\x06\x03\x2b\x65\x70\x04\x22\x04\x20";
-constexpr std::string_view kPublicPrefix = "\x30\x2a\x30\x05\x06\x03\x2b\x65\x70\x03\x21\x00";
+    "\x30\x2e\x02\x01\x00\x30\x05\x06\x03\x2b\x65\x70\x04\x22\x04\x20"sv;
+constexpr std::string_view kPublicPrefix = "\x30\x2a\x30\x05\x06\x03\x2b\x65\x70\x03\x21\x00"sv;
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::string Pem(const std::string& aLabel, std::string_view aDer) {
