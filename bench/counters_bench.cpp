@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/currency.h"
+#include "bench_till.h"
 #include "documents/codes.h"
 #include "kavren/counters_store.h"
 #include "platform/error.h"
@@ -50,12 +51,12 @@ void BM_BareCountersFileWork(benchmark::State& aState) {
     qv::kavren::kFiscalProcessorCounters counters;
     counters.Init(file, "T1");
   }
-  std::string content, error;
+  std::string content;
   for (auto _ : aState) {
     qv::platform::LockFile lock;
-    if (!lock.TryAcquire(lockPath, error)) aState.SkipWithError(error.c_str());
-    if (!qv::platform::ReadWholeFile(file, content, error)) aState.SkipWithError(error.c_str());
-    qv::platform::ReplaceFileAtomically(file, content);
+    qv::bench::SkipOnFailure(aState, lock.TryAcquire(lockPath));
+    qv::bench::SkipOnFailure(aState, qv::platform::ReadWholeFile(file, content));
+    qv::bench::SkipOnFailure(aState, qv::platform::ReplaceFileAtomically(file, content));
     lock.Release();
   }
 }

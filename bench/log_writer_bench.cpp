@@ -56,12 +56,15 @@ BENCHMARK(BM_Write)->Iterations(20000)->Repetitions(5)->ReportAggregatesOnly(tru
 // Baseline for the drain rate: the same appends done directly on the calling thread.
 void BM_AppendOnCallerThread(benchmark::State& state) {
   const std::string folder = ScratchFolder();
-  qv::platform::ForceDirectories(folder);
+  qv::platform::ForceDirectories(folder).ThrowIfFailed();
   const std::string file = folder + "\\direct.log";
   const std::string line = "2023-08-09 09:39:19:042 - " + kMessage + "\r\n";
-  std::string error;
   for (auto _ : state) {
-    for (int i = 0; i < state.range(0); ++i) qv::platform::AppendToFile(file, line, error);
+    for (int i = 0; i < state.range(0); ++i) {
+      if (const auto appended = qv::platform::AppendToFile(file, line); !appended.IsOk()) {
+        state.SkipWithError(appended.Message().c_str());
+      }
+    }
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
   std::filesystem::remove_all(qv::platform::NativePath(folder));

@@ -167,6 +167,12 @@ std::string ChainLine(int64_t aNumber) {
          std::string(64, 'a') + " " + std::string(64, 'b') + "\r\n";
 }
 
+// True when aStatus is a success; else false with its message in aError.
+bool Done(const qv::platform::FileStatus& aStatus, std::string& aError) {
+  if (!aStatus.IsOk()) aError = aStatus.Message();
+  return aStatus.IsOk();
+}
+
 class tBareTill {
  public:
   explicit tBareTill(const qv::bench::ScratchTill& aTill)
@@ -182,11 +188,12 @@ class tBareTill {
         fQueueRecord(QueueRecordText()) {
     for (const std::string& folder :
          {fQueueFolder, fJournalFolder, aTill.Path("C/Journal"), fDeviceFolder}) {
-      qv::platform::ForceDirectories(folder);
+      qv::platform::ForceDirectories(folder).ThrowIfFailed();
     }
-    qv::platform::ReplaceFileAtomically(fCountersFile, kCountersText);
-    qv::platform::ReplaceFileAtomically(fDeviceFolder + "key.pem", std::string(119, 'k'));
-    qv::platform::ReplaceFileAtomically(fDeviceFolder + "state.txt", DeviceState());
+    qv::platform::ReplaceFileAtomically(fCountersFile, kCountersText).ThrowIfFailed();
+    qv::platform::ReplaceFileAtomically(fDeviceFolder + "key.pem", std::string(119, 'k'))
+        .ThrowIfFailed();
+    qv::platform::ReplaceFileAtomically(fDeviceFolder + "state.txt", DeviceState()).ThrowIfFailed();
   }
 
   // The file work of one receipt today; false with aError set when a step fails.
@@ -196,37 +203,44 @@ class tBareTill {
     qv::platform::LockFile hold;
     {
       qv::platform::LockFile workLock, tillLock;
-      if (!workLock.TryAcquire(fWorkLock, aError) || !tillLock.TryAcquire(fTillLock, aError)) {
+      if (!Done(workLock.TryAcquire(fWorkLock), aError) ||
+          !Done(tillLock.TryAcquire(fTillLock), aError)) {
         return false;
       }
       benchmark::DoNotOptimize(qv::platform::ListFileNames(fQueueFolder));
-      if (!qv::platform::ReadWholeFile(fCountersFile, fContent, aError)) return false;
-      if (!hold.TryCreateHeld(queueFile, fQueueRecord, aError)) return false;
-      qv::platform::ReplaceFileAtomically(fCountersFile, fContent);
+      if (!Done(qv::platform::ReadWholeFile(fCountersFile, fContent), aError)) return false;
+      if (!Done(hold.TryCreateHeld(queueFile, fQueueRecord), aError)) return false;
+      if (!Done(qv::platform::ReplaceFileAtomically(fCountersFile, fContent), aError)) {
+        return false;
+      }
     }
-    const std::string textFile = qv::platform::CreateTemporaryFile("tmp");
-    if (!qv::platform::WriteWholeFile(textFile, gSample.receiptText, aError)) return false;
-    qv::platform::DeleteFile(textFile);
+    if (!WriteReceiptText(aError)) return false;
     const std::string journalFile = fJournalFolder + "/" + name + ".fprd";
-    if (qv::platform::FileExists(journalFile) ||
-        !qv::platform::CreateFileAtomically(journalFile, gSample.journal)) {
+    bool created = false;
+    if (!qv::platform::FileExists(journalFile) &&
+        !Done(qv::platform::CreateFileAtomically(journalFile, gSample.journal, created), aError)) {
+      return false;
+    }
+    if (!created) {
       aError = "the journal file " + journalFile + " is there already";
       return false;
     }
     qv::platform::LockFile workLock, tillLock;
-    if (!workLock.TryAcquire(fWorkLock, aError) || !tillLock.TryAcquire(fTillLock, aError)) {
+    if (!Done(workLock.TryAcquire(fWorkLock), aError) ||
+        !Done(tillLock.TryAcquire(fTillLock), aError)) {
       return false;
     }
     std::string tail;
     int64_t size = 0;
     if (qv::platform::FileExists(fChainFile) &&
-        !qv::platform::ReadFileTail(fChainFile, 4096, tail, size, aError)) {
+        !Done(qv::platform::ReadFileTail(fChainFile, 4096, tail, size), aError)) {
       return false;
     }
-    if (!qv::platform::AppendToFileDurably(fChainFile, ChainLine(fNumber), aError)) return false;
+    if (!Done(qv::platform::AppendToFileDurably(fChainFile, ChainLine(fNumber)), aError)) {
+      return false;
+    }
     hold.Release();
-    qv::platform::DeleteFile(queueFile);
-    return true;
+    return Done(qv::platform::DeleteFile(queueFile), aError);
   }
 
   // The same and the file work of the signing box stand-in's device for the signature: its
@@ -234,30 +248,33 @@ class tBareTill {
   bool ReceiptAndSignature(std::string& aError) {
     if (!Receipt(aError)) return false;
     qv::platform::LockFile lock;
-    if (!lock.TryAcquire(fBoxLock, aError)) return false;
-    if (!qv::platform::ReadWholeFile(fDeviceFolder + "state.txt", fContent, aError) ||
-        !qv::platform::ReadWholeFile(fDeviceFolder + "key.pem", fContent, aError)) {
+    if (!Done(lock.TryAcquire(fBoxLock), aError)) return false;
+    if (!Done(qv::platform::ReadWholeFile(fDeviceFolder + "state.txt", fContent), aError) ||
+        !Done(qv::platform::ReadWholeFile(fDeviceFolder + "key.pem", fContent), aError) ||
+        !Done(qv::platform::ReplaceFileAtomically(fDeviceFolder + "state.txt", DeviceState()),
+              aError)) {
       return false;
     }
-    qv::platform::ReplaceFileAtomically(fDeviceFolder + "state.txt", DeviceState());
-    return qv::platform::AppendToFile(
-        fDeviceFolder + "signatures.log",
-        "SIGN;KVB0000001-" + std::to_string(10000000 + fNumber) + ";day=1;bytes=1200\n", aError);
+    return Done(qv::platform::AppendToFile(fDeviceFolder + "signatures.log",
+                                           "SIGN;KVB0000001-" + std::to_string(10000000 + fNumber) +
+                                               ";day=1;bytes=1200\n"),
+                aError);
   }
 
   // The file work of one receipt before it had a queue record and a chain line.
   bool ReceiptWithoutQueue(std::string& aError) {
     const std::string name = NextName();
     qv::platform::LockFile lock;
-    if (!lock.TryAcquire(fWorkLock, aError)) return false;
-    if (!qv::platform::ReadWholeFile(fCountersFile, fContent, aError)) return false;
-    qv::platform::ReplaceFileAtomically(fCountersFile, fContent);
+    if (!Done(lock.TryAcquire(fWorkLock), aError) ||
+        !Done(qv::platform::ReadWholeFile(fCountersFile, fContent), aError) ||
+        !Done(qv::platform::ReplaceFileAtomically(fCountersFile, fContent), aError)) {
+      return false;
+    }
     lock.Release();
-    const std::string textFile = qv::platform::CreateTemporaryFile("tmp");
-    if (!qv::platform::WriteWholeFile(textFile, gSample.receiptText, aError)) return false;
-    qv::platform::DeleteFile(textFile);
-    qv::platform::ReplaceFileAtomically(fJournalFolder + "/" + name + ".fprd", gSample.journal);
-    return true;
+    if (!WriteReceiptText(aError)) return false;
+    return Done(
+        qv::platform::ReplaceFileAtomically(fJournalFolder + "/" + name + ".fprd", gSample.journal),
+        aError);
   }
 
  private:
@@ -268,6 +285,13 @@ class tBareTill {
   int64_t fNumber = 0;
 
   std::string NextName() { return "0003-" + std::to_string(1000000 + ++fNumber); }
+  // The receipt text handed to the printer driver: a temporary file written and removed.
+  bool WriteReceiptText(std::string& aError) const {
+    std::string textFile;
+    return Done(qv::platform::CreateTemporaryFile("tmp", textFile), aError) &&
+           Done(qv::platform::WriteWholeFile(textFile, gSample.receiptText), aError) &&
+           Done(qv::platform::DeleteFile(textFile), aError);
+  }
   std::string DeviceState() const {
     return "serial=KVB0000001\ncounter=" + std::to_string(fNumber) +
            "\nday=1\ndaySignatures=" + std::to_string(fNumber) + "\n";

@@ -29,9 +29,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   const std::string file = qv::fuzz::TillFile("fuzzed.fprc");
-  std::string error;
-  if (!qv::platform::WriteWholeFile(
-          file, std::string_view(reinterpret_cast<const char*>(aData), aSize), error)) {
+  if (!qv::platform::WriteWholeFile(file,
+                                    std::string_view(reinterpret_cast<const char*>(aData), aSize))
+           .IsOk()) {
     std::abort();
   }
   kFiscalProcessorCounters read;

@@ -26,7 +26,7 @@ std::string MapDriveC(const std::string& aDataFolder) {
   if (auto mapped = platform::GetEnvironmentVariable("QVFP_DRIVE_C")) return *mapped;
   std::string folder = aDataFolder;
   if (!platform::IsAbsolutePath(folder)) folder = platform::WorkingDirectory() + "/" + folder;
-  if (!platform::ForceDirectories(folder)) throw Error("Cannot create the folder " + folder);
+  if (!platform::ForceDirectories(folder).IsOk()) throw Error("Cannot create the folder " + folder);
   platform::SetEnvironmentVariable("QVFP_DRIVE_C", folder);
   return folder;
 }

@@ -86,8 +86,8 @@ std::string PeriodKey(int32_t aZReportNumber) {
 std::string Decimal(Currency aValue) { return base::CurrencyToXmlText(aValue); }
 
 std::string ReadBytes(const std::string& aNative) {
-  std::string content, error;
-  if (!platform::ReadWholeFile(aNative, content, error)) throw Error(error);
+  std::string content;
+  platform::ReadWholeFile(aNative, content).ThrowIfFailed();
   return content;
 }
 
@@ -383,8 +383,8 @@ class tTillAudit {
     if (name.compare(0, 4, aPeriod) != 0) {
       fReport.Problem(aPeriod, "chain", aLine.path, "belongs to another period than " + aWhere);
     }
-    std::string content, error;
-    if (!platform::ReadWholeFile(Native(aLine.path), content, error)) {
+    std::string content;
+    if (!platform::ReadWholeFile(Native(aLine.path), content).IsOk()) {
       fReport.Problem(aPeriod, "chain", aLine.path,
                       "is recorded in " + aWhere + " but missing (removed afterwards)");
     } else if (kavren::JournalFileHash(content) != aLine.fileHash) {

@@ -65,8 +65,8 @@ std::string SignedReceiptText(pugi::xml_node aReceipt, std::string& aReason) {
 }
 
 std::string ReadKey(const fs::path& aKey) {
-  std::string content, error;
-  if (!platform::ReadWholeFile(aKey.string(), content, error)) throw Error(error);
+  std::string content;
+  platform::ReadWholeFile(aKey.string(), content).ThrowIfFailed();
   return content;
 }
 

@@ -6,15 +6,23 @@
 // puts them back and removes the folder when it is destroyed.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "platform/environment.h"
+#include "platform/file_status.h"
 #include "platform/ole_string.h"
 #include "platform/process.h"
 
 namespace qv::bench {
+
+// Marks the benchmark as failed with the file function's message when aStatus is a failure.
+inline void SkipOnFailure(benchmark::State& aState, const platform::FileStatus& aStatus) {
+  if (!aStatus.IsOk()) aState.SkipWithError(aStatus.Message().c_str());
+}
 
 // A sale of two lines, a subtotal and a markup, paid in cash with change.
 inline constexpr const char* kSaleReceipt =

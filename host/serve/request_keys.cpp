@@ -38,11 +38,10 @@ Json PendingLine(const std::string& aKey, const KeyRecord& aRecord) {
 int Today() { return static_cast<int>(std::floor(base::NowDateTime())); }
 
 RequestKeys::RequestKeys(const std::string& aFile, int aRetentionDays) : fFile(aFile) {
-  platform::ForceDirectories(FolderOf(aFile));
-  std::string content, error;
-  if (platform::FileExists(aFile) && !platform::ReadWholeFile(aFile, content, error)) {
-    throw Error(error);
-  }
+  // A folder that cannot be made fails the rewrite below with the system's text.
+  platform::ForceDirectories(FolderOf(aFile)).IgnoreFailure();
+  std::string content;
+  if (platform::FileExists(aFile)) platform::ReadWholeFile(aFile, content).ThrowIfFailed();
   std::istringstream lines(content);
   std::string line;
   while (std::getline(lines, line)) Apply(line);
@@ -62,8 +61,8 @@ RequestKeys::RequestKeys(const std::string& aFile, int aRetentionDays) : fFile(a
     }
     ++it;
   }
-  platform::ReplaceFileAtomically(aFile, compact);
-  if (!fLog.Open(aFile, error)) throw Error(error);
+  platform::ReplaceFileAtomically(aFile, compact).ThrowIfFailed();
+  fLog.Open(aFile).ThrowIfFailed();
 }
 
 void RequestKeys::Apply(const std::string& aLine) {
@@ -88,7 +87,9 @@ void RequestKeys::Apply(const std::string& aLine) {
   }
 }
 
-void RequestKeys::Append(const std::string& aLine, bool aDurable) { fLog.Append(aLine, aDurable); }
+void RequestKeys::Append(const std::string& aLine, bool aDurable) {
+  fLog.Append(aLine, aDurable).ThrowIfFailed();
+}
 
 const KeyRecord* RequestKeys::Find(const std::string& aKey) const {
   auto found = fKeys.find(aKey);

@@ -54,8 +54,8 @@ std::string Digits(int aValue, int aWidth) {
 
 // A file of the till as text: the library writes its journal in the ANSI code page.
 bool ReadFileText(const std::string& aPath, std::string& aText) {
-  std::string error, bytes;
-  if (!platform::FileExists(aPath) || !platform::ReadWholeFile(aPath, bytes, error)) return false;
+  std::string bytes;
+  if (!platform::FileExists(aPath) || !platform::ReadWholeFile(aPath, bytes).IsOk()) return false;
   aText = platform::CodePageToUtf8(bytes, 0);
   return true;
 }
@@ -282,10 +282,13 @@ bool TillService::EnsureOpen() {
   int32_t handle = 0;
   try {
     if (!fServiceLock.IsHeld()) {
-      platform::ForceDirectories(TillPath("Service"));
-      std::string error;
-      if (!fServiceLock.TryAcquire(TillPath("Service\\qvfp-serve.lock"), error)) {
-        throw Error("Till " + fTill.till + " is served by another qvfp serve (" + error + ")");
+      // A folder that cannot be made fails the lock below with the system's text.
+      platform::ForceDirectories(TillPath("Service")).IgnoreFailure();
+      const platform::FileStatus held =
+          fServiceLock.TryAcquire(TillPath("Service\\qvfp-serve.lock"));
+      if (!held.IsOk()) {
+        throw Error("Till " + fTill.till + " is served by another qvfp serve (" + held.Message() +
+                    ")");
       }
     }
     if (!fKeys) {

@@ -176,9 +176,10 @@ void tQV_Application::SetSingleInstance(bool aValue) {
   }
   std::string folder = fEnvironment.instanceLockFolder;
   if (!folder.empty() && !platform::IsPathDelimiter(folder.back())) folder += "\\";
-  std::string error;
-  if (!fSingleInstanceLock.TryAcquire(folder + fEnvironment.executableBaseName + ".instance.lock",
-                                      error)) {
+  // Whatever kept the lock (another instance, a folder that cannot be written), this
+  // instance does not run.
+  if (!fSingleInstanceLock.TryAcquire(folder + fEnvironment.executableBaseName + ".instance.lock")
+           .IsOk()) {
     ShowUserMessageOverWait(1, kSingleInstanceMessage);
     RequestEnd();
   }

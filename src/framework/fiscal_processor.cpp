@@ -103,8 +103,7 @@ bool kFiscalProcessor::LoadIniSection(const std::string& aFileName, const std::s
   if (!platform::FileExists(aFileName)) return false;
   aList.clear();
   std::string content;
-  std::string error;
-  if (!platform::ReadWholeFile(aFileName, content, error)) throw Error(error);
+  platform::ReadWholeFile(aFileName, content).ThrowIfFailed();
   const std::string header = "[" + aSectionName + "]";
   bool inSection = false;
   for (const std::string& line : SplitLines(content)) {
@@ -125,7 +124,8 @@ bool kFiscalProcessor::Open(kFiscalProcessorHandler& aHandler) {
   fDirProcessed = JoinPath(root, "Processed");
   fDirQueue = JoinPath(root, "Queue");
   for (const std::string* folder : {&fDirQueue, &fDirErrors, &fDirProcessed, &fDirJournal}) {
-    platform::ForceDirectories(*folder);  // a folder that cannot be made is passed over
+    // A folder that cannot be made is passed over: the file written there fails instead.
+    platform::ForceDirectories(*folder).IgnoreFailure();
   }
   fCountersActualFileName = JoinPath(root, "counters.actual.fprc");
   fCountersPreviousFileName = JoinPath(root, "counters.previous.fprc");

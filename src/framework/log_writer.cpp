@@ -275,7 +275,7 @@ void tQV_LogWriter::SetDirectory(const std::string& aValue) {
   }
   if (aValue.empty()) throw Error("Unable to create directory");
   // A folder that cannot be created is not reported: the writes fail and are given up.
-  platform::ForceDirectories(aValue);
+  platform::ForceDirectories(aValue).IgnoreFailure();
 }
 
 void tQV_LogWriter::SetFileName(const std::string& aValue) {
@@ -283,7 +283,11 @@ void tQV_LogWriter::SetFileName(const std::string& aValue) {
   fFileName = JoinLogPath(fDirectory, LogFileNamePart(aValue));
 }
 
-int64_t tQV_LogWriter::GetLogFileSize() const { return platform::FileSize(FileName()); }
+int64_t tQV_LogWriter::GetLogFileSize() const {
+  int64_t size = 0;
+  if (!platform::FileSize(FileName(), size).IsOk()) return -1;
+  return size;
+}
 
 bool tQV_LogWriter::CheckLogfileSize() const { return fCounter % kSizeCheckInterval == 0; }
 
@@ -305,11 +309,13 @@ void tQV_LogWriter::SetFileAppender(FileAppender aAppender) {
 
 void tQV_LogWriter::RollOverIfTooLarge(const std::string& aFileName) {
   const int64_t limit = static_cast<int64_t>(MaxLogFileSize()) * 1024;
-  if (platform::FileSize(aFileName) <= limit) return;
+  int64_t size = 0;
+  // A file whose size cannot be read (none yet) has nothing to roll over.
+  if (!platform::FileSize(aFileName, size).IsOk() || size <= limit) return;
   const std::string target =
       WithoutExtension(aFileName) + "_" + RollOverStamp(platform::Now()) + ".log";
   // When the move fails the line goes to the oversized file anyway.
-  platform::MoveFile(aFileName, target);
+  platform::MoveFile(aFileName, target).IgnoreFailure();
 }
 
 bool tQV_LogWriter::AppendOnce(const std::string& aFileName, const std::string& aData) {
@@ -318,9 +324,9 @@ bool tQV_LogWriter::AppendOnce(const std::string& aFileName, const std::string& 
     std::lock_guard lock(fSettingsMutex);
     appender = fAppender;
   }
-  std::string error;
-  if (appender) return appender(aFileName, aData, error);
-  return platform::AppendToFile(aFileName, aData, error);
+  // A refused append is tried again by the caller and finally given up without a report.
+  if (appender) return appender(aFileName, aData).IsOk();
+  return platform::AppendToFile(aFileName, aData).IsOk();
 }
 
 void tQV_LogWriter::AppendLine(const tQV_LogLine& aLine) {

@@ -35,6 +35,7 @@
 
 #include "base/log_sink.h"
 #include "platform/clock.h"
+#include "platform/file_status.h"
 
 namespace qv::framework {
 
@@ -92,9 +93,9 @@ class tQV_LogThread {
 
 class tQV_LogWriter : public base::LogSink {
  public:
-  // Appends aData to the file at aPath (creating it); false and aError on failure.
+  // Appends aData to the file at aPath (creating it), as platform::AppendToFile does.
   using FileAppender =
-      std::function<bool(std::string_view aPath, std::string_view aData, std::string& aError)>;
+      std::function<platform::FileStatus(std::string_view aPath, std::string_view aData)>;
 
   // The file is aFileName + "_yyyymmdd.log" when aDaily is true, else aFileName + ".log",
   // inside aDirectory, which is created with its parents. A daily writer follows the clock:

@@ -249,8 +249,8 @@ void kFiscalProcessorCounters::Init(const std::string& aFileName, const std::str
 
 void kFiscalProcessorCounters::Refresh() {
   if (!platform::FileExists(fFileName)) return;
-  std::string bytes, error;
-  if (!platform::ReadWholeFile(fFileName, bytes, error)) throw Error(error);
+  std::string bytes;
+  platform::ReadWholeFile(fFileName, bytes).ThrowIfFailed();
 
   pugi::xml_document document;
   base::ParseXml(document, CountersFileText(bytes));
@@ -265,7 +265,7 @@ void kFiscalProcessorCounters::Refresh() {
 void kFiscalProcessorCounters::Save() { SaveAt(base::NowDateTime()); }
 
 void kFiscalProcessorCounters::SaveAt(DateTime aSavedAt) {
-  platform::ReplaceFileAtomically(fFileName, RenderFile(aSavedAt));
+  platform::ReplaceFileAtomically(fFileName, RenderFile(aSavedAt)).ThrowIfFailed();
 }
 
 std::string kFiscalProcessorCounters::RenderFile(DateTime aSavedAt) const {
@@ -304,10 +304,8 @@ namespace {
 // Takes aLock on the lock file aPath, waiting while another holder keeps it; throws
 // "Cannot create file ..." when the file cannot be had in time.
 void AcquireLockFile(platform::LockFile& aLock, const std::string& aPath) {
-  std::string error;
-  if (!aLock.TryAcquireWithin(aPath, kLockWaitMilliseconds, error)) {
-    throw Error("Cannot create file \"" + aPath + "\". " + error);
-  }
+  const platform::FileStatus held = aLock.TryAcquireWithin(aPath, kLockWaitMilliseconds);
+  if (!held.IsOk()) throw Error("Cannot create file \"" + aPath + "\". " + held.Message());
 }
 
 }  // namespace

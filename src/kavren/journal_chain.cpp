@@ -102,9 +102,9 @@ std::string kJournalChain::RelativePath(const std::string& aFile) const {
 
 kJournalChain::tLastLine kJournalChain::LastLine(const std::string& aChainFile,
                                                  tJournalChainLine& aLine) const {
-  std::string tail, error;
+  std::string tail;
   int64_t size = 0;
-  if (!platform::ReadFileTail(aChainFile, kTailBytes, tail, size, error)) throw Error(error);
+  platform::ReadFileTail(aChainFile, kTailBytes, tail, size).ThrowIfFailed();
   const int64_t tailStart = size - static_cast<int64_t>(tail.size());
   if (!tail.empty() && tail.back() != '\n') {
     const std::size_t lastEnd = tail.rfind('\n');
@@ -112,9 +112,7 @@ kJournalChain::tLastLine kJournalChain::LastLine(const std::string& aChainFile,
     if (lastEnd == std::string::npos && tailStart > 0) return tLastLine::kDamagedUnended;
     // An append that a crash interrupted: the line never reached the chain.
     const std::size_t keep = lastEnd == std::string::npos ? 0 : lastEnd + 1;
-    if (!platform::TruncateFile(aChainFile, tailStart + static_cast<int64_t>(keep), error)) {
-      throw Error(error);
-    }
+    platform::TruncateFile(aChainFile, tailStart + static_cast<int64_t>(keep)).ThrowIfFailed();
     tail.resize(keep);
   }
   if (tail.empty()) return tLastLine::kNone;
@@ -153,9 +151,9 @@ bool kJournalChain::Append(int32_t aZReportNumber, const std::string& aFile,
   }
   line.chainValue = NextChainValue(previous, line.fileHash);
   text += FormatJournalChainLine(line);
-  platform::ForceDirectories(fJournalFolder);
-  std::string error;
-  if (!platform::AppendToFileDurably(chainFile, text, error)) throw Error(error);
+  // A folder that cannot be made fails the append with the system's text.
+  platform::ForceDirectories(fJournalFolder).IgnoreFailure();
+  platform::AppendToFileDurably(chainFile, text).ThrowIfFailed();
   return whole;
 }
 
@@ -164,8 +162,8 @@ bool kJournalChain::Holds(int32_t aZReportNumber, const std::string& aFile,
   const std::string path = RelativePath(aFile);
   const std::string chainFile = ChainFilePath(aZReportNumber);
   if (!platform::FileExists(chainFile)) return false;
-  std::string text, error;
-  if (!platform::ReadWholeFile(chainFile, text, error)) throw Error(error);
+  std::string text;
+  platform::ReadWholeFile(chainFile, text).ThrowIfFailed();
   const std::string fileHash = JournalFileHash(aContent);
   tJournalChainLine line;
   for (std::size_t start = 0; start < text.size();) {
@@ -181,8 +179,8 @@ bool kJournalChain::Holds(int32_t aZReportNumber, const std::string& aFile,
 }
 
 bool kJournalChain::AppendFile(int32_t aZReportNumber, const std::string& aFile) {
-  std::string content, error;
-  if (!platform::ReadWholeFile(aFile, content, error)) throw Error(error);
+  std::string content;
+  platform::ReadWholeFile(aFile, content).ThrowIfFailed();
   return Append(aZReportNumber, aFile, content);
 }
 

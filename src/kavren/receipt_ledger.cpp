@@ -139,8 +139,9 @@ pugi::xml_node ReceiptElementOf(const pugi::xml_document& aDocument) {
 }
 
 bool FileDescribesReceipt(const std::string& aPath, const tQueuedReceipt& aReceipt) {
-  std::string content, error;
-  if (!platform::ReadWholeFile(aPath, content, error)) return false;
+  std::string content;
+  // A file that cannot be read, like one that cannot be parsed, is not taken for the receipt.
+  if (!platform::ReadWholeFile(aPath, content).IsOk()) return false;
   pugi::xml_document document;
   try {
     base::ParseXml(document, content);
@@ -175,16 +176,23 @@ std::optional<std::string> FindReceiptFile(const std::string& aRoot, const tQueu
 // Writes aText under the first free name of aBase in aFolder; the path written.
 std::string CreateUnderFreeName(const std::string& aFolder, const std::string& aBase,
                                 const char* aExtension, const std::string& aText) {
-  platform::ForceDirectories(aFolder);
+  // A folder that cannot be made fails the first creation below with the system's text.
+  platform::ForceDirectories(aFolder).IgnoreFailure();
   for (int index = 1; index <= kMaxNameSuffix; ++index) {
     const std::string path = framework::JoinPath(aFolder, SuffixedName(aBase, index, aExtension));
     if (platform::FileExists(path)) continue;
-    if (platform::CreateFileAtomically(path, aText)) return path;
+    bool created = false;
+    platform::CreateFileAtomically(path, aText, created).ThrowIfFailed();
+    if (created) return path;
   }
   throw Error("Cannot write file \"" +
               framework::JoinPath(aFolder, SuffixedName(aBase, 1, aExtension)) +
               "\". Every name of the receipt is taken");
 }
+
+// Removes a settled queue record; one that stays is left for a later settlement (the
+// failure's text goes to the log), never reported as removed.
+void RemoveSettledRecord(const std::string& aPath) { platform::DeleteFile(aPath).ThrowIfFailed(); }
 
 int32_t IntegerOr(const std::string& aText, int32_t aDefault) {
   int32_t value = 0;
@@ -270,19 +278,22 @@ std::unique_ptr<tHeldReceipt> kReceiptLedger::Count(tQueuedReceipt aReceipt) {
   const std::string queueFile = QueueFileName(aReceipt);
   auto held = std::make_unique<tHeldReceipt>(aReceipt, queueFile);
   const std::string record = QueueRecordText(aReceipt, nullptr, std::nullopt);
-  std::string error;
+  platform::FileStatus created = held->Hold().TryCreateHeld(queueFile, record);
   // A queue folder removed while the till runs is made again.
-  if (!held->Hold().TryCreateHeld(queueFile, record, error) &&
-      !(!platform::DirectoryExists(fDirQueue) && platform::ForceDirectories(fDirQueue) &&
-        held->Hold().TryCreateHeld(queueFile, record, error))) {
+  if (!created.IsOk() && !platform::DirectoryExists(fDirQueue) &&
+      platform::ForceDirectories(fDirQueue).IsOk()) {
+    created = held->Hold().TryCreateHeld(queueFile, record);
+  }
+  if (!created.IsOk()) {
     // A record created but not written is settled as never counted.
-    throw Error("Cannot write file \"" + queueFile + "\". " + error);
+    throw Error("Cannot write file \"" + queueFile + "\". " + created.Message());
   }
   try {
     fCounters.Count(aReceipt.receiptType, aReceipt.amount);
   } catch (...) {
     held->Hold().Release();
-    platform::DeleteFile(queueFile);
+    // A record left behind is settled as never counted.
+    platform::DeleteFile(queueFile).IgnoreFailure();
     throw;
   }
   return held;
@@ -303,7 +314,7 @@ std::string kReceiptLedger::Journal(tHeldReceipt& aHeld, const std::string& aDay
   // a file open without sharing); whoever settles the record meanwhile finds the journal.
   aHeld.Hold().Release();
   // Left to the settlement, which finds the journal file and notes it again.
-  if (noted) platform::DeleteFile(aHeld.QueueFile());
+  if (noted) platform::DeleteFile(aHeld.QueueFile()).IgnoreFailure();
   return path;
 }
 
@@ -338,7 +349,8 @@ void kReceiptLedger::Record(const std::string& aQueueFile, const tQueuedReceipt&
       aReceipt.amount != Currency()) {
     totalBefore = fCounters.GrandTotalOf(aReceipt.receiptType);
   }
-  platform::ReplaceFileAtomically(aQueueFile, QueueRecordText(aReceipt, &aFailure, totalBefore));
+  platform::ReplaceFileAtomically(aQueueFile, QueueRecordText(aReceipt, &aFailure, totalBefore))
+      .ThrowIfFailed();
   Complete(aQueueFile, aReceipt, aFailure, totalBefore);
 }
 
@@ -358,7 +370,7 @@ void kReceiptLedger::Complete(const std::string& aQueueFile, const tQueuedReceip
   const bool noted = found ? NoteFound(aReceipt.zReportNumber, *found)
                            : WriteErrorRecord(aReceipt, aFailure, countedIn);
   // Left to a later settlement, which finds the error record and notes it again.
-  if (noted) platform::DeleteFile(aQueueFile);
+  if (noted) platform::DeleteFile(aQueueFile).IgnoreFailure();
 }
 
 bool kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
@@ -391,9 +403,9 @@ bool kReceiptLedger::NoteWritten(int32_t aZReportNumber, const std::string& aFil
 
 bool kReceiptLedger::NoteFound(int32_t aZReportNumber, const std::string& aFile) {
   if (!fWritten) return true;
-  std::string content, error;
-  if (!platform::ReadWholeFile(aFile, content, error)) {
-    fLog(true, "SettleQueue", error);
+  std::string content;
+  if (const platform::FileStatus read = platform::ReadWholeFile(aFile, content); !read.IsOk()) {
+    fLog(true, "SettleQueue", read.Message());
     return false;
   }
   return NoteWritten(aZReportNumber, aFile, content, /*aTakeLock=*/false, /*aFound=*/true);
@@ -416,11 +428,11 @@ void kReceiptLedger::SettleAbandoned() {
     auto record = std::make_unique<tAbandoned>();
     record->name = name;
     record->path = framework::JoinPath(fDirQueue, name);
-    std::string content, error;
+    std::string content;
     // Held: its receipt is still in flight in a living process.
-    if (!record->hold.TryAcquireExisting(record->path, error)) continue;
+    if (!record->hold.TryAcquireExisting(record->path).IsOk()) continue;
     record->readable =
-        record->hold.ReadHeld(content, error) &&
+        record->hold.ReadHeld(content).IsOk() &&
         ReadQueueRecord(content, record->receipt, record->failure, record->totalBefore);
     records.push_back(std::move(record));
   }
@@ -451,7 +463,7 @@ void kReceiptLedger::Settle(tAbandoned& aRecord) {
     const int32_t counterNumber = IntegerOr(aRecord.name.substr(5, 7), -1);
     const bool sameDay = zReportNumber == fCounters.CurrentZReportNo() % 10000;
     if (sameDay && counterNumber % 10000000 > fCounters.CurrentReceiptNo() % 10000000) {
-      platform::DeleteFile(aRecord.path);
+      RemoveSettledRecord(aRecord.path);
       fLog(false, "SettleQueue", "\"" + aRecord.path + "\": never counted, removed");
       return;
     }
@@ -463,13 +475,13 @@ void kReceiptLedger::Settle(tAbandoned& aRecord) {
     return;
   }
   if (!Reached(receipt)) {
-    platform::DeleteFile(aRecord.path);
+    RemoveSettledRecord(aRecord.path);
     fLog(false, "SettleQueue", "\"" + aRecord.path + "\": never counted, removed");
     return;
   }
   if (std::optional<std::string> journal = FindJournalFile(receipt)) {
     if (!NoteFound(receipt.zReportNumber, *journal)) throw Error("The journal file is not noted");
-    platform::DeleteFile(aRecord.path);
+    RemoveSettledRecord(aRecord.path);
     fLog(false, "SettleQueue", "\"" + aRecord.path + "\": journaled as \"" + *journal + "\"");
     return;
   }
@@ -481,8 +493,7 @@ void kReceiptLedger::SettleAbandonedIfAny() {
   for (const std::string& name : platform::ListFileNames(fDirQueue)) {
     if (!EndsWith(name, kQueueExtension)) continue;
     platform::LockFile probe;
-    std::string error;
-    if (probe.TryAcquireExisting(framework::JoinPath(fDirQueue, name), error)) {
+    if (probe.TryAcquireExisting(framework::JoinPath(fDirQueue, name)).IsOk()) {
       any = true;
       break;
     }

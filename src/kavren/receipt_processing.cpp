@@ -32,7 +32,9 @@ constexpr size_t kSignaturePartLength = 200;
 class tTemporaryFile {
  public:
   explicit tTemporaryFile(std::string aPath) : fPath(std::move(aPath)) {}
-  ~tTemporaryFile() { platform::DeleteFile(fPath); }
+  // A temporary file that cannot be removed stays in the user's temporary folder, which
+  // the system empties: no reason to fail a receipt that is already journaled.
+  ~tTemporaryFile() { platform::DeleteFile(fPath).IgnoreFailure(); }
   tTemporaryFile(const tTemporaryFile&) = delete;
   tTemporaryFile& operator=(const tTemporaryFile&) = delete;
   const std::string& Path() const { return fPath; }
@@ -41,9 +43,16 @@ class tTemporaryFile {
   std::string fPath;
 };
 
+// A new empty file in the user's temporary folder; throws the system's text when none can
+// be made.
+std::string CreatedTemporaryFile() {
+  std::string path;
+  platform::CreateTemporaryFile("tmp", path).ThrowIfFailed();
+  return path;
+}
+
 void WriteTextFile(const std::string& aPath, const std::string& aText) {
-  std::string error;
-  if (!platform::WriteWholeFile(aPath, AnsiLines(aText), error)) throw Error(error);
+  platform::WriteWholeFile(aPath, AnsiLines(aText)).ThrowIfFailed();
 }
 
 // The child aName of aParent: reused when present, appended otherwise.
@@ -151,8 +160,8 @@ bool kFiscalProcessor_KAVREN::ProcessReceipt(kFiscalProcessorHandler& aHandler) 
   SetChildText(receipt, "ZReportNumber", std::to_string(counted.zReportNumber));
 
   tReceiptStep textStep(*fLedger, *held, "ReceiptText");
-  std::unique_ptr<tTemporaryFile> textFile = textStep.Run(
-      [&] { return std::make_unique<tTemporaryFile>(platform::CreateTemporaryFile("tmp")); });
+  std::unique_ptr<tTemporaryFile> textFile =
+      textStep.Run([&] { return std::make_unique<tTemporaryFile>(CreatedTemporaryFile()); });
   const tReceiptText receiptText = textStep.Run([&] {
     tReceiptText built = BuildReceiptText(receipt);
     WriteTextFile(textFile->Path(), built.text);

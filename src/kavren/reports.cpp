@@ -17,8 +17,7 @@ namespace qv::kavren {
 namespace {
 
 void CopyOrFail(const std::string& aSource, const std::string& aTarget) {
-  std::string error;
-  if (!platform::CopyFileNoOverwrite(aSource, aTarget, error)) throw Error(error);
+  platform::CopyFileNoOverwrite(aSource, aTarget).ThrowIfFailed();
 }
 
 bool LaterThan(const platform::LocalTime& aLeft, const platform::LocalTime& aRight) {
@@ -47,28 +46,30 @@ std::string kFiscalProcessor_KAVREN::ReportZNumber() const {
 // same day that stopped (a crash, a power cut) before the day was closed: that copy is this
 // Z-report's own, and refusing it would keep the till from ever closing the day.
 static bool SameContent(const std::string& aFirst, const std::string& aSecond) {
-  std::string first, second, error;
-  return platform::ReadWholeFile(aFirst, first, error) &&
-         platform::ReadWholeFile(aSecond, second, error) && first == second;
+  // A file that cannot be read (the copy not made yet) is not the same.
+  std::string first, second;
+  return platform::ReadWholeFile(aFirst, first).IsOk() &&
+         platform::ReadWholeFile(aSecond, second).IsOk() && first == second;
 }
 
 void kFiscalProcessor_KAVREN::KeepCountersCopies() {
   if (!platform::FileExists(fCountersActualFileName)) return;
   if (platform::FileExists(fCountersPreviousFileName)) {
-    platform::DeleteFile(fCountersPreviousFileName);
+    platform::DeleteFile(fCountersPreviousFileName).ThrowIfFailed();
   }
   CopyOrFail(fCountersActualFileName, fCountersPreviousFileName);
   const std::string dayFolder =
       framework::JoinPath(fDirProcessed, base::FormatDateTime("yyyymmdd", base::NowDateTime()));
-  platform::ForceDirectories(dayFolder);
+  // A folder that cannot be made fails the copy into it with the system's text.
+  platform::ForceDirectories(dayFolder).IgnoreFailure();
   const std::string journalCopy = framework::JoinPath(
       dayFolder, ReportZNumberText(fFPCounters->CurrentZReportNo()) + "-9999.fprd");
   if (!SameContent(fCountersActualFileName, journalCopy)) {
     CopyOrFail(fCountersActualFileName, journalCopy);
   }
   // Also after a copy that an interrupted Z-report left: its chain line may be missing.
-  std::string content, error;
-  if (!platform::ReadWholeFile(journalCopy, content, error)) throw Error(error);
+  std::string content;
+  platform::ReadWholeFile(journalCopy, content).ThrowIfFailed();
   ChainJournalFile(fFPCounters->CurrentZReportNo(), journalCopy, content);
 }
 

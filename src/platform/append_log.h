@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_status.h"
+
 namespace qv::platform {
 
 class AppendLog {
@@ -18,12 +20,13 @@ class AppendLog {
   AppendLog(const AppendLog&) = delete;
   AppendLog& operator=(const AppendLog&) = delete;
 
-  // Opens aPath (a system path) for appending, creating it when missing. False with the
-  // system's text in aError when it cannot be opened.
-  bool Open(const std::string& aPath, std::string& aError);
+  // Opens aPath (a system path) for appending, creating it when missing; "Cannot open
+  // \"<path>\": <OS text>" when it cannot be opened.
+  FileStatus Open(const std::string& aPath);
   // Writes aRecord at the end of the file; with aDurable the data is on the disk when it
-  // returns. Throws qv::Error("Cannot write <path>: <OS text>") on failure.
-  void Append(std::string_view aRecord, bool aDurable);
+  // returns. "Cannot write \"<path>\": <OS text>" on failure ("...: the file is not open"
+  // when it is not).
+  FileStatus Append(std::string_view aRecord, bool aDurable);
   void Close();
   bool IsOpen() const;
 

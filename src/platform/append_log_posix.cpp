@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include "platform/error.h"
 #include "platform/file_handle_posix.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -14,24 +13,26 @@ namespace qv::platform {
 
 AppendLog::~AppendLog() { Close(); }
 
-bool AppendLog::Open(const std::string& aPath, std::string& aError) {
+FileStatus AppendLog::Open(const std::string& aPath) {
   Close();
   fPath = NativePath(aPath);
   const int descriptor = open(fPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (descriptor < 0) {
-    aError = SystemErrorMessage("Cannot open \"" + fPath + "\"", errno);
-    return false;
+    return FileStatus::Failure(SystemErrorMessage("Cannot open \"" + fPath + "\"", errno));
   }
   fHandle = descriptor;
-  return true;
+  return FileStatus();
 }
 
-void AppendLog::Append(std::string_view aRecord, bool aDurable) {
+FileStatus AppendLog::Append(std::string_view aRecord, bool aDurable) {
   const int descriptor = static_cast<int>(fHandle);
-  if (descriptor < 0) throw Error("Cannot write \"" + fPath + "\": the file is not open");
-  if (!WriteAll(descriptor, aRecord) || (aDurable && fdatasync(descriptor) != 0)) {
-    throw Error(SystemErrorMessage("Cannot write \"" + fPath + "\"", errno));
+  if (descriptor < 0) {
+    return FileStatus::Failure("Cannot write \"" + fPath + "\": the file is not open");
   }
+  if (!WriteAll(descriptor, aRecord) || (aDurable && fdatasync(descriptor) != 0)) {
+    return FileStatus::Failure(SystemErrorMessage("Cannot write \"" + fPath + "\"", errno));
+  }
+  return FileStatus();
 }
 
 void AppendLog::Close() {

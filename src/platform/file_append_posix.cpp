@@ -18,6 +18,10 @@ constexpr int kInjectedError = EIO;
 
 std::string Quoted(const std::string& aPath) { return "\"" + aPath + "\""; }
 
+FileStatus Failed(const std::string& aContext, int aCode) {
+  return FileStatus::Failure(SystemErrorMessage(aContext, aCode));
+}
+
 bool InjectedFailure(FileOperation aOperation) {
   if (!ShouldFailFileOperation(aOperation)) return false;
   errno = kInjectedError;
@@ -26,34 +30,28 @@ bool InjectedFailure(FileOperation aOperation) {
 
 }  // namespace
 
-bool AppendToFileDurably(std::string_view aPath, std::string_view aData, std::string& aError) {
+FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData) {
   const std::string path = NativePath(aPath);
   const bool existed = access(path.c_str(), F_OK) == 0;
   FileHandle file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), errno);
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), errno);
   if (InjectedFailure(FileOperation::Write) || !WriteAll(file.Get(), aData)) {
-    aError = SystemErrorMessage("Cannot write " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot write " + Quoted(path), errno);
   }
   if (InjectedFailure(FileOperation::Flush) || fsync(file.Get()) != 0 || !file.Close()) {
-    aError = SystemErrorMessage("Cannot flush " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot flush " + Quoted(path), errno);
   }
   if (!existed) SyncFolder(FolderOfNativePath(path));
-  return true;
+  return FileStatus();
 }
 
-bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
-                  int64_t& aFileSize, std::string& aError) {
+FileStatus ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
+                        int64_t& aFileSize) {
   const std::string path = NativePath(aPath);
   FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat status {};
   if (!file.IsOpen() || fstat(file.Get(), &status) != 0) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot open " + Quoted(path), errno);
   }
   const int64_t size = status.st_size;
   const int64_t from = size > static_cast<int64_t>(aMaxBytes) ? size - aMaxBytes : 0;
@@ -63,28 +61,24 @@ bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aT
     const ssize_t count = pread(file.Get(), tail.data() + done, tail.size() - done,
                                 static_cast<off_t>(from + static_cast<int64_t>(done)));
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      aError = SystemErrorMessage("Cannot read " + Quoted(path), errno);
-      return false;
-    }
+    if (count < 0) return Failed("Cannot read " + Quoted(path), errno);
     if (count == 0) break;  // the file shrank meanwhile
     done += static_cast<std::size_t>(count);
   }
   tail.resize(done);
   aTail = std::move(tail);
   aFileSize = from + static_cast<int64_t>(done);
-  return true;
+  return FileStatus();
 }
 
-bool TruncateFile(std::string_view aPath, int64_t aSize, std::string& aError) {
+FileStatus TruncateFile(std::string_view aPath, int64_t aSize) {
   const std::string path = NativePath(aPath);
   FileHandle file(open(path.c_str(), O_WRONLY | O_CLOEXEC));
   if (!file.IsOpen() || ftruncate(file.Get(), static_cast<off_t>(aSize)) != 0 ||
       fsync(file.Get()) != 0 || !file.Close()) {
-    aError = SystemErrorMessage("Cannot cut " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot cut " + Quoted(path), errno);
   }
-  return true;
+  return FileStatus();
 }
 
 }  // namespace qv::platform

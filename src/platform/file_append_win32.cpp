@@ -14,6 +14,10 @@ constexpr DWORD kInjectedError = ERROR_WRITE_FAULT;
 
 std::string Quoted(const std::string& aPath) { return "\"" + aPath + "\""; }
 
+FileStatus Failed(const std::string& aContext, DWORD aCode) {
+  return FileStatus::Failure(SystemErrorMessage(aContext, static_cast<int>(aCode)));
+}
+
 bool InjectedFailure(FileOperation aOperation) {
   if (!ShouldFailFileOperation(aOperation)) return false;
   SetLastError(kInjectedError);
@@ -22,34 +26,28 @@ bool InjectedFailure(FileOperation aOperation) {
 
 }  // namespace
 
-bool AppendToFileDurably(std::string_view aPath, std::string_view aData, std::string& aError) {
+FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData) {
   const std::string path = NativePath(aPath);
   FileHandle file(CreateFileW(ToWide(path).c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), LastSystemError());
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), GetLastError());
   if (InjectedFailure(FileOperation::Write) || !WriteAll(file.Get(), aData)) {
-    aError = SystemErrorMessage("Cannot write " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot write " + Quoted(path), GetLastError());
   }
   if (InjectedFailure(FileOperation::Flush) || !FlushFileBuffers(file.Get()) || !file.Close()) {
-    aError = SystemErrorMessage("Cannot flush " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot flush " + Quoted(path), GetLastError());
   }
-  return true;
+  return FileStatus();
 }
 
-bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
-                  int64_t& aFileSize, std::string& aError) {
+FileStatus ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
+                        int64_t& aFileSize) {
   const std::string path = NativePath(aPath);
   FileHandle file(OpenForReading(path));
   LARGE_INTEGER size{};
   if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size)) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot open " + Quoted(path), GetLastError());
   }
   const int64_t from =
       size.QuadPart > static_cast<int64_t>(aMaxBytes) ? size.QuadPart - aMaxBytes : 0;
@@ -58,15 +56,13 @@ bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aT
   std::string tail(static_cast<std::size_t>(size.QuadPart - from), '\0');
   std::size_t done = 0;
   if (!SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN)) {
-    aError = SystemErrorMessage("Cannot read " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot read " + Quoted(path), GetLastError());
   }
   while (done < tail.size()) {
     DWORD count = 0;
     if (!ReadFile(file.Get(), tail.data() + done, static_cast<DWORD>(tail.size() - done), &count,
                   nullptr)) {
-      aError = SystemErrorMessage("Cannot read " + Quoted(path), LastSystemError());
-      return false;
+      return Failed("Cannot read " + Quoted(path), GetLastError());
     }
     if (count == 0) break;  // the file shrank meanwhile
     done += count;
@@ -74,10 +70,10 @@ bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aT
   tail.resize(done);
   aTail = std::move(tail);
   aFileSize = from + static_cast<int64_t>(done);
-  return true;
+  return FileStatus();
 }
 
-bool TruncateFile(std::string_view aPath, int64_t aSize, std::string& aError) {
+FileStatus TruncateFile(std::string_view aPath, int64_t aSize) {
   const std::string path = NativePath(aPath);
   FileHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -86,10 +82,9 @@ bool TruncateFile(std::string_view aPath, int64_t aSize, std::string& aError) {
   position.QuadPart = aSize;
   if (!file.IsOpen() || !SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) ||
       !SetEndOfFile(file.Get()) || !FlushFileBuffers(file.Get()) || !file.Close()) {
-    aError = SystemErrorMessage("Cannot cut " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot cut " + Quoted(path), GetLastError());
   }
-  return true;
+  return FileStatus();
 }
 
 }  // namespace qv::platform

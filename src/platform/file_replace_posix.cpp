@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <functional>
 
-#include "platform/error.h"
 #include "platform/file_handle_posix.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -152,17 +151,21 @@ bool RemoveWhenAbandoned(const std::string& aPath) {
   return unlink(aPath.c_str()) == 0;
 }
 
+// The failure of a replace or a creation, in the words the till's log has always shown.
+FileStatus CannotWrite(std::string_view aPath, int aError) {
+  return FileStatus::Failure("Cannot write file \"" + std::string(aPath) + "\". " +
+                             SystemErrorText(aError));
+}
+
 }  // namespace
 
-bool CreateFileAtomically(std::string_view aPath, std::string_view aData) {
+FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated) {
   const int error = ReplaceWith(
       NativePath(aPath), [aData](int aDescriptor) { return WriteAll(aDescriptor, aData); },
       /*aKeepExisting=*/true);
-  if (error == EEXIST) return false;
-  if (error != 0) {
-    throw Error("Cannot write file \"" + std::string(aPath) + "\". " + SystemErrorText(error));
-  }
-  return true;
+  aCreated = error == 0;
+  if (error == 0 || error == EEXIST) return FileStatus();
+  return CannotWrite(aPath, error);
 }
 
 int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
@@ -182,21 +185,19 @@ int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   return removed;
 }
 
-void ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
+FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
   const int error = ReplaceWith(NativePath(aPath),
                                 [aData](int aDescriptor) { return WriteAll(aDescriptor, aData); });
-  if (error != 0) {
-    throw Error("Cannot write file \"" + std::string(aPath) + "\". " + SystemErrorText(error));
-  }
+  if (error != 0) return CannotWrite(aPath, error);
+  return FileStatus();
 }
 
-bool CopyFileReplace(std::string_view aSource, std::string_view aTarget, std::string& aError) {
+FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget) {
   const std::string source = NativePath(aSource);
   const std::string target = NativePath(aTarget);
   FileHandle input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (!input.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open \"" + source + "\"", errno);
-    return false;
+    return FileStatus::Failure(SystemErrorMessage("Cannot open \"" + source + "\"", errno));
   }
   const int error = ReplaceWith(target, [&input](int aDescriptor) {
     char buffer[65536];
@@ -213,10 +214,9 @@ bool CopyFileReplace(std::string_view aSource, std::string_view aTarget, std::st
     }
   });
   if (error != 0) {
-    aError = SystemErrorMessage("Cannot copy to \"" + target + "\"", error);
-    return false;
+    return FileStatus::Failure(SystemErrorMessage("Cannot copy to \"" + target + "\"", error));
   }
-  return true;
+  return FileStatus();
 }
 
 }  // namespace qv::platform

@@ -13,7 +13,6 @@
 #include <cctype>
 #include <functional>
 
-#include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 
@@ -92,18 +91,23 @@ bool IsReplaceTemporaryName(std::string_view aName) {
   return true;
 }
 
+// The failure of a replace or a creation, in the words the till's log has always shown.
+FileStatus CannotWrite(std::string_view aPath, DWORD aError) {
+  return FileStatus::Failure("Cannot write file \"" + std::string(aPath) + "\". " +
+                             SystemErrorText(static_cast<int>(aError)));
+}
+
 }  // namespace
 
-bool CreateFileAtomically(std::string_view aPath, std::string_view aData) {
+FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated) {
   const DWORD error = ReplaceWith(
       NativePath(aPath), [aData](HANDLE aFile) { return WriteAll(aFile, aData); },
       /*aKeepExisting=*/true);
-  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
-  if (error != 0) {
-    throw Error("Cannot write file \"" + std::string(aPath) + "\". " +
-                SystemErrorText(static_cast<int>(error)));
+  aCreated = error == 0;
+  if (error == 0 || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+    return FileStatus();
   }
-  return true;
+  return CannotWrite(aPath, error);
 }
 
 int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
@@ -123,22 +127,20 @@ int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   return removed;
 }
 
-void ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
+FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
   const DWORD error =
       ReplaceWith(NativePath(aPath), [aData](HANDLE aFile) { return WriteAll(aFile, aData); });
-  if (error != 0) {
-    throw Error("Cannot write file \"" + std::string(aPath) + "\". " +
-                SystemErrorText(static_cast<int>(error)));
-  }
+  if (error != 0) return CannotWrite(aPath, error);
+  return FileStatus();
 }
 
-bool CopyFileReplace(std::string_view aSource, std::string_view aTarget, std::string& aError) {
+FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget) {
   const std::string source = NativePath(aSource);
   const std::string target = NativePath(aTarget);
   FileHandle input(OpenForReading(source));
   if (!input.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open \"" + source + "\"", LastSystemError());
-    return false;
+    return FileStatus::Failure(
+        SystemErrorMessage("Cannot open \"" + source + "\"", LastSystemError()));
   }
   const DWORD error = ReplaceWith(target, [&input](HANDLE aFile) {
     char buffer[65536];
@@ -150,10 +152,10 @@ bool CopyFileReplace(std::string_view aSource, std::string_view aTarget, std::st
     }
   });
   if (error != 0) {
-    aError = SystemErrorMessage("Cannot copy to \"" + target + "\"", static_cast<int>(error));
-    return false;
+    return FileStatus::Failure(
+        SystemErrorMessage("Cannot copy to \"" + target + "\"", static_cast<int>(error)));
   }
-  return true;
+  return FileStatus();
 }
 
 }  // namespace qv::platform

@@ -8,8 +8,9 @@
 // and every "\" becomes "/". A path without a drive letter is relative to the working directory or
 // already absolute. Both "\" and "/" count as path delimiters.
 //
-// Functions returning bool report failure by false and, where they take aError, the
-// system's text ("context: OS text"). They never throw except where noted.
+// Every function that can fail returns a FileStatus (platform/file_status.h): success, or
+// the system's text "context: OS text"; results come through reference arguments, which keep
+// their value on failure unless noted. None of them throws.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/file_status.h"
 
 namespace qv::platform {
 
@@ -28,56 +30,59 @@ bool IsAbsolutePath(std::string_view aPath);  // "X:\...", "\\server\..." or "/.
 
 bool FileExists(std::string_view aPath);       // a regular file
 bool DirectoryExists(std::string_view aPath);  // a folder
-// Creates aPath and every missing parent; true when the folder exists afterwards.
-bool ForceDirectories(std::string_view aPath);
-// Copies aSource to aTarget; fails (false) when aTarget exists.
-bool CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget, std::string& aError);
+// Creates aPath and every missing parent; succeeds when the folder exists afterwards, else
+// "Cannot create the folder \"<path>\": <OS text>".
+FileStatus ForceDirectories(std::string_view aPath);
+// Copies aSource to aTarget; fails when aTarget exists. No half copy stays behind.
+FileStatus CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget);
 // Copies aSource over aTarget, replacing it atomically (as ReplaceFileAtomically, through
 // the same write / flush / rename seam).
-bool CopyFileReplace(std::string_view aSource, std::string_view aTarget, std::string& aError);
-// Moves or renames a file or folder; false when aTarget exists (never replaced) or the
-// move fails. A file moves between file systems by copy and delete.
-bool MoveFile(std::string_view aSource, std::string_view aTarget);
-bool DeleteFile(std::string_view aPath);
+FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget);
+// Moves or renames a file or folder; fails when aTarget exists (never replaced) or the move
+// fails ("Cannot move \"<source>\" to \"<target>\": <OS text>"). A file moves between file
+// systems by copy and delete.
+FileStatus MoveFile(std::string_view aSource, std::string_view aTarget);
+// Removes a file; "Cannot delete \"<path>\": <OS text>" when it cannot (a missing file too).
+FileStatus DeleteFile(std::string_view aPath);
 // Opens aPath for appending (creating it), writes aData, flushes and closes. Like a file
 // opened with shared access on Windows, it fails while another holder keeps the file
 // exclusively (a LockFile on it, see LockFile::TryAcquireWithoutTruncating).
-bool AppendToFile(std::string_view aPath, std::string_view aData, std::string& aError);
+FileStatus AppendToFile(std::string_view aPath, std::string_view aData);
 // Appends aData to aPath (creating it) and makes it durable before returning: the data is
 // flushed to disk and, for a file that this call created, the folder too. The write and the
-// flush pass through the failure-injection seam below. Returns false with the system's text
-// in aError when any step fails; part of aData may then have reached the file.
-bool AppendToFileDurably(std::string_view aPath, std::string_view aData, std::string& aError);
-// Reads at most the last aMaxBytes of aPath into aTail and its size into aFileSize; false
-// with the system's text in aError when it cannot be read.
-bool ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
-                  int64_t& aFileSize, std::string& aError);
-// Cuts aPath to its first aSize bytes and flushes it to disk; false with the system's text.
-bool TruncateFile(std::string_view aPath, int64_t aSize, std::string& aError);
-// Reads a whole file; false when it cannot be read.
-bool ReadWholeFile(std::string_view aPath, std::string& aContent, std::string& aError);
+// flush pass through the failure-injection seam below. When any step fails, part of aData
+// may have reached the file.
+FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData);
+// Reads at most the last aMaxBytes of aPath into aTail and its size into aFileSize.
+FileStatus ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
+                        int64_t& aFileSize);
+// Cuts aPath to its first aSize bytes and flushes it to disk.
+FileStatus TruncateFile(std::string_view aPath, int64_t aSize);
+// Reads a whole file into aContent.
+FileStatus ReadWholeFile(std::string_view aPath, std::string& aContent);
 // Creates or truncates aPath and writes aData (not atomic: a crash may leave a part).
-bool WriteWholeFile(std::string_view aPath, std::string_view aData, std::string& aError);
+FileStatus WriteWholeFile(std::string_view aPath, std::string_view aData);
 // Replaces aPath with aData atomically: a temporary file in the same folder is written,
 // flushed to disk and renamed over aPath (then the folder is synced). On any failure the
-// temporary file is removed, aPath keeps its old content and qv::Error is thrown with
+// temporary file is removed, aPath keeps its old content and the status says
 // "Cannot write file \"<path>\". <OS text>".
-void ReplaceFileAtomically(std::string_view aPath, std::string_view aData);
+FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData);
 // Creates aPath with aData as ReplaceFileAtomically does, except that an existing aPath is
-// never replaced: returns false when aPath exists (nothing changed), true when the file was
-// written; throws qv::Error "Cannot write file \"<path>\". <OS text>" on any other failure.
-bool CreateFileAtomically(std::string_view aPath, std::string_view aData);
+// never replaced: then aCreated is false and nothing changed (a success). aCreated is true
+// when the file was written; any other failure is "Cannot write file \"<path>\". <OS text>".
+FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated);
 // Removes from aFolder the temporary files that interrupted atomic replaces
 // (ReplaceFileAtomically, CopyFileReplace, CreateFileAtomically) left behind: only names of
 // the replace's own pattern, and never the file of a replace still at work. Returns how many
 // were removed.
 int RemoveInterruptedReplaceFiles(std::string_view aFolder);
-// Size in bytes, or -1 when the file's attributes cannot be read.
-int64_t FileSize(std::string_view aPath);
+// The size of aPath in bytes into aSize; "Cannot read the size of \"<path>\": <OS text>" when
+// the file's attributes cannot be read.
+FileStatus FileSize(std::string_view aPath, int64_t& aSize);
 // Creates a new empty file with a unique name that starts with aPrefix ("tmp") in the
-// user's temporary folder (TMPDIR, else /tmp) and returns its path; throws qv::Error with
-// the system's text when none can be created.
-std::string CreateTemporaryFile(std::string_view aPrefix);
+// user's temporary folder (TMPDIR, else /tmp) and sets aPath to it; "Cannot create a
+// temporary file in \"<folder>\": <OS text>" when none can be created.
+FileStatus CreateTemporaryFile(std::string_view aPrefix, std::string& aPath);
 // The user's temporary folder, with a trailing delimiter.
 std::string TemporaryFolder();
 

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/error.h"
 #include "platform/file_handle_posix.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -55,6 +54,10 @@ bool Stat(std::string_view aPath, struct stat& aStatus) {
 }
 
 std::string Quoted(const std::string& aPath) { return "\"" + aPath + "\""; }
+
+FileStatus Failed(const std::string& aContext, int aCode) {
+  return FileStatus::Failure(SystemErrorMessage(aContext, aCode));
+}
 
 // Copies the open file aSource into aTarget; false with errno set on failure.
 bool CopyContent(int aSource, int aTarget) {
@@ -133,85 +136,85 @@ bool DirectoryExists(std::string_view aPath) {
   return Stat(aPath, status) && S_ISDIR(status.st_mode);
 }
 
-bool ForceDirectories(std::string_view aPath) {
+FileStatus ForceDirectories(std::string_view aPath) {
   std::string path = NativePath(aPath);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (path.empty()) return false;
+  if (path.empty()) return Failed("Cannot create the folder " + Quoted(path), ENOENT);
   // Each prefix that ends before a "/" is a parent to create first.
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
     if (slash > 0 && path[slash - 1] != '/') mkdir(path.substr(0, slash).c_str(), 0777);
   }
-  mkdir(path.c_str(), 0777);
+  const int error = mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
   struct stat status {};
-  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return FileStatus();
+  return Failed("Cannot create the folder " + Quoted(path),
+                error == 0 || error == EEXIST ? ENOTDIR : error);
 }
 
-bool CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget, std::string& aError) {
+FileStatus CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget) {
   const std::string source = NativePath(aSource);
   const std::string target = NativePath(aTarget);
   FileHandle input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat status {};
   if (!input.IsOpen() || fstat(input.Get(), &status) != 0) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(source), errno);
-    return false;
+    return Failed("Cannot open " + Quoted(source), errno);
   }
   FileHandle output(
       open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 0777));
-  if (!output.IsOpen()) {
-    aError = SystemErrorMessage("Cannot create " + Quoted(target), errno);
-    return false;
-  }
+  if (!output.IsOpen()) return Failed("Cannot create " + Quoted(target), errno);
   if (!CopyContent(input.Get(), output.Get()) || !output.Close()) {
-    aError = SystemErrorMessage("Cannot copy to " + Quoted(target), errno);
+    const int error = errno;
     unlink(target.c_str());  // no half copy stays behind
-    return false;
+    return Failed("Cannot copy to " + Quoted(target), error);
   }
-  return true;
+  return FileStatus();
 }
 
-bool MoveFile(std::string_view aSource, std::string_view aTarget) {
+FileStatus MoveFile(std::string_view aSource, std::string_view aTarget) {
   const std::string source = NativePath(aSource);
   const std::string target = NativePath(aTarget);
+  const std::string context = "Cannot move " + Quoted(source) + " to " + Quoted(target);
   // As on Windows, an existing target is never replaced.
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-    return true;
+    return FileStatus();
   }
   if (errno == EINVAL || errno == ENOSYS) {  // a file system without RENAME_NOREPLACE
     struct stat status {};
-    if (lstat(target.c_str(), &status) == 0) return false;
-    return rename(source.c_str(), target.c_str()) == 0;
+    if (lstat(target.c_str(), &status) == 0) return Failed(context, EEXIST);
+    if (rename(source.c_str(), target.c_str()) != 0) return Failed(context, errno);
+    return FileStatus();
   }
-  if (errno != EXDEV) return false;
-  std::string error;  // another file system: copy, then remove the original
-  if (!CopyFileNoOverwrite(source, target, error)) return false;
-  return unlink(source.c_str()) == 0;
+  if (errno != EXDEV) return Failed(context, errno);
+  // Another file system: copy, then remove the original.
+  if (FileStatus copied = CopyFileNoOverwrite(source, target); !copied.IsOk()) return copied;
+  if (unlink(source.c_str()) != 0) return Failed(context, errno);
+  return FileStatus();
 }
 
-bool DeleteFile(std::string_view aPath) { return unlink(NativePath(aPath).c_str()) == 0; }
+FileStatus DeleteFile(std::string_view aPath) {
+  const std::string path = NativePath(aPath);
+  if (unlink(path.c_str()) != 0) return Failed("Cannot delete " + Quoted(path), errno);
+  return FileStatus();
+}
 
-bool AppendToFile(std::string_view aPath, std::string_view aData, std::string& aError) {
+FileStatus AppendToFile(std::string_view aPath, std::string_view aData) {
   const std::string path = NativePath(aPath);
   FileHandle file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
   // A shared lock lets appenders share the file but not with an exclusive holder.
   if (!file.IsOpen() || flock(file.Get(), LOCK_SH | LOCK_NB) != 0) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot open " + Quoted(path), errno);
   }
   if (!WriteAll(file.Get(), aData) || !file.Close()) {
-    aError = SystemErrorMessage("Cannot write " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot write " + Quoted(path), errno);
   }
-  return true;
+  return FileStatus();
 }
 
-bool ReadWholeFile(std::string_view aPath, std::string& aContent, std::string& aError) {
+FileStatus ReadWholeFile(std::string_view aPath, std::string& aContent) {
   const std::string path = NativePath(aPath);
   FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), errno);
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), errno);
   std::string content;
   char buffer[65536];
   for (;;) {
@@ -219,33 +222,31 @@ bool ReadWholeFile(std::string_view aPath, std::string& aContent, std::string& a
     if (count == 0) break;
     if (count < 0) {
       if (errno == EINTR) continue;
-      aError = SystemErrorMessage("Cannot read " + Quoted(path), errno);
-      return false;
+      return Failed("Cannot read " + Quoted(path), errno);
     }
     content.append(buffer, static_cast<std::size_t>(count));
   }
   aContent = std::move(content);
-  return true;
+  return FileStatus();
 }
 
-bool WriteWholeFile(std::string_view aPath, std::string_view aData, std::string& aError) {
+FileStatus WriteWholeFile(std::string_view aPath, std::string_view aData) {
   const std::string path = NativePath(aPath);
   FileHandle file(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot create " + Quoted(path), errno);
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot create " + Quoted(path), errno);
   if (!WriteAll(file.Get(), aData) || !file.Close()) {
-    aError = SystemErrorMessage("Cannot write " + Quoted(path), errno);
-    return false;
+    return Failed("Cannot write " + Quoted(path), errno);
   }
-  return true;
+  return FileStatus();
 }
 
-int64_t FileSize(std::string_view aPath) {
+FileStatus FileSize(std::string_view aPath, int64_t& aSize) {
   struct stat status {};
-  if (!Stat(aPath, status)) return -1;
-  return static_cast<int64_t>(status.st_size);
+  if (!Stat(aPath, status)) {
+    return Failed("Cannot read the size of " + Quoted(NativePath(aPath)), errno);
+  }
+  aSize = static_cast<int64_t>(status.st_size);
+  return FileStatus();
 }
 
 std::string TemporaryFolder() {
@@ -255,15 +256,14 @@ std::string TemporaryFolder() {
   return folder;
 }
 
-std::string CreateTemporaryFile(std::string_view aPrefix) {
+FileStatus CreateTemporaryFile(std::string_view aPrefix, std::string& aPath) {
   const std::string folder = TemporaryFolder();
   std::string path;
   // "<prefix>XXXXXX.tmp", as Windows names its temporary files "<prefix>XXXX.tmp".
   FileHandle file(CreateUniqueFile(folder, aPrefix, ".tmp", path));
-  if (!file.IsOpen()) {
-    throw Error(SystemErrorMessage("Cannot create a temporary file in " + Quoted(folder), errno));
-  }
-  return path;
+  if (!file.IsOpen()) return Failed("Cannot create a temporary file in " + Quoted(folder), errno);
+  aPath = std::move(path);
+  return FileStatus();
 }
 
 std::vector<std::string> ListFileNames(std::string_view aFolder) {

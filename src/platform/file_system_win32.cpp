@@ -5,7 +5,6 @@
 
 #include <cctype>
 
-#include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 
@@ -13,6 +12,10 @@ namespace qv::platform {
 namespace {
 
 std::string Quoted(const std::string& aPath) { return "\"" + aPath + "\""; }
+
+FileStatus Failed(const std::string& aContext, DWORD aCode) {
+  return FileStatus::Failure(SystemErrorMessage(aContext, static_cast<int>(aCode)));
+}
 
 DWORD Attributes(std::string_view aPath) {
   return GetFileAttributesW(ToWide(NativePath(aPath)).c_str());
@@ -57,10 +60,10 @@ bool DirectoryExists(std::string_view aPath) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool ForceDirectories(std::string_view aPath) {
+FileStatus ForceDirectories(std::string_view aPath) {
   std::string path = NativePath(aPath);
   while (path.size() > 1 && IsPathDelimiter(path.back())) path.pop_back();
-  if (path.empty()) return false;
+  if (path.empty()) return Failed("Cannot create the folder " + Quoted(path), ERROR_PATH_NOT_FOUND);
   // Each prefix that ends before a delimiter is a parent to create first ("C:" and the
   // "\\server\share" part of a network path simply fail and are passed over).
   for (std::size_t at = path.find_first_of("\\/", 1); at != std::string::npos;
@@ -68,92 +71,91 @@ bool ForceDirectories(std::string_view aPath) {
     if (!IsPathDelimiter(path[at - 1]))
       CreateDirectoryW(ToWide(path.substr(0, at)).c_str(), nullptr);
   }
-  CreateDirectoryW(ToWide(path).c_str(), nullptr);
-  return DirectoryExists(path);
+  const DWORD error =
+      CreateDirectoryW(ToWide(path).c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+  if (DirectoryExists(path)) return FileStatus();
+  return Failed("Cannot create the folder " + Quoted(path),
+                error == ERROR_SUCCESS || error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
 }
 
-bool CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget, std::string& aError) {
+FileStatus CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget) {
   const std::string source = NativePath(aSource);
   const std::string target = NativePath(aTarget);
   if (!CopyFileW(ToWide(source).c_str(), ToWide(target).c_str(), /*bFailIfExists=*/TRUE)) {
-    aError = SystemErrorMessage("Cannot copy " + Quoted(source) + " to " + Quoted(target),
-                                LastSystemError());
-    return false;
+    return Failed("Cannot copy " + Quoted(source) + " to " + Quoted(target), GetLastError());
   }
-  return true;
+  return FileStatus();
 }
 
-bool MoveFile(std::string_view aSource, std::string_view aTarget) {
+FileStatus MoveFile(std::string_view aSource, std::string_view aTarget) {
+  const std::string source = NativePath(aSource);
+  const std::string target = NativePath(aTarget);
   // Without MOVEFILE_REPLACE_EXISTING an existing target is never replaced; between drives
   // the system copies and deletes.
-  return MoveFileExW(ToWide(NativePath(aSource)).c_str(), ToWide(NativePath(aTarget)).c_str(),
-                     MOVEFILE_COPY_ALLOWED) != FALSE;
+  if (!MoveFileExW(ToWide(source).c_str(), ToWide(target).c_str(), MOVEFILE_COPY_ALLOWED)) {
+    return Failed("Cannot move " + Quoted(source) + " to " + Quoted(target), GetLastError());
+  }
+  return FileStatus();
 }
 
-bool DeleteFile(std::string_view aPath) {
-  return DeleteFileW(ToWide(NativePath(aPath)).c_str()) != FALSE;
+FileStatus DeleteFile(std::string_view aPath) {
+  const std::string path = NativePath(aPath);
+  if (!DeleteFileW(ToWide(path).c_str())) {
+    return Failed("Cannot delete " + Quoted(path), GetLastError());
+  }
+  return FileStatus();
 }
 
-bool AppendToFile(std::string_view aPath, std::string_view aData, std::string& aError) {
+FileStatus AppendToFile(std::string_view aPath, std::string_view aData) {
   const std::string path = NativePath(aPath);
   // Shared with readers and other appenders; an exclusive holder makes the open fail.
   FileHandle file(CreateFileW(ToWide(path).c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), LastSystemError());
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), GetLastError());
   if (!WriteAll(file.Get(), aData) || !file.Close()) {
-    aError = SystemErrorMessage("Cannot write " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot write " + Quoted(path), GetLastError());
   }
-  return true;
+  return FileStatus();
 }
 
-bool ReadWholeFile(std::string_view aPath, std::string& aContent, std::string& aError) {
+FileStatus ReadWholeFile(std::string_view aPath, std::string& aContent) {
   const std::string path = NativePath(aPath);
   FileHandle file(OpenForReading(path));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot open " + Quoted(path), LastSystemError());
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), GetLastError());
   std::string content;
   char buffer[65536];
   for (;;) {
     DWORD count = 0;
     if (!ReadFile(file.Get(), buffer, sizeof buffer, &count, nullptr)) {
-      aError = SystemErrorMessage("Cannot read " + Quoted(path), LastSystemError());
-      return false;
+      return Failed("Cannot read " + Quoted(path), GetLastError());
     }
     if (count == 0) break;
     content.append(buffer, count);
   }
   aContent = std::move(content);
-  return true;
+  return FileStatus();
 }
 
-bool WriteWholeFile(std::string_view aPath, std::string_view aData, std::string& aError) {
+FileStatus WriteWholeFile(std::string_view aPath, std::string_view aData) {
   const std::string path = NativePath(aPath);
   FileHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsOpen()) {
-    aError = SystemErrorMessage("Cannot create " + Quoted(path), LastSystemError());
-    return false;
-  }
+  if (!file.IsOpen()) return Failed("Cannot create " + Quoted(path), GetLastError());
   if (!WriteAll(file.Get(), aData) || !file.Close()) {
-    aError = SystemErrorMessage("Cannot write " + Quoted(path), LastSystemError());
-    return false;
+    return Failed("Cannot write " + Quoted(path), GetLastError());
   }
-  return true;
+  return FileStatus();
 }
 
-int64_t FileSize(std::string_view aPath) {
+FileStatus FileSize(std::string_view aPath, int64_t& aSize) {
+  const std::string path = NativePath(aPath);
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(ToWide(NativePath(aPath)).c_str(), GetFileExInfoStandard, &data)) {
-    return -1;
+  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
+    return Failed("Cannot read the size of " + Quoted(path), GetLastError());
   }
-  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  aSize = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return FileStatus();
 }
 
 std::string TemporaryFolder() {
@@ -164,15 +166,15 @@ std::string TemporaryFolder() {
   return folder;
 }
 
-std::string CreateTemporaryFile(std::string_view aPrefix) {
+FileStatus CreateTemporaryFile(std::string_view aPrefix, std::string& aPath) {
   const std::string folder = TemporaryFolder();
   wchar_t path[MAX_PATH + 1] = {};
   // "<prefix>XXXX.tmp", created empty by the system (the prefix's first three characters).
   if (GetTempFileNameW(ToWide(folder).c_str(), ToWide(aPrefix).c_str(), 0, path) == 0) {
-    throw Error(SystemErrorMessage("Cannot create a temporary file in " + Quoted(folder),
-                                   LastSystemError()));
+    return Failed("Cannot create a temporary file in " + Quoted(folder), GetLastError());
   }
-  return FromWide(path);
+  aPath = FromWide(path);
+  return FileStatus();
 }
 
 std::vector<std::string> ListFileNames(std::string_view aFolder) {

@@ -18,14 +18,15 @@ constexpr int kLongestPauseMilliseconds = 8;
 
 }  // namespace
 
-bool LockFile::TryAcquireWithin(const std::string& aPath, int aMilliseconds, std::string& aError) {
+FileStatus LockFile::TryAcquireWithin(const std::string& aPath, int aMilliseconds) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(aMilliseconds);
   int pause = kFirstPauseMilliseconds;
   for (;;) {
-    if (TryAcquire(aPath, aError)) return true;
+    FileStatus attempt = TryAcquire(aPath);
+    if (attempt.IsOk()) return attempt;
     const Clock::time_point now = Clock::now();
-    if (now >= deadline) return false;
+    if (now >= deadline) return attempt;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();  // at least 1
     SleepMilliseconds(static_cast<int>(std::min<long long>(pause, left)));

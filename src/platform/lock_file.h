@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_status.h"
+
 namespace qv::platform {
 
 class LockFile {
@@ -22,27 +24,29 @@ class LockFile {
   LockFile(const LockFile&) = delete;
   LockFile& operator=(const LockFile&) = delete;
 
-  // Tries once, without waiting. On failure (another holder, or the file cannot be created)
-  // returns false and sets aError to the system's text.
-  bool TryAcquire(const std::string& aPath, std::string& aError);
+  // Every failure's message is the system's text alone, without a context.
+  //
+  // Tries once, without waiting; fails when another holder has the file or it cannot be
+  // created.
+  FileStatus TryAcquire(const std::string& aPath);
   // As TryAcquire, but while another holder keeps the file it tries again after pauses of
   // 1 ms growing to 8 ms, so that it holds the file within milliseconds of its release,
-  // until aMilliseconds have passed (a last attempt is made then). On failure aError is the
-  // system's text of the last attempt.
-  bool TryAcquireWithin(const std::string& aPath, int aMilliseconds, std::string& aError);
+  // until aMilliseconds have passed (a last attempt is made then). A failure is that of the
+  // last attempt.
+  FileStatus TryAcquireWithin(const std::string& aPath, int aMilliseconds);
   // As TryAcquire, but keeps the file's content (creating it when missing): holds an
   // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
-  bool TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError);
+  FileStatus TryAcquireWithoutTruncating(const std::string& aPath);
   // Creates aPath (or empties it once held), holds it, writes aContent into it and flushes it
   // and its folder entry to disk (through the write and flush steps of the failure-injection
-  // seam), so that the record outlives a power cut as well as the process. On failure returns
-  // false, sets aError and leaves no hold; a file created but not written may remain.
-  bool TryCreateHeld(const std::string& aPath, std::string_view aContent, std::string& aError);
-  // Holds the existing file aPath without changing it. False (aError set) when it is missing,
-  // when another holder has it, or when it was removed while this call took it.
-  bool TryAcquireExisting(const std::string& aPath, std::string& aError);
-  // The whole content of the held file; false with aError when it cannot be read.
-  bool ReadHeld(std::string& aContent, std::string& aError) const;
+  // seam), so that the record outlives a power cut as well as the process. A failure leaves
+  // no hold; a file created but not written may remain.
+  FileStatus TryCreateHeld(const std::string& aPath, std::string_view aContent);
+  // Holds the existing file aPath without changing it. Fails when it is missing, when
+  // another holder has it, or when it was removed while this call took it.
+  FileStatus TryAcquireExisting(const std::string& aPath);
+  // The whole content of the held file into aContent.
+  FileStatus ReadHeld(std::string& aContent) const;
   void Release();
   bool IsHeld() const { return fHandle >= 0; }
   // True while this object holds the very file that aPath names (through another spelling,
@@ -50,7 +54,7 @@ class LockFile {
   bool HoldsFile(const std::string& aPath) const;
 
  private:
-  bool Acquire(const std::string& aPath, bool aTruncate, std::string& aError);
+  FileStatus Acquire(const std::string& aPath, bool aTruncate);
 
   long fHandle = -1;
 };

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "platform/file_handle_posix.h"
@@ -61,20 +59,19 @@ bool WriteContent(int aDescriptor, std::string_view aContent) {
   return true;
 }
 
+// A lock file's failures carry the system's text alone.
+FileStatus Failed(int aCode) { return FileStatus::Failure(SystemErrorText(aCode)); }
+
 }  // namespace
 
 LockFile::~LockFile() { Release(); }
 
-bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent,
-                             std::string& aError) {
+FileStatus LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent) {
   Release();
   const std::string path = NativePath(aPath);
   // Truncated only once held: a refused creation leaves another holder's record whole.
   const int descriptor = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-  if (descriptor < 0) {
-    aError = SystemErrorText(errno);
-    return false;
-  }
+  if (descriptor < 0) return Failed(errno);
   int error = LockExclusively(descriptor);
   if (error == 0 && ftruncate(descriptor, 0) != 0) error = errno;
   if (error == 0 && !WriteContent(descriptor, aContent)) error = errno;
@@ -82,80 +79,67 @@ bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent
   if (error == 0 && !FlushToDisk(descriptor)) error = errno;
   if (error != 0) {
     close(descriptor);
-    aError = SystemErrorText(error);
-    return false;
+    return Failed(error);
   }
   SyncFolder(FolderOfNativePath(path));
   fHandle = descriptor;
-  return true;
+  return FileStatus();
 }
 
-bool LockFile::TryAcquireExisting(const std::string& aPath, std::string& aError) {
+FileStatus LockFile::TryAcquireExisting(const std::string& aPath) {
   Release();
   const std::string path = NativePath(aPath);
   const int descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (descriptor < 0) {
-    aError = SystemErrorText(errno);
-    return false;
-  }
+  if (descriptor < 0) return Failed(errno);
   int error = LockExclusively(descriptor);
   // The holder may have removed the file between the open and the lock.
   if (error == 0 && !SameFile(path, descriptor)) error = ENOENT;
   if (error != 0) {
     close(descriptor);
-    aError = SystemErrorText(error);
-    return false;
+    return Failed(error);
   }
   fHandle = descriptor;
-  return true;
+  return FileStatus();
 }
 
-bool LockFile::ReadHeld(std::string& aContent, std::string& aError) const {
+FileStatus LockFile::ReadHeld(std::string& aContent) const {
   aContent.clear();
-  if (fHandle < 0) {
-    aError = SystemErrorText(EBADF);
-    return false;
-  }
+  if (fHandle < 0) return Failed(EBADF);
   const int descriptor = static_cast<int>(fHandle);
   char buffer[8192];
   for (off_t offset = 0;;) {
     const ssize_t count = pread(descriptor, buffer, sizeof buffer, offset);
-    if (count == 0) return true;
+    if (count == 0) return FileStatus();
     if (count < 0) {
       if (errno == EINTR) continue;
-      aError = SystemErrorText(errno);
-      return false;
+      return Failed(errno);
     }
     aContent.append(buffer, static_cast<std::size_t>(count));
     offset += count;
   }
 }
 
-bool LockFile::TryAcquire(const std::string& aPath, std::string& aError) {
-  return Acquire(aPath, /*aTruncate=*/true, aError);
+FileStatus LockFile::TryAcquire(const std::string& aPath) {
+  return Acquire(aPath, /*aTruncate=*/true);
 }
 
-bool LockFile::TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError) {
-  return Acquire(aPath, /*aTruncate=*/false, aError);
+FileStatus LockFile::TryAcquireWithoutTruncating(const std::string& aPath) {
+  return Acquire(aPath, /*aTruncate=*/false);
 }
 
-bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aError) {
+FileStatus LockFile::Acquire(const std::string& aPath, bool aTruncate) {
   Release();
   const std::string path = NativePath(aPath);
   const int flags = O_CREAT | O_WRONLY | O_CLOEXEC | (aTruncate ? O_TRUNC : 0);
   const int descriptor = open(path.c_str(), flags, 0666);
-  if (descriptor < 0) {
-    aError = SystemErrorText(errno);
-    return false;
-  }
+  if (descriptor < 0) return Failed(errno);
   const int error = LockExclusively(descriptor);
   if (error != 0) {
     close(descriptor);
-    aError = SystemErrorText(error);
-    return false;
+    return Failed(error);
   }
   fHandle = descriptor;
-  return true;
+  return FileStatus();
 }
 
 bool LockFile::HoldsFile(const std::string& aPath) const {

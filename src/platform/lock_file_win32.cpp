@@ -48,93 +48,78 @@ bool FlushToDisk(HANDLE aFile) {
   return FlushFileBuffers(aFile) != 0;
 }
 
+// A lock file's failures carry the system's text alone.
+FileStatus Failed(DWORD aCode) {
+  return FileStatus::Failure(SystemErrorText(static_cast<int>(aCode)));
+}
+
 }  // namespace
 
 LockFile::~LockFile() { Release(); }
 
-bool LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent,
-                             std::string& aError) {
+FileStatus LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent) {
   Release();
   if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
-    aError = SystemErrorText(ERROR_SHARING_VIOLATION);
-    return false;
+    return Failed(ERROR_SHARING_VIOLATION);
   }
   HANDLE file = OpenUnshared(aPath, CREATE_ALWAYS);
-  if (file == INVALID_HANDLE_VALUE) {
-    aError = SystemErrorText(LastSystemError());
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   // A record that must outlive a power cut: on disk before it is held.
   if (!WriteContent(file, aContent) || !FlushToDisk(file)) {
-    aError = SystemErrorText(LastSystemError());
+    const DWORD error = GetLastError();
     CloseHandle(file);
-    return false;
+    return Failed(error);
   }
   fHandle = AsField(file);
-  return true;
+  return FileStatus();
 }
 
-bool LockFile::TryAcquireExisting(const std::string& aPath, std::string& aError) {
+FileStatus LockFile::TryAcquireExisting(const std::string& aPath) {
   Release();
   if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
-    aError = SystemErrorText(ERROR_SHARING_VIOLATION);
-    return false;
+    return Failed(ERROR_SHARING_VIOLATION);
   }
   HANDLE file = OpenUnshared(aPath, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) {
-    aError = SystemErrorText(LastSystemError());
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   fHandle = AsField(file);
-  return true;
+  return FileStatus();
 }
 
-bool LockFile::ReadHeld(std::string& aContent, std::string& aError) const {
+FileStatus LockFile::ReadHeld(std::string& aContent) const {
   aContent.clear();
-  if (fHandle < 0) {
-    aError = SystemErrorText(ERROR_INVALID_HANDLE);
-    return false;
-  }
+  if (fHandle < 0) return Failed(ERROR_INVALID_HANDLE);
   HANDLE file = AsHandle(fHandle);
   if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-    aError = SystemErrorText(LastSystemError());
-    return false;
+    return Failed(GetLastError());
   }
   char buffer[8192];
   for (;;) {
     DWORD count = 0;
-    if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) {
-      aError = SystemErrorText(LastSystemError());
-      return false;
-    }
-    if (count == 0) return true;
+    if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) return Failed(GetLastError());
+    if (count == 0) return FileStatus();
     aContent.append(buffer, count);
   }
 }
 
-bool LockFile::TryAcquire(const std::string& aPath, std::string& aError) {
-  return Acquire(aPath, /*aTruncate=*/true, aError);
+FileStatus LockFile::TryAcquire(const std::string& aPath) {
+  return Acquire(aPath, /*aTruncate=*/true);
 }
 
-bool LockFile::TryAcquireWithoutTruncating(const std::string& aPath, std::string& aError) {
-  return Acquire(aPath, /*aTruncate=*/false, aError);
+FileStatus LockFile::TryAcquireWithoutTruncating(const std::string& aPath) {
+  return Acquire(aPath, /*aTruncate=*/false);
 }
 
-bool LockFile::Acquire(const std::string& aPath, bool aTruncate, std::string& aError) {
+FileStatus LockFile::Acquire(const std::string& aPath, bool aTruncate) {
   Release();
   if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
-    aError = SystemErrorText(ERROR_SHARING_VIOLATION);
-    return false;
+    return Failed(ERROR_SHARING_VIOLATION);
   }
   HANDLE file = CreateFileW(ToWide(NativePath(aPath)).c_str(), GENERIC_READ | GENERIC_WRITE,
                             /*dwShareMode=*/0, nullptr, aTruncate ? CREATE_ALWAYS : OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    aError = SystemErrorText(LastSystemError());
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   fHandle = AsField(file);
-  return true;
+  return FileStatus();
 }
 
 bool LockFile::HoldsFile(const std::string& aPath) const {

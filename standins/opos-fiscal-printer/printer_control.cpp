@@ -79,9 +79,9 @@ void RecordCall(std::string_view aDeviceName, std::string_view aCall, int32_t aR
   std::string line = "[" + std::string(aDeviceName) + "] " + std::string(aCall) + " = " +
                      std::to_string(aResult) + "\r\n";
   std::lock_guard<std::mutex> lock(gRecordMutex);
-  platform::ForceDirectories(kPrinterFolder);
-  std::string error;
-  platform::AppendToFile(kPrinterCallsFile, line, error);
+  // The record of calls is for the tests that read it; a call never fails for it.
+  platform::ForceDirectories(kPrinterFolder).IgnoreFailure();
+  platform::AppendToFile(kPrinterCallsFile, line).IgnoreFailure();
 }
 
 }  // namespace qv::standins

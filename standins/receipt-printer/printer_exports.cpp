@@ -75,8 +75,8 @@ std::string Lower(std::string_view aText) {
 
 std::optional<std::string> ControlValue(const std::string& aKey) {
   std::string content;
-  std::string error;
-  if (!platform::ReadWholeFile(kControlFile, content, error)) return std::nullopt;
+  // No control file (or none readable): nothing is set.
+  if (!platform::ReadWholeFile(kControlFile, content).IsOk()) return std::nullopt;
   std::size_t start = 0;
   std::optional<std::string> value;
   while (start < content.size()) {

@@ -54,8 +54,8 @@ std::optional<int64_t> ParseNumber(std::string_view aText) {
 
 tControlFile tControlFile::Read(const char* aPath) {
   std::string content;
-  std::string error;
-  if (!platform::ReadWholeFile(aPath, content, error)) return {};
+  // No control file (or none readable): the device answers normally.
+  if (!platform::ReadWholeFile(aPath, content).IsOk()) return {};
   return Parse(content);
 }
 

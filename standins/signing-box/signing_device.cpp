@@ -35,10 +35,10 @@ auto Moment(const platform::LocalTime& aTime) {
 class tBoxLock {
  public:
   tBoxLock() {
-    platform::ForceDirectories(kBoxFolder);
-    std::string error;
+    // A folder that cannot be made leaves the lock untaken, as a busy one does.
+    platform::ForceDirectories(kBoxFolder).IgnoreFailure();
     for (int waited = 0; waited <= kLockWaitMilliseconds; waited += kLockPollMilliseconds) {
-      if (fLock.TryAcquire(kLockFileName, error)) return;
+      if (fLock.TryAcquire(kLockFileName).IsOk()) return;
       platform::SleepMilliseconds(kLockPollMilliseconds);
     }
   }
@@ -64,16 +64,15 @@ int64_t ParseCount(const std::string& aText, const char* aName) {
 
 std::string FileText(const std::string& aPath) {
   std::string content;
-  std::string error;
-  if (!platform::ReadWholeFile(aPath, content, error)) throw std::runtime_error(error);
+  const platform::FileStatus read = platform::ReadWholeFile(aPath, content);
+  if (!read.IsOk()) throw std::runtime_error(read.Message());
   return content;
 }
 
 void AppendLog(const std::string& aFolder, const std::string& aLine) {
-  std::string error;
-  if (!platform::AppendToFile(aFolder + "signatures.log", aLine + "\n", error)) {
-    throw std::runtime_error(error);
-  }
+  const platform::FileStatus appended =
+      platform::AppendToFile(aFolder + "signatures.log", aLine + "\n");
+  if (!appended.IsOk()) throw std::runtime_error(appended.Message());
 }
 
 }  // namespace
@@ -103,15 +102,15 @@ std::string tSigningDevice::OpenCurrentDevice() {
     }
   }
   const std::string folder = std::string(kBoxFolder) + (newest ? newest->name : fNewSerial) + "\\";
-  if (!platform::ForceDirectories(folder)) {
+  if (!platform::ForceDirectories(folder).IsOk()) {
     throw std::runtime_error("cannot create the device folder " + folder);
   }
   if (!platform::FileExists(folder + "key.pem")) {
     const tKeyPair keys = NewEd25519KeyPair();
     // Each file appears whole or not at all, and the private key last: a device killed while
     // it makes its key makes a new one at the next call instead of keeping half a key.
-    platform::ReplaceFileAtomically(folder + "public.pem", keys.publicPem);
-    platform::ReplaceFileAtomically(folder + "key.pem", keys.privatePem);
+    platform::ReplaceFileAtomically(folder + "public.pem", keys.publicPem).ThrowIfFailed();
+    platform::ReplaceFileAtomically(folder + "key.pem", keys.privatePem).ThrowIfFailed();
   }
   return folder;
 }
@@ -145,7 +144,8 @@ void tSigningDevice::WriteState(const std::string& aFolder, const tState& aState
       aFolder + "state.txt", "serial=" + aState.serial +
                                  "\ncounter=" + std::to_string(aState.counter) +
                                  "\nday=" + std::to_string(aState.day) +
-                                 "\ndaySignatures=" + std::to_string(aState.daySignatures) + "\n");
+                                 "\ndaySignatures=" + std::to_string(aState.daySignatures) + "\n")
+      .ThrowIfFailed();
 }
 
 std::string tSigningDevice::PrivateKeyPem(const std::string& aFolder) const {
@@ -170,9 +170,8 @@ tDeviceAnswer tSigningDevice::CheckSystem(const std::string& aPort) {
 
 tDeviceAnswer tSigningDevice::Sign(const std::string& aFileName) {
   std::string content;
-  std::string error;
-  if (!platform::ReadWholeFile(aFileName, content, error)) {
-    return {kStatusFileUnreadable, "Cannot read the receipt file: " + error};
+  if (const platform::FileStatus read = platform::ReadWholeFile(aFileName, content); !read.IsOk()) {
+    return {kStatusFileUnreadable, "Cannot read the receipt file: " + read.Message()};
   }
   if (content.empty()) return {kStatusFileEmpty, "The receipt file is empty: " + aFileName};
   return WithDevice([&](const std::string& aFolder, tState& aState) {

@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/regional_settings.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::base {
 namespace {
@@ -267,8 +268,9 @@ TEST_F(ApplicationTest, SingleInstanceExcludesASecondHolder) {
   third->SetSingleInstance(true);
   EXPECT_FALSE(third->Terminated());
   third.reset();
-  EXPECT_TRUE(platform::DeleteFile(platform::TemporaryFolder() + "PosHost" +
-                                   std::to_string(platform::ProcessId()) + ".instance.lock"));
+  EXPECT_TRUE(
+      StatusOk(platform::DeleteFile(platform::TemporaryFolder() + "PosHost" +
+                                    std::to_string(platform::ProcessId()) + ".instance.lock")));
 }
 
 TEST_F(ApplicationTest, AWrongReleaseDateFailsCreation) {

@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/regional_settings.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::base {
 namespace {
@@ -215,13 +216,13 @@ TEST(CommandLineValue, MatchesFlagsAndValuesIgnoringCase) {
 }
 
 TEST(CommandLineValue, ReadsTheRealCommandLineOfAChildProgram) {
-  const std::string output = platform::CreateTemporaryFile("tmp");
+  const std::string output = NewTemporaryFile("tmp");
   const std::string command = std::string(QV_BIN_DIR) +
                               "/base_command_line_probe /Batch=1 /debug other > \"" + output + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::string content, error;
-  ASSERT_TRUE(platform::ReadWholeFile(output, content, error)) << error;
-  platform::DeleteFile(output);
+  ASSERT_TRUE(StatusOk(platform::ReadWholeFile(output, content)));
+  platform::DeleteFile(output).IgnoreFailure();
   // The C runtime of Windows writes its text output with CR LF line ends.
   std::erase(content, '\r');
   EXPECT_EQ(content, "BATCH=1\nDEBUG=/debug\nTEST=\nBASE=base_command_line_probe\n");

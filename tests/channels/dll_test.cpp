@@ -13,6 +13,7 @@
 #include "framework/device_handler.h"
 #include "platform/file_system.h"
 #include "support/channel_test_support.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::channels {
 namespace {
@@ -78,7 +79,7 @@ TEST_F(DllChannelTest, MissingLibraryFailsConstructionAndTheLogStillEnds) {
 TEST_F(DllChannelTest, FileThatIsNoLibraryFailsWithTheLoadersReason) {
   const std::string path = fFolder.Path() + "/NotALibrary.so";
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(path, std::string(4096, 'R'), error)) << error;
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(path, std::string(4096, 'R'))));
   const std::string message = ErrorOf([&] { NewChannel(path); });
   EXPECT_EQ(message.rfind("Unable to Load Library " + path + ". ", 0), 0u) << message;
   EXPECT_NE(message.find("invalid ELF header"), std::string::npos) << message;

@@ -18,6 +18,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "support/channel_test_support.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::channels {
 namespace {
@@ -60,9 +61,8 @@ class OposChannelTest : public test_support::ChannelLogTest {
   }
   void Control(const std::string& aText) {
     std::string error;
-    platform::ForceDirectories("C:\\OposFiscalPrinter");
-    ASSERT_TRUE(platform::WriteWholeFile("C:\\OposFiscalPrinter\\control.txt", aText, error))
-        << error;
+    platform::ForceDirectories("C:\\OposFiscalPrinter").ThrowIfFailed();
+    ASSERT_TRUE(StatusOk(platform::WriteWholeFile("C:\\OposFiscalPrinter\\control.txt", aText)));
   }
   // What the control received, without the device name.
   Lines Calls() const {

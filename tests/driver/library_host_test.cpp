@@ -15,6 +15,7 @@
 #include "driver/support/driver_calls.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 #include "support/host_transcript.h"
 
 namespace qv::driver::testing {
@@ -41,20 +42,20 @@ class LibraryHost : public ::testing::Test {
     fFolder = platform::TemporaryFolder() + "qv_driver_host_" +
               std::to_string(platform::ProcessId()) + "_" + std::to_string(counter++);
     std::filesystem::remove_all(fFolder);
-    platform::ForceDirectories(fFolder + "/C");
+    platform::ForceDirectories(fFolder + "/C").ThrowIfFailed();
     fLogId = "H" + std::to_string(platform::ProcessId()) + "N" + std::to_string(counter);
   }
   void TearDown() override {
     std::error_code ignored;
     std::filesystem::remove_all(fFolder, ignored);
-    platform::DeleteFile(LogFile());
+    platform::DeleteFile(LogFile()).IgnoreFailure();
   }
 
   // Runs aScript in a fresh host process with aLibrary (a file in the build's bin folder).
   tHostRun Run(const std::string& aLibrary, const std::string& aScript,
                const std::string& aMode = "") {
     std::string error;
-    EXPECT_TRUE(platform::WriteWholeFile(fFolder + "/script.txt", aScript, error)) << error;
+    EXPECT_TRUE(StatusOk(platform::WriteWholeFile(fFolder + "/script.txt", aScript)));
     const std::string bin = QV_BIN_DIR;
     // The library keeps its processors for the life of the process by design; once it is
     // unloaded, the leak checker would count them as lost.

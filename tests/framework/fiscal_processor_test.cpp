@@ -16,6 +16,7 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::framework {
 namespace {
@@ -117,7 +118,8 @@ TEST_F(FiscalProcessorTest, LogFileBesideTheHostIsNamedAfterDriverLogIdAndDay) {
   platform::OverrideClock([] { return platform::LocalTime{2023, 8, 9, 9, 39, 19, 42}; });
   // A file left by an earlier run goes before the channel queues its START line.
   platform::DeleteFile(std::string(QV_BIN_DIR) +
-                       "/LogFiles/FiscalPrinter/QVFP_PLAIN_10_A1_20230809.log");
+                       "/LogFiles/FiscalPrinter/QVFP_PLAIN_10_A1_20230809.log")
+      .IsOk();
   auto processor = Make(Request("<Processor>QVFP_PLAIN_10</Processor>", "A1"));
   const std::string logFile = processor->IOHandler().GetLogFileName();
   const std::string expectedEnd = "QVFP_PLAIN_10_A1_20230809.log";
@@ -136,7 +138,7 @@ TEST_F(FiscalProcessorTest, LogFileBesideTheHostIsNamedAfterDriverLogIdAndDay) {
       << content;
   EXPECT_NE(content.find(" - OPEN:BEGIN\r\n"), std::string::npos) << content;
   EXPECT_NE(content.find(" STOP ****"), std::string::npos) << content;
-  platform::DeleteFile(logFile);
+  platform::DeleteFile(logFile).IgnoreFailure();
 }
 
 TEST_F(FiscalProcessorTest, ChannelIsTheFixedLocalTcpConnection) {
@@ -236,7 +238,7 @@ class LoadIniSectionTest : public FiscalProcessorTest {
   std::string WriteIni(const std::string& aContent) {
     const std::string path = fDriveC.Path() + "/settings.ini";
     std::string error;
-    EXPECT_TRUE(platform::WriteWholeFile(path, aContent, error)) << error;
+    EXPECT_TRUE(StatusOk(platform::WriteWholeFile(path, aContent)));
     return path;
   }
 };

@@ -16,6 +16,7 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
+#include "support/file_status_assertions.h"
 #include "support/scratch_folder.h"
 
 namespace qv::framework {
@@ -99,11 +100,10 @@ TEST_F(LogWriterTest, LinesGoToTheFileOfTheDayTheyAreWrittenOn) {
     tQV_LogWriter writer("A", fFolder.Path(), 0, /*aDaily=*/true);
     writer.SetDailyBanner("START");
     std::atomic<bool> release{false};
-    writer.SetFileAppender(
-        [&](std::string_view aPath, std::string_view aData, std::string& aError) {
-          while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-          return platform::AppendToFile(aPath, aData, aError);
-        });
+    writer.SetFileAppender([&](std::string_view aPath, std::string_view aData) {
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return platform::AppendToFile(aPath, aData);
+    });
     writer.Write(let_info, "before midnight");
     SetClock(At(2023, 8, 10, 0, 0, 1, 0));
     writer.Write(let_info, "after midnight");
@@ -239,9 +239,9 @@ TEST_F(LogWriterTest, LinesCarryTimeStampSeparatorAndCrLf) {
 TEST_F(LogWriterTest, TimeStampIsTakenAtWriteNotAtAppend) {
   tQV_LogWriter writer("A", fFolder.Path(), 0, false);
   std::atomic<bool> release{false};
-  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData, std::string& aError) {
+  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData) {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return platform::AppendToFile(aPath, aData, aError);
+    return platform::AppendToFile(aPath, aData);
   });
   SetClock(At(2001, 2, 3, 4, 5, 6, 7));
   writer.Write(let_info, "early");
@@ -323,9 +323,9 @@ TEST_F(LogWriterTest, ConcurrentCallersLoseNothingAndKeepTheirOwnOrder) {
 TEST_F(LogWriterTest, WriteReturnsBeforeTheFileIsTouched) {
   tQV_LogWriter writer("A", fFolder.Path(), 0, false);
   std::atomic<bool> release{false};
-  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData, std::string& aError) {
+  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData) {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return platform::AppendToFile(aPath, aData, aError);
+    return platform::AppendToFile(aPath, aData);
   });
   writer.Write(let_info, "one");
   writer.Write(let_info, "two");
@@ -342,7 +342,7 @@ TEST_F(LogWriterTest, FileRemovedByAnotherProgramIsCreatedAgain) {
   tQV_LogWriter writer("A", fFolder.Path(), 0, false);
   writer.Write(let_info, "first");
   ASSERT_TRUE(Eventually([&] { return writer.QueuedLines() == 0; }));
-  ASSERT_TRUE(platform::DeleteFile(writer.FileName()));
+  ASSERT_TRUE(StatusOk(platform::DeleteFile(writer.FileName())));
   writer.Write(let_info, "second");
   writer.DrainAndStop();
   EXPECT_EQ(FileLines(fFolder / "A.log"),
@@ -368,12 +368,12 @@ TEST_F(LogWriterTest, TwoWritersOnOneFileBothAppend) {
 TEST_F(LogWriterTest, FileAtExactlyTheLimitStays) {
   const std::string name = fFolder / "A_20230809.log";
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(name, std::string(5'120'000, 'x'), error)) << error;
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(name, std::string(5'120'000, 'x'))));
   {
     tQV_LogWriter writer("A", fFolder.Path(), 0, true);
     writer.Write(let_info, "next");
   }
-  EXPECT_EQ(platform::FileSize(name), 5'120'000 + 32);
+  EXPECT_EQ(FileSizeOf(name), 5'120'000 + 32);
   const auto entries = std::filesystem::directory_iterator(fFolder.Path());
   EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);  // nothing moved aside
 }
@@ -381,14 +381,13 @@ TEST_F(LogWriterTest, FileAtExactlyTheLimitStays) {
 TEST_F(LogWriterTest, FileOneByteOverTheLimitIsMovedAsideBeforeTheNextLine) {
   const std::string name = fFolder / "QVFP_CYKAVREN_10_A1_20230809.log";
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(name, std::string(5'120'001, 'x'), error)) << error;
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(name, std::string(5'120'001, 'x'))));
   {
     tQV_LogWriter writer("QVFP_CYKAVREN_10_A1", fFolder.Path(), 0, true);
     SetClock(At(2023, 8, 9, 15, 30, 12, 345));
     writer.Write(let_info, "fresh");
   }
-  EXPECT_EQ(platform::FileSize(fFolder / "QVFP_CYKAVREN_10_A1_20230809_20230809153012345.log"),
-            5'120'001);
+  EXPECT_EQ(FileSizeOf(fFolder / "QVFP_CYKAVREN_10_A1_20230809_20230809153012345.log"), 5'120'001);
   EXPECT_EQ(FileContent(name), "2023-08-09 15:30:12:345 - fresh\r\n");
 }
 
@@ -398,17 +397,17 @@ TEST_F(LogWriterTest, SmallerLimitRollsOverRepeatedlyAndKeepsTheName) {
   EXPECT_EQ(writer.GetLogFileSize(), -1);
   const std::string message(90, 'm');  // 26 + 90 + 2 = 118 bytes a line
   int millisecond = 0;
-  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData, std::string& aError) {
+  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData) {
     SetClock(At(2023, 8, 9, 10, 0, 0, ++millisecond));  // a distinct name for each move
-    return platform::AppendToFile(aPath, aData, aError);
+    return platform::AppendToFile(aPath, aData);
   });
   for (int i = 0; i < 20; ++i) writer.Write(let_info, message);
   writer.DrainAndStop();
   // Nine lines make 1062 bytes (> 1024): the tenth line starts a new file.
   EXPECT_EQ(writer.FileName(), fFolder / "A.log");
   EXPECT_EQ(writer.GetLogFileSize(), 2 * 118);
-  EXPECT_EQ(platform::FileSize(fFolder / "A_20230809100000009.log"), 9 * 118);
-  EXPECT_EQ(platform::FileSize(fFolder / "A_20230809100000018.log"), 9 * 118);
+  EXPECT_EQ(FileSizeOf(fFolder / "A_20230809100000009.log"), 9 * 118);
+  EXPECT_EQ(FileSizeOf(fFolder / "A_20230809100000018.log"), 9 * 118);
 }
 
 // ----- busy files
@@ -417,17 +416,17 @@ TEST_F(LogWriterTest, FileLockedFor200MillisecondsLosesNoLine) {
   const std::string name = fFolder / "A.log";
   platform::LockFile holder;
   std::string error;
-  ASSERT_TRUE(holder.TryAcquire(platform::NativePath(name), error)) << error;
+  ASSERT_TRUE(StatusOk(holder.TryAcquire(platform::NativePath(name))));
   std::atomic<int> attempts{0};
   {
     tQV_LogWriter writer("A", fFolder.Path(), 0, false);
-    writer.SetFileAppender([&](std::string_view aPath, std::string_view aData, std::string& e) {
+    writer.SetFileAppender([&](std::string_view aPath, std::string_view aData) {
       ++attempts;
-      return platform::AppendToFile(aPath, aData, e);
+      return platform::AppendToFile(aPath, aData);
     });
     for (int i = 0; i < 5; ++i) writer.Write(let_info, "line " + std::to_string(i));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(platform::FileSize(name), 0);  // nothing got past the lock
+    EXPECT_EQ(FileSizeOf(name), 0);  // nothing got past the lock
     holder.Release();
   }
   const std::vector<std::string> lines = FileLines(name);
@@ -440,12 +439,12 @@ TEST_F(LogWriterTest, LineIsGivenUpAfterTheTenthFailedAttempt) {
   const std::string name = fFolder / "A.log";
   platform::LockFile holder;
   std::string error;
-  ASSERT_TRUE(holder.TryAcquire(platform::NativePath(name), error)) << error;
+  ASSERT_TRUE(StatusOk(holder.TryAcquire(platform::NativePath(name))));
   std::atomic<int> attempts{0};
   tQV_LogWriter writer("A", fFolder.Path(), 0, false);
-  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData, std::string& e) {
+  writer.SetFileAppender([&](std::string_view aPath, std::string_view aData) {
     ++attempts;
-    return platform::AppendToFile(aPath, aData, e);
+    return platform::AppendToFile(aPath, aData);
   });
   writer.Write(let_info, "lost");
   ASSERT_TRUE(Eventually([&] { return attempts.load() >= 10; }));

@@ -14,6 +14,7 @@
 #include "host/support/qvfp_process.h"
 #include "host/support/serve_process.h"
 #include "platform/lock_file.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -241,7 +242,7 @@ TEST_F(QvfpServe, FailuresAnswerWithTheirStatusAndTheLibrarysMessage) {
   // Another process holds the counters lock: 423 once the library gives up waiting.
   platform::LockFile lock;
   std::string error;
-  ASSERT_TRUE(lock.TryAcquire(fScratch.Work() + "/QVFP_CYKAVREN.Lock", error)) << error;
+  ASSERT_TRUE(StatusOk(lock.TryAcquire(fScratch.Work() + "/QVFP_CYKAVREN.Lock")));
   httplib::Result locked = PostReceipt(*client, SaleJson("1", "locked"));
   EXPECT_EQ(locked->status, 423);
   EXPECT_THAT(ErrorMessage(locked), HasSubstr("QVFP_CYKAVREN.Lock"));
@@ -440,7 +441,7 @@ TEST_F(QvfpServe, SigtermLetsTheCallInProgressFinishThenStops) {
   auto service = Start();
   platform::LockFile lock;
   std::string error;
-  ASSERT_TRUE(lock.TryAcquire(fScratch.Work() + "/QVFP_CYKAVREN.Lock", error)) << error;
+  ASSERT_TRUE(StatusOk(lock.TryAcquire(fScratch.Work() + "/QVFP_CYKAVREN.Lock")));
   int answerStatus = 0;
   std::string answerBody;
   std::thread call([&] {

@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::kavren {
 namespace {
@@ -20,7 +21,7 @@ class BoxWrapper : public ::testing::Test {
   void SetUp() override {
     fDrive = platform::TemporaryFolder() + "qv_algo_dll_" + std::to_string(platform::ProcessId());
     std::filesystem::remove_all(fDrive);
-    ASSERT_TRUE(platform::ForceDirectories(fDrive));
+    ASSERT_TRUE(StatusOk(platform::ForceDirectories(fDrive)));
     platform::SetEnvironmentVariable("QVFP_DRIVE_C", fDrive);
   }
   void TearDown() override {
@@ -29,14 +30,14 @@ class BoxWrapper : public ::testing::Test {
     std::filesystem::remove_all(fDrive, ignored);
   }
   void Control(const std::string& aText) {
-    ASSERT_TRUE(platform::ForceDirectories("C:\\AlgoBox\\"));
+    ASSERT_TRUE(StatusOk(platform::ForceDirectories("C:\\AlgoBox\\")));
     std::string error;
-    ASSERT_TRUE(platform::WriteWholeFile("C:\\AlgoBox\\control.txt", aText, error)) << error;
+    ASSERT_TRUE(StatusOk(platform::WriteWholeFile("C:\\AlgoBox\\control.txt", aText)));
   }
   std::string ReceiptFile(const std::string& aText) {
     const std::string path = fDrive + "/receipt.txt";
     std::string error;
-    EXPECT_TRUE(platform::WriteWholeFile(path, aText, error)) << error;
+    EXPECT_TRUE(StatusOk(platform::WriteWholeFile(path, aText)));
     return path;
   }
 

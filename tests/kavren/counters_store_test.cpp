@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::kavren {
 namespace {
@@ -102,7 +103,7 @@ class CountersStore : public ::testing::Test {
   bool LockIsFree() const {
     platform::LockFile probe;
     std::string error;
-    return probe.TryAcquire(LockPath(), error);
+    return Ok(probe.TryAcquire(LockPath()), error);
   }
 
   std::vector<std::string> FilesInFolder() const {
@@ -800,7 +801,7 @@ class CountersStoreTillLock : public CountersStore {
   bool TillLockIsFree() const {
     platform::LockFile probe;
     std::string error;
-    return probe.TryAcquire(TillLockPath(), error);
+    return Ok(probe.TryAcquire(TillLockPath()), error);
   }
 
   std::string fTillFolder;
@@ -845,7 +846,7 @@ TEST_F(CountersStoreTillLock, ATillLockHeldTooLongFailsNamingItAndHoldsNothing) 
   const std::string before = ReadBytes(fFile);
   platform::LockFile other;
   std::string error;
-  ASSERT_TRUE(other.TryAcquire(TillLockPath(), error)) << error;
+  ASSERT_TRUE(StatusOk(other.TryAcquire(TillLockPath())));
   try {
     counters.Update(documents::rt_Sale, Amount("2"));
     ADD_FAILURE() << "no error";

@@ -10,6 +10,7 @@
 #include "kavren/support/child_process.h"
 #include "kavren/support/processor_session.h"
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -58,13 +59,10 @@ class WithoutOptionalLibraries : public ::testing::Test {
                              const std::string& aProgram) {
     const std::string path = aFolder + "/" + aName;
     std::string error;
-    EXPECT_TRUE(platform::WriteWholeFile(
-        path,
-        "#!/bin/sh\nexec '" + std::string(QV_SOURCE_DIR) +
-            "/tests/support/private-mounts' /bin/sh -c '" + fMounts +
-            "exec \"$0\" \"$@\"' '" + aProgram + "' \"$@\"\n",
-        error))
-        << error;
+    EXPECT_TRUE(StatusOk(
+        platform::WriteWholeFile(path, "#!/bin/sh\nexec '" + std::string(QV_SOURCE_DIR) +
+                                           "/tests/support/private-mounts' /bin/sh -c '" + fMounts +
+                                           "exec \"$0\" \"$@\"' '" + aProgram + "' \"$@\"\n")));
     CommandOutput("chmod +x '" + path + "'");
     return path;
   }
@@ -75,7 +73,7 @@ class WithoutOptionalLibraries : public ::testing::Test {
 TEST_F(WithoutOptionalLibraries, TheTillRunsItsFiscalDay) {
   tProcessorSession session;
   const std::string launchers = session.Folder() + "/launchers";
-  platform::ForceDirectories(launchers);
+  platform::ForceDirectories(launchers).ThrowIfFailed();
   HidingLauncher(launchers, "processor_host", BuildBinFolder() + "/processor_host");
   CommandOutput("ln -s '" + BuildBinFolder() + "/QVFP_CYKAVREN_10.so' '" + launchers + "/'");
   const auto calls = session.Run(
@@ -91,8 +89,8 @@ TEST_F(WithoutOptionalLibraries, TheTillRunsItsFiscalDay) {
 
 TEST_F(WithoutOptionalLibraries, SpoolerAndHttpChannelsNameTheMissingLibrary) {
   tProcessorSession session;
-  const std::string probe = HidingLauncher(session.Folder(), "probe",
-                                           HelperProgram("optional_channels_probe"));
+  const std::string probe =
+      HidingLauncher(session.Folder(), "probe", HelperProgram("optional_channels_probe"));
   const std::string output = CommandOutput("'" + probe + "'");
   EXPECT_NE(output.find("spooler: The print spooler library libcups.so.2 cannot be loaded: "),
             std::string::npos)

@@ -23,6 +23,7 @@
 #include "kavren/support/processor_session.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -71,7 +72,7 @@ std::string WriteRequestFile(const tProcessorSession& aSession, const std::strin
                              const std::string& aRequest) {
   const std::string path = aSession.Folder() + "/" + aName;
   std::string error;
-  EXPECT_TRUE(platform::WriteWholeFile(path, aRequest, error)) << error;
+  EXPECT_TRUE(StatusOk(platform::WriteWholeFile(path, aRequest)));
   return path;
 }
 
@@ -111,7 +112,8 @@ std::vector<int> ReceiptNumbers(ChildProcess& aHost) {
 
 void DeleteLog(const std::string& aLogId) {
   platform::DeleteFile(BuildBinFolder() + "/LogFiles/FiscalPrinter/QVFP_CYKAVREN_10_" + aLogId +
-                       "_" + TodayStamp() + ".log");
+                       "_" + TodayStamp() + ".log")
+      .IgnoreFailure();
 }
 
 // Watches the counters file until stopped: every read must find it whole, with a receipt
@@ -215,7 +217,7 @@ TEST(ProcessorConcurrency, HostsOfOneTillInTwoWorkingDirectoriesNeverShareANumbe
   for (int i = 0; i < 2; ++i) {
     // Each host runs in a working directory of its own, so its lock file there is its own.
     const std::string workFolder = session.Folder() + "/work" + std::to_string(i);
-    ASSERT_TRUE(platform::ForceDirectories(workFolder));
+    ASSERT_TRUE(StatusOk(platform::ForceDirectories(workFolder)));
     logIds.push_back(session.LogId() + "W" + std::to_string(i));
     const std::string file = WriteRequestFile(session, "request" + std::to_string(i) + ".xml",
                                               ReceiptRequest(session, logIds.back(), "1.5"));

@@ -8,6 +8,7 @@
 #include "kavren/journal_chain.h"
 #include "kavren/support/processor_session.h"
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -82,11 +83,10 @@ TEST_F(ProcessorJournalChain, ReceiptsAndTheZReportCopyAreChainedInTheirPeriod) 
 // that takes the copy over records it, once.
 TEST_F(ProcessorJournalChain, TheCopyOfAnInterruptedZReportIsRecordedOnce) {
   fSession.WriteCounters(0, 1);
-  platform::ForceDirectories(fSession.TodayJournalFolder());
+  platform::ForceDirectories(fSession.TodayJournalFolder()).ThrowIfFailed();
   std::string error;
-  ASSERT_TRUE(platform::CopyFileNoOverwrite(
-      fSession.CountersFile(), fSession.TodayJournalFolder() + "/0001-9999.fprd", error))
-      << error;
+  ASSERT_TRUE(StatusOk(platform::CopyFileNoOverwrite(
+      fSession.CountersFile(), fSession.TodayJournalFolder() + "/0001-9999.fprd")));
   const auto calls = fSession.Run(Open() + Z());
   ASSERT_EQ(calls.size(), 2u);
   ASSERT_EQ(calls[1].rc, 0) << calls[1].error.value_or("");
@@ -100,10 +100,10 @@ TEST_F(ProcessorJournalChain, TheCopyOfAnInterruptedZReportIsRecordedOnce) {
 // chained afresh, the damage stays for the auditor and the log says so.
 TEST_F(ProcessorJournalChain, ADamagedChainIsLoggedAndTheReceiptStillRecorded) {
   fSession.WriteCounters(0, 1);
-  platform::ForceDirectories(fSession.TillFolder() + "/Journal");
+  platform::ForceDirectories(fSession.TillFolder() + "/Journal").ThrowIfFailed();
   const std::string damaged = "edited by hand\r\n";
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(ChainFile("0001.fpch"), damaged, error)) << error;
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(ChainFile("0001.fpch"), damaged)));
   const auto calls = fSession.Run(Open() + Receipt(ReceiptXml("2")));
   ASSERT_EQ(calls.size(), 2u);
   ASSERT_EQ(calls[1].rc, 0) << calls[1].error.value_or("");

@@ -12,6 +12,7 @@
 #include "kavren/support/processor_session.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -313,7 +314,7 @@ TEST_F(ProcessorReceipt, ReceiptTextFailuresGiveAnEmptyErrorTextAndAreLogged) {
 
 TEST_F(ProcessorReceipt, MissingPrinterDriverFailsTheReceiptWithAnEmptyErrorText) {
   const std::string bin = fSession.Folder() + "/bin";
-  platform::ForceDirectories(bin);
+  platform::ForceDirectories(bin).ThrowIfFailed();
   for (const char* file : {"processor_host", "QVFP_CYKAVREN_10.so", "AlgoDll.so"}) {
     std::filesystem::copy_file(BuildBinFolder() + "/" + file, bin + "/" + file);
   }
@@ -331,7 +332,7 @@ TEST_F(ProcessorReceipt, MissingPrinterDriverFailsTheReceiptWithAnEmptyErrorText
 }
 
 TEST_F(ProcessorReceipt, WaitsForACountersLockHeldForOneSecond) {
-  platform::ForceDirectories(fSession.WorkFolder());
+  platform::ForceDirectories(fSession.WorkFolder()).ThrowIfFailed();
   ChildProcess holder(HelperProgram("counters_lock_holder"), {"1000"}, fSession.WorkFolder());
   std::string line;
   ASSERT_TRUE(holder.ReadLine(line));
@@ -371,7 +372,7 @@ TEST_F(ProcessorReceipt, CorruptCountersFileFailsWithTheReadersMessage) {
   auto readerMessage = [&](const std::string& aContent) {
     const std::string file = fSession.Folder() + "/sample.fprc";
     std::string error;
-    EXPECT_TRUE(platform::WriteWholeFile(file, aContent, error)) << error;
+    EXPECT_TRUE(StatusOk(platform::WriteWholeFile(file, aContent)));
     try {
       kavren::kFiscalProcessorCounters counters;
       counters.Init(file, "T1");

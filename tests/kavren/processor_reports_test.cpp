@@ -15,6 +15,7 @@
 #include "kavren/support/processor_session.h"
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -164,10 +165,10 @@ TEST_F(ProcessorReports, ZReportsReturnTheFiguresOfTheDayTheyClose) {
 
 TEST_F(ProcessorReports, JournalCopyAlreadyPresentLeavesTheDayOpen) {
   fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"DailyTotal", "50"}});
-  platform::ForceDirectories(fSession.TodayJournalFolder());
+  platform::ForceDirectories(fSession.TodayJournalFolder()).ThrowIfFailed();
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(fSession.TodayJournalFolder() + "/0001-9999.fprd",
-                                       "earlier copy", error));
+  ASSERT_TRUE(StatusOk(
+      platform::WriteWholeFile(fSession.TodayJournalFolder() + "/0001-9999.fprd", "earlier copy")));
   const auto calls = RunAfterOpen(Z() + Receipt("1"));
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].rc, -1);
@@ -189,12 +190,12 @@ TEST_F(ProcessorReports, JournalCopyAlreadyPresentLeavesTheDayOpen) {
 // for ever.
 TEST_F(ProcessorReports, JournalCopyOfAnInterruptedZReportIsTakenOver) {
   fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"DailyTotal", "50"}});
-  platform::ForceDirectories(fSession.TodayJournalFolder());
+  platform::ForceDirectories(fSession.TodayJournalFolder()).ThrowIfFailed();
   const std::string countersFile =
       fSession.DriveC() + "/QV_FPR_DB/" + fSession.Till() + "/counters.actual.fprc";
   const std::string journalCopy = fSession.TodayJournalFolder() + "/0001-9999.fprd";
   std::string error;
-  ASSERT_TRUE(platform::CopyFileNoOverwrite(countersFile, journalCopy, error)) << error;
+  ASSERT_TRUE(StatusOk(platform::CopyFileNoOverwrite(countersFile, journalCopy)));
   const std::string closedCounters = FileText(countersFile);
 
   const auto calls = RunAfterOpen(Z());
@@ -292,9 +293,9 @@ TEST_F(ProcessorReports, HostSuppliedTextReplacesTheBuiltOne) {
 }
 
 TEST_F(ProcessorReports, SerialNumberIsTheNewestDeviceFolderOfTheBox) {
-  platform::ForceDirectories(fSession.BoxFolder() + "/ZZ_OLDER");
+  platform::ForceDirectories(fSession.BoxFolder() + "/ZZ_OLDER").ThrowIfFailed();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  platform::ForceDirectories(fSession.BoxFolder() + "/KVB0000002");
+  platform::ForceDirectories(fSession.BoxFolder() + "/KVB0000002").ThrowIfFailed();
   const auto calls = RunAfterOpen(Z());
   ASSERT_EQ(calls.size(), 1u);
   ASSERT_EQ(calls[0].rc, 0) << calls[0].error.value_or("");

@@ -18,6 +18,7 @@
 #include "kavren/support/till_audit.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -29,9 +30,9 @@ bool Contains(const std::string& aText, const std::string& aPart) {
 }
 
 void WriteFile(const std::string& aPath, const std::string& aText) {
-  platform::ForceDirectories(aPath.substr(0, aPath.find_last_of('/')));
+  platform::ForceDirectories(aPath.substr(0, aPath.find_last_of('/'))).ThrowIfFailed();
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(aPath, aText, error)) << error;
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(aPath, aText)));
 }
 
 // A host process that sends receipts of aAmount until it is killed (or aCount are done).
@@ -56,7 +57,8 @@ class tReceiptHost {
   ~tReceiptHost() {
     fProcess.reset();
     platform::DeleteFile(BuildBinFolder() + "/LogFiles/FiscalPrinter/QVFP_CYKAVREN_10_" + fLogId +
-                         "_" + TodayStamp() + ".log");
+                         "_" + TodayStamp() + ".log")
+        .IgnoreFailure();
   }
 
   // The next line of output ("OPENED 1", "RECEIPT i rc number", "FAILED ..."); false at

@@ -9,6 +9,7 @@
 
 #include "kavren/support/processor_session.h"
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -25,7 +26,7 @@ class ReceiptTextDriver : public ::testing::Test {
   // driver the built module aDriverModule (none when empty).
   std::string HostFolder(const std::string& aDriverModule) {
     const std::string bin = fSession.Folder() + "/bin";
-    platform::ForceDirectories(bin);
+    platform::ForceDirectories(bin).ThrowIfFailed();
     for (const char* file : {"processor_host", "QVFP_CYKAVREN_10.so", "AlgoDll.so"}) {
       std::filesystem::copy_file(BuildBinFolder() + "/" + file, bin + "/" + file);
     }
@@ -66,7 +67,7 @@ TEST_F(ReceiptTextDriver, DriverThatCannotBeLoadedGivesTheSystemsCodeAndText) {
 TEST_F(ReceiptTextDriver, DriverFileThatIsNoLibraryGivesTheLoadersText) {
   const std::string bin = HostFolder("");
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(bin + "/QVRP_GENERIC_10.so", "not a library", error));
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(bin + "/QVRP_GENERIC_10.so", "not a library")));
   const tHostCall receipt = RunReceipt(bin);
   EXPECT_EQ(receipt.rc, -1);
   const std::string log = fSession.LogText(bin);

@@ -25,9 +25,9 @@ class tWatchedChannel : public framework::testing::kIOHandler_NoTransport {
   tWatchedChannel(const std::string& aFolder, std::function<void(const std::string&)> aOnLine)
       : kIOHandler_NoTransport(nullptr, aFolder, "WATCHED") {
     Logger()->DrainAndStop();  // from now on each line is appended by the call that writes it
-    Logger()->SetFileAppender([aOnLine](std::string_view, std::string_view aData, std::string&) {
+    Logger()->SetFileAppender([aOnLine](std::string_view, std::string_view aData) {
       aOnLine(std::string(aData));
-      return true;
+      return platform::FileStatus();
     });
   }
   bool Connected() override { return false; }

@@ -6,6 +6,7 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/support/platform_test_support.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::platform {
 namespace {
@@ -15,7 +16,7 @@ using ::testing::HasSubstr;
 
 std::string Content(const std::string& aPath) {
   std::string content, error;
-  EXPECT_TRUE(ReadWholeFile(aPath, content, error)) << error;
+  EXPECT_TRUE(StatusOk(ReadWholeFile(aPath, content)));
   return content;
 }
 
@@ -23,18 +24,18 @@ TEST(AppendLog, RecordsGoToTheEndOfTheFileAcrossReopening) {
   ScratchFolder scratch;
   const std::string path = scratch.File("keys.log");
   std::string error;
-  ASSERT_TRUE(WriteWholeFile(path, "first\n", error)) << error;
+  ASSERT_TRUE(StatusOk(WriteWholeFile(path, "first\n")));
   {
     AppendLog log;
-    ASSERT_TRUE(log.Open(path, error)) << error;
+    ASSERT_TRUE(StatusOk(log.Open(path)));
     EXPECT_TRUE(log.IsOpen());
-    log.Append("second\n", /*aDurable=*/true);
-    log.Append("third\n", /*aDurable=*/false);
+    ASSERT_TRUE(StatusOk(log.Append("second\n", /*aDurable=*/true)));
+    ASSERT_TRUE(StatusOk(log.Append("third\n", /*aDurable=*/false)));
     EXPECT_EQ(Content(path), "first\nsecond\nthird\n") << "each record is written when it returns";
   }
   AppendLog again;
-  ASSERT_TRUE(again.Open(path, error)) << error;
-  again.Append("fourth\n", /*aDurable=*/true);
+  ASSERT_TRUE(StatusOk(again.Open(path)));
+  ASSERT_TRUE(StatusOk(again.Append("fourth\n", /*aDurable=*/true)));
   again.Close();
   EXPECT_FALSE(again.IsOpen());
   EXPECT_EQ(Content(path), "first\nsecond\nthird\nfourth\n");
@@ -44,16 +45,13 @@ TEST(AppendLog, FileThatCannotBeOpenedOrAClosedLogIsReported) {
   ScratchFolder scratch;
   AppendLog log;
   std::string error;
-  EXPECT_FALSE(log.Open(scratch.File("no-such-folder/keys.log"), error));
+  EXPECT_FALSE(Ok(log.Open(scratch.File("no-such-folder/keys.log")), error));
   EXPECT_THAT(error, HasSubstr("Cannot open"));
   EXPECT_THAT(error, HasSubstr("keys.log"));
   EXPECT_FALSE(log.IsOpen());
-  try {
-    log.Append("lost\n", /*aDurable=*/true);
-    ADD_FAILURE() << "a record written to a log that is not open";
-  } catch (const Error& e) {
-    EXPECT_THAT(e.what(), HasSubstr("the file is not open"));
-  }
+  EXPECT_FALSE(Ok(log.Append("lost\n", /*aDurable=*/true), error))
+      << "a record written to a log that is not open";
+  EXPECT_THAT(error, HasSubstr("the file is not open"));
 }
 
 }  // namespace

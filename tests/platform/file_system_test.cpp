@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/lock_file.h"
 #include "platform/support/platform_test_support.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::platform {
 namespace {
@@ -77,14 +78,14 @@ TEST(DriveMapping, AbsolutePathsAndDelimiters) {
 TEST(Folders, ForceDirectoriesCreatesTheTillTreeOnDriveC) {
   ScratchFolder scratch;
   ScopedEnvironment driveC("QVFP_DRIVE_C", scratch.Path().string());
-  EXPECT_TRUE(ForceDirectories("C:\\QV_FPR_DB\\T1\\Queue\\"));
+  EXPECT_TRUE(StatusOk(ForceDirectories("C:\\QV_FPR_DB\\T1\\Queue\\")));
   EXPECT_TRUE(fs::is_directory(scratch.Path() / "QV_FPR_DB" / "T1" / "Queue"));
   EXPECT_TRUE(DirectoryExists("C:\\QV_FPR_DB\\T1"));
-  EXPECT_TRUE(ForceDirectories("C:\\QV_FPR_DB\\T1\\Queue")) << "existing folder";
+  EXPECT_TRUE(StatusOk(ForceDirectories("C:\\QV_FPR_DB\\T1\\Queue"))) << "existing folder";
   EXPECT_FALSE(FileExists("C:\\QV_FPR_DB\\T1"));
 
   WriteFile(scratch.Path() / "QV_FPR_DB" / "blocker", "x");
-  EXPECT_FALSE(ForceDirectories("C:\\QV_FPR_DB\\blocker\\Journal"));
+  EXPECT_FALSE(ForceDirectories("C:\\QV_FPR_DB\\blocker\\Journal").IsOk());
   EXPECT_TRUE(FileExists("C:\\QV_FPR_DB\\blocker"));
   EXPECT_FALSE(DirectoryExists("C:\\QV_FPR_DB\\blocker"));
 }
@@ -94,16 +95,17 @@ TEST(Files, CopyWithoutOverwriteFailsOnAnExistingTarget) {
   WriteFile(scratch.File("counters.actual.fprc"), "new");
   WriteFile(scratch.File("counters.previous.fprc"), "old");
   std::string error;
-  EXPECT_FALSE(CopyFileNoOverwrite(scratch.File("counters.actual.fprc"),
-                                   scratch.File("counters.previous.fprc"), error));
+  EXPECT_FALSE(Ok(CopyFileNoOverwrite(scratch.File("counters.actual.fprc"),
+                                      scratch.File("counters.previous.fprc")),
+                  error));
   EXPECT_NE(error.find("File exists"), std::string::npos) << error;
   EXPECT_EQ(ContentOf(scratch.File("counters.previous.fprc")), "old");
 
   EXPECT_TRUE(
-      CopyFileNoOverwrite(scratch.File("counters.actual.fprc"), scratch.File("copy"), error));
+      StatusOk(CopyFileNoOverwrite(scratch.File("counters.actual.fprc"), scratch.File("copy"))));
   EXPECT_EQ(ContentOf(scratch.File("copy")), "new");
 
-  EXPECT_FALSE(CopyFileNoOverwrite(scratch.File("missing"), scratch.File("other"), error));
+  EXPECT_FALSE(Ok(CopyFileNoOverwrite(scratch.File("missing"), scratch.File("other")), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
   EXPECT_FALSE(fs::exists(scratch.File("other")));
 }
@@ -113,7 +115,7 @@ TEST(Files, CopyReplaceOverwritesTheTarget) {
   WriteFile(scratch.File("a"), std::string(200000, 'a'));
   WriteFile(scratch.File("b"), "old");
   std::string error;
-  EXPECT_TRUE(CopyFileReplace(scratch.File("a"), scratch.File("b"), error)) << error;
+  EXPECT_TRUE(StatusOk(CopyFileReplace(scratch.File("a"), scratch.File("b"))));
   EXPECT_EQ(ContentOf(scratch.File("b")), std::string(200000, 'a'));
   EXPECT_EQ(NamesIn(scratch.Path()), (std::vector<std::string>{"a", "b"}));
 }
@@ -122,36 +124,115 @@ TEST(Files, MoveAndDelete) {
   ScratchFolder scratch;
   WriteFile(scratch.File("request.xml"), "receipt");
   WriteFile(scratch.File("taken.xml"), "other");
-  EXPECT_FALSE(MoveFile(scratch.File("request.xml"), scratch.File("taken.xml")))
+  EXPECT_FALSE(MoveFile(scratch.File("request.xml"), scratch.File("taken.xml")).IsOk())
       << "an existing target is never replaced";
   EXPECT_EQ(ContentOf(scratch.File("taken.xml")), "other");
-  EXPECT_TRUE(MoveFile(scratch.File("request.xml"), scratch.File("processed.xml")));
+  EXPECT_TRUE(StatusOk(MoveFile(scratch.File("request.xml"), scratch.File("processed.xml"))));
   EXPECT_FALSE(fs::exists(scratch.File("request.xml")));
   EXPECT_EQ(ContentOf(scratch.File("processed.xml")), "receipt");
-  EXPECT_TRUE(DeleteFile(scratch.File("processed.xml")));
+  EXPECT_TRUE(StatusOk(DeleteFile(scratch.File("processed.xml"))));
   EXPECT_FALSE(fs::exists(scratch.File("processed.xml")));
-  EXPECT_FALSE(DeleteFile(scratch.File("processed.xml")));
+  EXPECT_FALSE(DeleteFile(scratch.File("processed.xml")).IsOk());
+}
+
+// The functions that once answered a bare yes or no now say which file and why.
+TEST(FileFailures, FolderDeleteMoveAndSizeNameTheFileAndTheSystemsReason) {
+  ScratchFolder scratch;
+  WriteFile(scratch.File("plain"), "a file where a folder should be");
+  EXPECT_EQ(
+      ForceDirectories(scratch.File("plain") + "/Processed").Message(),
+      "Cannot create the folder \"" + scratch.File("plain") + "/Processed\": Not a directory");
+  EXPECT_EQ(ForceDirectories(scratch.File("plain")).Message(),
+            "Cannot create the folder \"" + scratch.File("plain") + "\": Not a directory");
+  EXPECT_TRUE(StatusOk(ForceDirectories(scratch.File("Queue"))));
+  EXPECT_TRUE(StatusOk(ForceDirectories(scratch.File("Queue"))))
+      << "a folder that exists already is a success";
+
+  EXPECT_EQ(DeleteFile(scratch.File("gone.fprq")).Message(),
+            "Cannot delete \"" + scratch.File("gone.fprq") + "\": No such file or directory");
+
+  WriteFile(scratch.File("a.log"), "a");
+  WriteFile(scratch.File("b.log"), "b");
+  EXPECT_EQ(MoveFile(scratch.File("a.log"), scratch.File("b.log")).Message(),
+            "Cannot move \"" + scratch.File("a.log") + "\" to \"" + scratch.File("b.log") +
+                "\": File exists");
+  EXPECT_EQ(ContentOf(scratch.File("b.log")), "b");
+  EXPECT_EQ(MoveFile(scratch.File("none.log"), scratch.File("c.log")).Message(),
+            "Cannot move \"" + scratch.File("none.log") + "\" to \"" + scratch.File("c.log") +
+                "\": No such file or directory");
+
+  int64_t size = 42;
+  EXPECT_EQ(
+      FileSize(scratch.File("none.log"), size).Message(),
+      "Cannot read the size of \"" + scratch.File("none.log") + "\": No such file or directory");
+  EXPECT_EQ(size, 42) << "a failure leaves the result as it was";
+  ASSERT_TRUE(StatusOk(FileSize(scratch.File("a.log"), size)));
+  EXPECT_EQ(size, 1);
+}
+
+TEST(FileFailures, AFailedReadLeavesTheContentAndAFailureRaisesItsOwnText) {
+  ScratchFolder scratch;
+  std::string content = "kept";
+  const FileStatus read = ReadWholeFile(scratch.File("missing.fprc"), content);
+  EXPECT_FALSE(read.IsOk());
+  EXPECT_EQ(content, "kept");
+  try {
+    read.ThrowIfFailed();
+    ADD_FAILURE() << "a failure that raises nothing";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()), read.Message());
+    EXPECT_EQ(read.Message(),
+              "Cannot open \"" + scratch.File("missing.fprc") + "\": No such file or directory");
+  }
+  EXPECT_NO_THROW(ReadWholeFile(scratch.File("missing.fprc"), content).IgnoreFailure());
+  EXPECT_NO_THROW(FileStatus().ThrowIfFailed());
+  EXPECT_EQ(FileStatus().Message(), "");
+}
+
+TEST(FileFailures, CreatingAFileThatExistsIsASuccessThatCreatedNothing) {
+  ScratchFolder scratch;
+  const std::string journal = scratch.File("0001-0000001.fprd");
+  bool created = false;
+  ASSERT_TRUE(StatusOk(CreateFileAtomically(journal, "receipt", created)));
+  EXPECT_TRUE(created);
+  ASSERT_TRUE(StatusOk(CreateFileAtomically(journal, "another", created)));
+  EXPECT_FALSE(created);
+  EXPECT_EQ(ContentOf(journal), "receipt");
+  const std::string elsewhere = scratch.File("missing/0001-0000002.fprd");
+  EXPECT_EQ(CreateFileAtomically(elsewhere, "x", created).Message(),
+            "Cannot write file \"" + elsewhere + "\". No such file or directory");
+  EXPECT_FALSE(created);
+}
+
+TEST(FileFailures, TemporaryFileFailureNamesTheFolder) {
+  ScratchFolder scratch;
+  ScopedEnvironment tmpdir("TMPDIR", scratch.File("gone"));
+  std::string path = "unchanged";
+  EXPECT_EQ(CreateTemporaryFile("tmp", path).Message(), "Cannot create a temporary file in \"" +
+                                                            scratch.File("gone") +
+                                                            "/\": No such file or directory");
+  EXPECT_EQ(path, "unchanged");
 }
 
 TEST(Files, AppendReadWriteAndSize) {
   ScratchFolder scratch;
   const std::string log = scratch.File("app.log");
   std::string error;
-  EXPECT_TRUE(AppendToFile(log, "line 1\r\n", error));
-  EXPECT_TRUE(AppendToFile(log, "γραμμή 2\r\n", error));
+  EXPECT_TRUE(StatusOk(AppendToFile(log, "line 1\r\n")));
+  EXPECT_TRUE(StatusOk(AppendToFile(log, "γραμμή 2\r\n")));
   std::string content;
-  EXPECT_TRUE(ReadWholeFile(log, content, error));
+  EXPECT_TRUE(StatusOk(ReadWholeFile(log, content)));
   EXPECT_EQ(content, "line 1\r\nγραμμή 2\r\n");
-  EXPECT_EQ(FileSize(log), static_cast<int64_t>(content.size()));
+  EXPECT_EQ(FileSizeOf(log), static_cast<int64_t>(content.size()));
 
-  EXPECT_TRUE(WriteWholeFile(log, "short", error));
+  EXPECT_TRUE(StatusOk(WriteWholeFile(log, "short")));
   EXPECT_EQ(ContentOf(log), "short");
-  EXPECT_EQ(FileSize(log), 5);
+  EXPECT_EQ(FileSizeOf(log), 5);
 
-  EXPECT_EQ(FileSize(scratch.File("missing")), -1);
-  EXPECT_FALSE(ReadWholeFile(scratch.File("missing"), content, error));
+  EXPECT_EQ(FileSizeOf(scratch.File("missing")), -1);
+  EXPECT_FALSE(Ok(ReadWholeFile(scratch.File("missing"), content), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-  EXPECT_FALSE(AppendToFile(scratch.File("no/such/folder.log"), "x", error));
+  EXPECT_FALSE(Ok(AppendToFile(scratch.File("no/such/folder.log"), "x"), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
@@ -159,25 +240,25 @@ TEST(Files, DurableAppendTailAndCut) {
   ScratchFolder scratch;
   const std::string chain = scratch.File("0001.fpch");
   std::string error;
-  ASSERT_TRUE(AppendToFileDurably(chain, "first line\r\n", error)) << error;
-  ASSERT_TRUE(AppendToFileDurably(chain, "second", error)) << error;
+  ASSERT_TRUE(StatusOk(AppendToFileDurably(chain, "first line\r\n")));
+  ASSERT_TRUE(StatusOk(AppendToFileDurably(chain, "second")));
   EXPECT_EQ(ContentOf(chain), "first line\r\nsecond");
 
   std::string tail;
   int64_t size = 0;
-  ASSERT_TRUE(ReadFileTail(chain, 8, tail, size, error)) << error;
+  ASSERT_TRUE(StatusOk(ReadFileTail(chain, 8, tail, size)));
   EXPECT_EQ(tail, "\r\nsecond");
   EXPECT_EQ(size, 18);
-  ASSERT_TRUE(ReadFileTail(chain, 100, tail, size, error)) << error;
+  ASSERT_TRUE(StatusOk(ReadFileTail(chain, 100, tail, size)));
   EXPECT_EQ(tail, "first line\r\nsecond");
 
-  ASSERT_TRUE(TruncateFile(chain, 12, error)) << error;
+  ASSERT_TRUE(StatusOk(TruncateFile(chain, 12)));
   EXPECT_EQ(ContentOf(chain), "first line\r\n");
 
-  EXPECT_FALSE(ReadFileTail(scratch.File("missing"), 8, tail, size, error));
+  EXPECT_FALSE(Ok(ReadFileTail(scratch.File("missing"), 8, tail, size), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-  EXPECT_FALSE(TruncateFile(scratch.File("missing"), 0, error));
-  EXPECT_FALSE(AppendToFileDurably(scratch.File("no/such/folder.fpch"), "x", error));
+  EXPECT_FALSE(Ok(TruncateFile(scratch.File("missing"), 0), error));
+  EXPECT_FALSE(Ok(AppendToFileDurably(scratch.File("no/such/folder.fpch"), "x"), error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
@@ -186,13 +267,13 @@ TEST(Files, DurableAppendPassesThroughTheFailureSeam) {
   const std::string chain = scratch.File("0001.fpch");
   std::string error;
   InjectFileFault(FileOperation::Write, 1);
-  EXPECT_FALSE(AppendToFileDurably(chain, "line\r\n", error));
+  EXPECT_FALSE(Ok(AppendToFileDurably(chain, "line\r\n"), error));
   EXPECT_NE(error.find("Cannot write"), std::string::npos) << error;
   EXPECT_EQ(ContentOf(chain), "");
   InjectFileFault(FileOperation::Flush, 1);
-  EXPECT_FALSE(AppendToFileDurably(chain, "line\r\n", error));
+  EXPECT_FALSE(Ok(AppendToFileDurably(chain, "line\r\n"), error));
   EXPECT_NE(error.find("Cannot flush"), std::string::npos) << error;
-  EXPECT_TRUE(AppendToFileDurably(chain, "next\r\n", error)) << error;
+  EXPECT_TRUE(StatusOk(AppendToFileDurably(chain, "next\r\n")));
   EXPECT_EQ(ContentOf(chain), "line\r\nnext\r\n");
 }
 
@@ -200,13 +281,13 @@ TEST(Files, AppendFailsWhileAnotherHolderHasTheFileExclusively) {
   ScratchFolder scratch;
   const std::string log = scratch.File("device.log");
   std::string error;
-  ASSERT_TRUE(AppendToFile(log, "first\r\n", error));
+  ASSERT_TRUE(StatusOk(AppendToFile(log, "first\r\n")));
   LockFile holder;
-  ASSERT_TRUE(holder.TryAcquireWithoutTruncating(log, error)) << error;
-  EXPECT_FALSE(AppendToFile(log, "second\r\n", error));
+  ASSERT_TRUE(StatusOk(holder.TryAcquireWithoutTruncating(log)));
+  EXPECT_FALSE(Ok(AppendToFile(log, "second\r\n"), error));
   EXPECT_NE(error.find("Resource temporarily unavailable"), std::string::npos) << error;
   holder.Release();
-  EXPECT_TRUE(AppendToFile(log, "third\r\n", error)) << error;
+  EXPECT_TRUE(StatusOk(AppendToFile(log, "third\r\n")));
   EXPECT_EQ(ContentOf(log), "first\r\nthird\r\n");
 }
 
@@ -219,15 +300,11 @@ class AtomicReplace : public ::testing::Test {
     }
   }
 
-  // Replaces the counters file while aOperation is made to fail; the error's message.
+  // Replaces the counters file while aOperation is made to fail; the failure's message.
   std::string FailingReplace(FileOperation aOperation) {
     InjectFileFault(aOperation, 1);
-    try {
-      ReplaceFileAtomically(fTarget, "<Counters>new</Counters>");
-    } catch (const Error& error) {
-      return error.what();
-    }
-    return "no error";
+    const FileStatus replaced = ReplaceFileAtomically(fTarget, "<Counters>new</Counters>");
+    return replaced.IsOk() ? "no error" : replaced.Message();
   }
 
   ScratchFolder fScratch;
@@ -236,12 +313,12 @@ class AtomicReplace : public ::testing::Test {
 
 TEST_F(AtomicReplace, WritesTheNewContentAndLeavesNothingElse) {
   fs::permissions(fTarget, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ReplaceFileAtomically(fTarget, "<Counters>new</Counters>");
+  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "<Counters>new</Counters>")));
   EXPECT_EQ(ContentOf(fTarget), "<Counters>new</Counters>");
   EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc"}));
   EXPECT_EQ(fs::status(fTarget).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ReplaceFileAtomically(fScratch.File("new.fprc"), "created");
+  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fScratch.File("new.fprc"), "created")));
   EXPECT_EQ(ContentOf(fScratch.File("new.fprc")), "created");
 }
 
@@ -258,11 +335,11 @@ TEST_F(AtomicReplace, FailedWriteFlushOrRenameKeepsTheOldContent) {
 
 TEST_F(AtomicReplace, FaultHitsTheNthCallOnlyOnce) {
   InjectFileFault(FileOperation::Rename, 2);
-  ReplaceFileAtomically(fTarget, "first");
+  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "first")));
   EXPECT_EQ(ContentOf(fTarget), "first");
-  EXPECT_THROW(ReplaceFileAtomically(fTarget, "second"), Error);
+  EXPECT_FALSE(ReplaceFileAtomically(fTarget, "second").IsOk());
   EXPECT_EQ(ContentOf(fTarget), "first");
-  ReplaceFileAtomically(fTarget, "third");
+  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "third")));
   EXPECT_EQ(ContentOf(fTarget), "third");
 }
 
@@ -270,7 +347,7 @@ TEST_F(AtomicReplace, CopyReplaceGoesThroughTheSameSeam) {
   WriteFile(fScratch.File("source"), "copied");
   InjectFileFault(FileOperation::Flush, 1);
   std::string error;
-  EXPECT_FALSE(CopyFileReplace(fScratch.File("source"), fTarget, error));
+  EXPECT_FALSE(Ok(CopyFileReplace(fScratch.File("source"), fTarget), error));
   EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
   EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
   EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc", "source"}));
@@ -278,13 +355,13 @@ TEST_F(AtomicReplace, CopyReplaceGoesThroughTheSameSeam) {
 
 TEST_F(AtomicReplace, CreateNeverReplacesAnExistingFile) {
   const std::string journal = fScratch.File("0001-0000002.fprd");
-  EXPECT_TRUE(CreateFileAtomically(journal, "first receipt"));
-  EXPECT_FALSE(CreateFileAtomically(journal, "second receipt"));
-  EXPECT_FALSE(CreateFileAtomically(fTarget, "new"));
+  EXPECT_TRUE(CreatedAtomically(journal, "first receipt"));
+  EXPECT_FALSE(CreatedAtomically(journal, "second receipt"));
+  EXPECT_FALSE(CreatedAtomically(fTarget, "new"));
   EXPECT_EQ(ContentOf(journal), "first receipt");
   EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
   InjectFileFault(FileOperation::Rename, 1);
-  EXPECT_THROW(CreateFileAtomically(fScratch.File("0001-0000003.fprd"), "x"), Error);
+  EXPECT_THROW(CreatedAtomically(fScratch.File("0001-0000003.fprd"), "x"), Error);
   EXPECT_EQ(NamesIn(fScratch.Path()),
             (std::vector<std::string>{"0001-0000002.fprd", "counters.actual.fprc"}));
 }
@@ -298,9 +375,8 @@ TEST_F(AtomicReplace, DebrisOfInterruptedReplacesGoesButALivingReplaceKeepsItsFi
   WriteFile(fScratch.File(".counters.actual.fprc.Live99.tmp"), "being written");
   LockFile living;
   std::string error;
-  ASSERT_TRUE(
-      living.TryAcquireWithoutTruncating(fScratch.File(".counters.actual.fprc.Live99.tmp"), error))
-      << error;
+  ASSERT_TRUE(StatusOk(
+      living.TryAcquireWithoutTruncating(fScratch.File(".counters.actual.fprc.Live99.tmp"))));
   EXPECT_EQ(RemoveInterruptedReplaceFiles(fScratch.Path().string()), 2);
   EXPECT_EQ(NamesIn(fScratch.Path()),
             (std::vector<std::string>{".0001-0000002.fprd.tmp", ".counters.actual.fprc.Live99.tmp",
@@ -321,21 +397,16 @@ TEST(Files, ListFileNamesGivesTheFilesOfAFolderOnly) {
 
 TEST_F(AtomicReplace, MissingFolderIsReported) {
   const std::string target = fScratch.File("missing/counters.actual.fprc");
-  try {
-    ReplaceFileAtomically(target, "x");
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()),
-              "Cannot write file \"" + target + "\". No such file or directory");
-  }
+  EXPECT_EQ(ReplaceFileAtomically(target, "x").Message(),
+            "Cannot write file \"" + target + "\". No such file or directory");
 }
 
 TEST(TemporaryFiles, NewFileWithPrefixInTmpdir) {
   ScratchFolder scratch;
   ScopedEnvironment tmpdir("TMPDIR", scratch.Path().string());
   EXPECT_EQ(TemporaryFolder(), scratch.Path().string() + "/");
-  const std::string first = CreateTemporaryFile("tmp");
-  const std::string second = CreateTemporaryFile("tmp");
+  const std::string first = NewTemporaryFile("tmp");
+  const std::string second = NewTemporaryFile("tmp");
   EXPECT_NE(first, second);
   for (const std::string& path : {first, second}) {
     EXPECT_EQ(fs::path(path).parent_path(), scratch.Path());
@@ -355,7 +426,7 @@ TEST(TemporaryFiles, DefaultFolderAndFailure) {
   ScratchFolder scratch;
   ScopedEnvironment tmpdir("TMPDIR", scratch.File("gone"));
   try {
-    CreateTemporaryFile("tmp");
+    NewTemporaryFile("tmp");
     FAIL() << "no error";
   } catch (const Error& error) {
     EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos)

@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/support/platform_test_support.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::platform {
 namespace {
@@ -29,33 +30,33 @@ class LockFileTest : public ::testing::Test {
 TEST_F(LockFileTest, SecondHolderInTheSameProcessIsRefused) {
   LockFile first, second;
   std::string error;
-  ASSERT_TRUE(first.TryAcquire(fPath, error)) << error;
+  ASSERT_TRUE(StatusOk(first.TryAcquire(fPath)));
   EXPECT_TRUE(first.IsHeld());
-  EXPECT_FALSE(second.TryAcquire(fPath, error));
+  EXPECT_FALSE(Ok(second.TryAcquire(fPath), error));
   EXPECT_FALSE(second.IsHeld());
   EXPECT_EQ(error, "Resource temporarily unavailable");
 
   first.Release();
   EXPECT_FALSE(first.IsHeld());
   EXPECT_TRUE(fs::exists(fPath)) << "the file stays on disk";
-  EXPECT_TRUE(second.TryAcquire(fPath, error)) << error;
+  EXPECT_TRUE(StatusOk(second.TryAcquire(fPath)));
 }
 
 TEST_F(LockFileTest, DestructionReleases) {
   std::string error;
   {
     LockFile first;
-    ASSERT_TRUE(first.TryAcquire(fPath, error));
+    ASSERT_TRUE(StatusOk(first.TryAcquire(fPath)));
   }
   LockFile second;
-  EXPECT_TRUE(second.TryAcquire(fPath, error)) << error;
+  EXPECT_TRUE(StatusOk(second.TryAcquire(fPath)));
 }
 
 TEST_F(LockFileTest, AcquiringTruncatesTheFile) {
   std::ofstream(fPath) << "left over";
   LockFile lock;
   std::string error;
-  ASSERT_TRUE(lock.TryAcquire(fPath, error));
+  ASSERT_TRUE(StatusOk(lock.TryAcquire(fPath)));
   EXPECT_EQ(fs::file_size(fPath), 0u);
 }
 
@@ -67,18 +68,18 @@ TEST_F(LockFileTest, HolderInAnotherProcessExcludesThisOne) {
   ASSERT_EQ(line, "locked");
   LockFile lock;
   std::string error;
-  EXPECT_FALSE(lock.TryAcquire(fPath, error));
+  EXPECT_FALSE(Ok(lock.TryAcquire(fPath), error));
   EXPECT_EQ(error, "Resource temporarily unavailable");
   ASSERT_TRUE(holder.ReadLine(line));
   EXPECT_EQ(line, "released");
   EXPECT_EQ(holder.Wait(), 0);
-  EXPECT_TRUE(lock.TryAcquire(fPath, error)) << error;
+  EXPECT_TRUE(StatusOk(lock.TryAcquire(fPath)));
 }
 
 TEST_F(LockFileTest, HolderInThisProcessExcludesAnotherProcess) {
   LockFile lock;
   std::string error;
-  ASSERT_TRUE(lock.TryAcquire(fPath, error));
+  ASSERT_TRUE(StatusOk(lock.TryAcquire(fPath)));
   const std::string command = HelperProgram("platform_lock_holder") + " try " + ShellQuote(fPath);
   EXPECT_EQ(RunProgram(command).output, "refused: Resource temporarily unavailable\n");
   lock.Release();
@@ -89,9 +90,9 @@ TEST_F(LockFileTest, InjectedFailureRefusesLikeAnotherHolder) {
   InjectFileFault(FileOperation::Lock, 1);
   LockFile lock;
   std::string error;
-  EXPECT_FALSE(lock.TryAcquire(fPath, error));
+  EXPECT_FALSE(Ok(lock.TryAcquire(fPath), error));
   EXPECT_EQ(error, "Resource temporarily unavailable");
-  EXPECT_TRUE(lock.TryAcquire(fPath, error)) << "the fault hits one call only";
+  EXPECT_TRUE(StatusOk(lock.TryAcquire(fPath))) << "the fault hits one call only";
 }
 
 TEST_F(LockFileTest, WaitingTakesTheFileOnceAnotherProcessLetsGo) {
@@ -102,7 +103,7 @@ TEST_F(LockFileTest, WaitingTakesTheFileOnceAnotherProcessLetsGo) {
   ASSERT_EQ(line, "locked");
   LockFile lock;
   std::string error;
-  EXPECT_TRUE(lock.TryAcquireWithin(fPath, 3000, error)) << error;
+  EXPECT_TRUE(StatusOk(lock.TryAcquireWithin(fPath, 3000)));
   EXPECT_TRUE(lock.IsHeld());
   ASSERT_TRUE(holder.ReadLine(line));
   EXPECT_EQ(line, "released") << "held only after the other let go";
@@ -112,21 +113,21 @@ TEST_F(LockFileTest, WaitingTakesTheFileOnceAnotherProcessLetsGo) {
 TEST_F(LockFileTest, WaitingGivesUpAtItsDeadlineWithTheSystemsText) {
   LockFile holder, lock;
   std::string error;
-  ASSERT_TRUE(holder.TryAcquire(fPath, error));
+  ASSERT_TRUE(StatusOk(holder.TryAcquire(fPath)));
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_FALSE(lock.TryAcquireWithin(fPath, 200, error));
+  EXPECT_FALSE(Ok(lock.TryAcquireWithin(fPath, 200), error));
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
   EXPECT_EQ(error, "Resource temporarily unavailable");
   EXPECT_FALSE(lock.IsHeld());
   holder.Release();
-  EXPECT_TRUE(lock.TryAcquireWithin(fPath, 0, error)) << "a free file is taken at once";
+  EXPECT_TRUE(StatusOk(lock.TryAcquireWithin(fPath, 0))) << "a free file is taken at once";
 }
 
 TEST_F(LockFileTest, KnowsTheFileItHoldsUnderAnotherSpelling) {
   LockFile lock;
   std::string error;
   EXPECT_FALSE(lock.HoldsFile(fPath)) << "nothing held";
-  ASSERT_TRUE(lock.TryAcquire(fPath, error)) << error;
+  ASSERT_TRUE(StatusOk(lock.TryAcquire(fPath)));
   EXPECT_TRUE(lock.HoldsFile(fPath));
   fs::create_directories(fScratch.File("deeper"));
   EXPECT_TRUE(lock.HoldsFile(fScratch.File("deeper/../QVFP_CYKAVREN.Lock")));
@@ -143,14 +144,14 @@ TEST_F(LockFileTest, HeldRecordKeepsItsContentAndExcludesOthersUntilReleased) {
   const std::string record = fScratch.File("0001-0000042.fprq");
   LockFile writer, other;
   std::string error, content;
-  ASSERT_TRUE(writer.TryCreateHeld(record, "<QueuedReceipt/>", error)) << error;
-  EXPECT_FALSE(other.TryAcquireExisting(record, error));
+  ASSERT_TRUE(StatusOk(writer.TryCreateHeld(record, "<QueuedReceipt/>")));
+  EXPECT_FALSE(Ok(other.TryAcquireExisting(record), error));
   EXPECT_EQ(error, "Resource temporarily unavailable");
   writer.Release();
-  ASSERT_TRUE(other.TryAcquireExisting(record, error)) << error;
-  ASSERT_TRUE(other.ReadHeld(content, error)) << error;
+  ASSERT_TRUE(StatusOk(other.TryAcquireExisting(record)));
+  ASSERT_TRUE(StatusOk(other.ReadHeld(content)));
   EXPECT_EQ(content, "<QueuedReceipt/>");
-  EXPECT_FALSE(writer.TryCreateHeld(record, "again", error)) << "the record is held";
+  EXPECT_FALSE(Ok(writer.TryCreateHeld(record, "again"), error)) << "the record is held";
   other.Release();
   std::ifstream file(record);
   std::string onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -160,18 +161,18 @@ TEST_F(LockFileTest, HeldRecordKeepsItsContentAndExcludesOthersUntilReleased) {
 TEST_F(LockFileTest, AcquiringAnExistingFileNeverCreatesOne) {
   LockFile lock;
   std::string error;
-  EXPECT_FALSE(lock.TryAcquireExisting(fScratch.File("0001-0000001.fprq"), error));
+  EXPECT_FALSE(Ok(lock.TryAcquireExisting(fScratch.File("0001-0000001.fprq")), error));
   EXPECT_EQ(error, "No such file or directory");
   EXPECT_FALSE(fs::exists(fScratch.File("0001-0000001.fprq")));
   std::string content;
-  EXPECT_FALSE(lock.ReadHeld(content, error));
+  EXPECT_FALSE(Ok(lock.ReadHeld(content), error));
 }
 
 TEST_F(LockFileTest, InjectedWriteFailureLeavesNoHold) {
   InjectFileFault(FileOperation::Write, 1);
   LockFile lock;
   std::string error;
-  EXPECT_FALSE(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x", error));
+  EXPECT_FALSE(Ok(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x"), error));
   InjectFileFault(FileOperation::Write, 0);
   EXPECT_EQ(error, "Input/output error");
   EXPECT_FALSE(lock.IsHeld());
@@ -183,7 +184,7 @@ TEST_F(LockFileTest, InjectedFlushFailureRefusesTheRecord) {
   InjectFileFault(FileOperation::Flush, 1);
   LockFile lock;
   std::string error;
-  EXPECT_FALSE(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x", error));
+  EXPECT_FALSE(Ok(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x"), error));
   InjectFileFault(FileOperation::Flush, 0);
   EXPECT_EQ(error, "Input/output error");
   EXPECT_FALSE(lock.IsHeld());
@@ -192,7 +193,7 @@ TEST_F(LockFileTest, InjectedFlushFailureRefusesTheRecord) {
 TEST_F(LockFileTest, MissingFolderIsReported) {
   LockFile lock;
   std::string error;
-  EXPECT_FALSE(lock.TryAcquire(fScratch.File("gone/QVFP_CYKAVREN.Lock"), error));
+  EXPECT_FALSE(Ok(lock.TryAcquire(fScratch.File("gone/QVFP_CYKAVREN.Lock")), error));
   EXPECT_EQ(error, "No such file or directory");
   EXPECT_FALSE(lock.IsHeld());
 }

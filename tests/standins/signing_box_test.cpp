@@ -17,6 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/ole_string.h"
 #include "standins/support/scratch_drive.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 namespace {
@@ -237,7 +238,7 @@ TEST_F(SigningBox, WorksWithTheMostRecentlyCreatedDevice) {
   Control("serial=CY0000777\n");
   CallWithPort(fBox.Get(), &_Box::GetVersionInfo);
   platform::SleepMilliseconds(30);
-  ASSERT_TRUE(platform::ForceDirectories("C:\\AlgoBox\\CY0000999\\"));
+  ASSERT_TRUE(StatusOk(platform::ForceDirectories("C:\\AlgoBox\\CY0000999\\")));
   const tAnswer answer = Sign(fBox.Get(), ReceiptFile("x"));
   EXPECT_EQ(answer.text.substr(0, answer.text.find(' ')), "CY0000999-00000001");
   EXPECT_NE(DeviceFile("key.pem", "CY0000999"), "");

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "requests.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::host {
 namespace {
@@ -35,7 +36,7 @@ bool LogShows(const std::string& aPath, const std::string& aText) {
   for (int attempt = 0; attempt < 50; ++attempt) {
     std::string content;
     std::string error;
-    if (platform::ReadWholeFile(aPath, content, error) &&
+    if (Ok(platform::ReadWholeFile(aPath, content), error) &&
         content.find(aText) != std::string::npos) {
       return true;
     }
@@ -116,7 +117,7 @@ TEST_F(WindowsTill, OneFiscalDayThroughTheExports) {
   // The counters now hold the second day; the lock file stays in the working directory.
   std::string counters;
   std::string error;
-  ASSERT_TRUE(platform::ReadWholeFile(fRoot + "counters.actual.fprc", counters, error)) << error;
+  ASSERT_TRUE(StatusOk(platform::ReadWholeFile(fRoot + "counters.actual.fprc", counters)));
   EXPECT_FALSE(counters.empty());
   EXPECT_TRUE(platform::FileExists(platform::WorkingDirectory() + "\\QVFP_CYKAVREN.Lock"));
 

@@ -10,6 +10,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ std::size_t OffsetOf(const std::string& aData, std::size_t aSections, int aCount
 PeExports ReadExports(const std::string& aPath) {
   std::string data;
   std::string error;
-  EXPECT_TRUE(qv::platform::ReadWholeFile(aPath, data, error)) << error;
+  EXPECT_TRUE(StatusOk(qv::platform::ReadWholeFile(aPath, data)));
   PeExports result;
   if (data.size() < 0x40 || data.compare(0, 2, "MZ") != 0) return result;
   const std::size_t pe = Read32(data, 0x3C);

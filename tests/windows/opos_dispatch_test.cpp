@@ -14,6 +14,7 @@
 #include "platform/ole_string.h"
 // clang-format off
 #include "platform/windows_headers_win32.h"
+#include "support/file_status_assertions.h"
 #include <oleauto.h>
 // clang-format on
 
@@ -300,7 +301,7 @@ class OposChannelOnWindows : public ::testing::Test {
  protected:
   void SetUp() override {
     fFolder = platform::TemporaryFolder() + "qvfp-opos-" + std::to_string(GetTickCount()) + "\\";
-    ASSERT_TRUE(platform::ForceDirectories(fFolder));
+    ASSERT_TRUE(StatusOk(platform::ForceDirectories(fFolder)));
     fConnection.SetConnectionType(framework::qvConnectionType::OPOS);
     fConnection.SetDeviceName("FP1");
   }

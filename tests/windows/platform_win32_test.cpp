@@ -24,6 +24,7 @@
 #include "platform/sha256.h"
 #include "platform/socket.h"
 #include "platform/system_error.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::platform {
 namespace {
@@ -36,7 +37,7 @@ std::string FreshFolder(const std::string& aName) {
                              std::to_string(ProcessId()) + "-" + std::to_string(now.hour) +
                              std::to_string(now.minute) + std::to_string(now.second) +
                              std::to_string(now.millisecond) + "\\";
-  EXPECT_TRUE(ForceDirectories(folder + "deeper\\deepest"));
+  EXPECT_TRUE(StatusOk(ForceDirectories(folder + "deeper\\deepest")));
   return folder;
 }
 
@@ -46,12 +47,12 @@ TEST(WindowsFiles, LockFileExcludesOtherHoldersAndAppenders) {
   LockFile first;
   LockFile second;
   std::string error;
-  ASSERT_TRUE(first.TryAcquire(path, error)) << error;
-  EXPECT_FALSE(second.TryAcquire(path, error));
+  ASSERT_TRUE(StatusOk(first.TryAcquire(path)));
+  EXPECT_FALSE(Ok(second.TryAcquire(path), error));
   EXPECT_EQ(error, SystemErrorText(32));  // ERROR_SHARING_VIOLATION
-  EXPECT_FALSE(AppendToFile(path, "x", error));
+  EXPECT_FALSE(Ok(AppendToFile(path, "x"), error));
   first.Release();
-  EXPECT_TRUE(second.TryAcquire(path, error)) << error;
+  EXPECT_TRUE(StatusOk(second.TryAcquire(path)));
   second.Release();
   EXPECT_TRUE(FileExists(path));  // the file stays after release
 }
@@ -62,11 +63,11 @@ TEST(WindowsFiles, LockFileKnowsTheFileItHoldsUnderAnotherSpelling) {
   LockFile lock;
   std::string error;
   EXPECT_FALSE(lock.HoldsFile(path)) << "nothing held";
-  ASSERT_TRUE(lock.TryAcquire(path, error)) << error;
+  ASSERT_TRUE(StatusOk(lock.TryAcquire(path)));
   EXPECT_TRUE(lock.HoldsFile(path));
   EXPECT_TRUE(lock.HoldsFile(folder + "deeper\\..\\qvfp_cykavren.lock"));
   EXPECT_FALSE(lock.HoldsFile(folder + "deeper\\QVFP_CYKAVREN.Lock"));
-  ASSERT_TRUE(WriteWholeFile(folder + "deeper\\QVFP_CYKAVREN.Lock", "", error)) << error;
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "deeper\\QVFP_CYKAVREN.Lock", "")));
   EXPECT_FALSE(lock.HoldsFile(folder + "deeper\\QVFP_CYKAVREN.Lock")) << "another file";
 }
 
@@ -74,47 +75,48 @@ TEST(WindowsFiles, ReplaceAtomicallyLeavesNewContentAndNoTemporaryFile) {
   const std::string folder = FreshFolder("replace");
   const std::string path = folder + "counters.actual.fprc";
   std::string error;
-  ASSERT_TRUE(WriteWholeFile(path, "old", error)) << error;
-  ReplaceFileAtomically(path, "new content\r\n");
+  ASSERT_TRUE(StatusOk(WriteWholeFile(path, "old")));
+  ReplaceFileAtomically(path, "new content\r\n").ThrowIfFailed();
   std::string content;
-  ASSERT_TRUE(ReadWholeFile(path, content, error)) << error;
+  ASSERT_TRUE(StatusOk(ReadWholeFile(path, content)));
   EXPECT_EQ(content, "new content\r\n");
   const auto subFolders = ListSubFolders(folder);
   ASSERT_EQ(subFolders.size(), 1u);  // only "deeper": no temporary file became a folder
   EXPECT_EQ(subFolders[0].name, "deeper");
-  EXPECT_EQ(FileSize(path), 13);
+  EXPECT_EQ(FileSizeOf(path), 13);
 }
 
 TEST(WindowsFiles, FailedRenameKeepsOldContentAndReportsIt) {
   const std::string folder = FreshFolder("fault");
   const std::string path = folder + "counters.actual.fprc";
   std::string error;
-  ASSERT_TRUE(WriteWholeFile(path, "old", error)) << error;
+  ASSERT_TRUE(StatusOk(WriteWholeFile(path, "old")));
   InjectFileFault(FileOperation::Rename, 1);
   try {
-    ReplaceFileAtomically(path, "new");
+    ReplaceFileAtomically(path, "new").ThrowIfFailed();
     FAIL() << "the injected rename failure was not reported";
   } catch (const Error& failure) {
     EXPECT_EQ(std::string(failure.what()).rfind("Cannot write file \"" + path + "\". ", 0), 0u)
         << failure.what();
   }
   std::string content;
-  ASSERT_TRUE(ReadWholeFile(path, content, error));
+  ASSERT_TRUE(StatusOk(ReadWholeFile(path, content)));
   EXPECT_EQ(content, "old");
 }
 
 TEST(WindowsFiles, CreateAtomicallyNeverReplacesAndDebrisGoesButNotALivingFile) {
   const std::string folder = FreshFolder("create");
-  EXPECT_TRUE(CreateFileAtomically(folder + "0001-0000002.fprd", "first"));
-  EXPECT_FALSE(CreateFileAtomically(folder + "0001-0000002.fprd", "second"));
+  EXPECT_TRUE(CreatedAtomically(folder + "0001-0000002.fprd", "first"));
+  EXPECT_FALSE(CreatedAtomically(folder + "0001-0000002.fprd", "second"));
   std::string content, error;
-  ASSERT_TRUE(ReadWholeFile(folder + "0001-0000002.fprd", content, error)) << error;
+  ASSERT_TRUE(StatusOk(ReadWholeFile(folder + "0001-0000002.fprd", content)));
   EXPECT_EQ(content, "first");
-  ASSERT_TRUE(WriteWholeFile(folder + "~counters.actual.fprc.Ab3xYz.tmp", "half", error));
-  ASSERT_TRUE(WriteWholeFile(folder + "~counters.actual.fprc.tmp", "not ours", error));
-  ASSERT_TRUE(WriteWholeFile(folder + "~0001-0000003.fprd.Live99.tmp", "being written", error));
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "~counters.actual.fprc.Ab3xYz.tmp", "half")));
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "~counters.actual.fprc.tmp", "not ours")));
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "~0001-0000003.fprd.Live99.tmp", "being written")));
   LockFile living;  // open without sharing, as a replace at work keeps its file
-  ASSERT_TRUE(living.TryAcquireWithoutTruncating(folder + "~0001-0000003.fprd.Live99.tmp", error));
+  ASSERT_TRUE(
+      StatusOk(living.TryAcquireWithoutTruncating(folder + "~0001-0000003.fprd.Live99.tmp")));
   EXPECT_EQ(RemoveInterruptedReplaceFiles(folder), 1);
   EXPECT_FALSE(FileExists(folder + "~counters.actual.fprc.Ab3xYz.tmp"));
   EXPECT_TRUE(FileExists(folder + "~counters.actual.fprc.tmp"));
@@ -128,42 +130,42 @@ TEST(WindowsFiles, HeldRecordExcludesOthersAndIsReadByItsHolder) {
   const std::string record = folder + "0001-0000042.fprq";
   LockFile writer, other;
   std::string error, content;
-  ASSERT_TRUE(writer.TryCreateHeld(record, "<QueuedReceipt/>", error)) << error;
-  EXPECT_FALSE(other.TryAcquireExisting(record, error));
+  ASSERT_TRUE(StatusOk(writer.TryCreateHeld(record, "<QueuedReceipt/>")));
+  EXPECT_FALSE(Ok(other.TryAcquireExisting(record), error));
   EXPECT_EQ(error, SystemErrorText(32));  // ERROR_SHARING_VIOLATION
   writer.Release();
-  ASSERT_TRUE(other.TryAcquireExisting(record, error)) << error;
-  ASSERT_TRUE(other.ReadHeld(content, error)) << error;
+  ASSERT_TRUE(StatusOk(other.TryAcquireExisting(record)));
+  ASSERT_TRUE(StatusOk(other.ReadHeld(content)));
   EXPECT_EQ(content, "<QueuedReceipt/>");
   other.Release();
-  EXPECT_FALSE(other.TryAcquireExisting(folder + "missing.fprq", error));
+  EXPECT_FALSE(Ok(other.TryAcquireExisting(folder + "missing.fprq"), error));
   EXPECT_FALSE(FileExists(folder + "missing.fprq"));
 }
 
 TEST(WindowsFiles, CopyMoveAndDeleteKeepTheirRules) {
   const std::string folder = FreshFolder("copy");
   std::string error;
-  ASSERT_TRUE(WriteWholeFile(folder + "a.txt", "alpha", error));
-  EXPECT_TRUE(CopyFileNoOverwrite(folder + "a.txt", folder + "b.txt", error)) << error;
-  EXPECT_FALSE(CopyFileNoOverwrite(folder + "a.txt", folder + "b.txt", error));
-  EXPECT_FALSE(MoveFile(folder + "a.txt", folder + "b.txt"));  // never replaces
-  EXPECT_TRUE(MoveFile(folder + "a.txt", folder + "c.txt"));
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "a.txt", "alpha")));
+  EXPECT_TRUE(StatusOk(CopyFileNoOverwrite(folder + "a.txt", folder + "b.txt")));
+  EXPECT_FALSE(Ok(CopyFileNoOverwrite(folder + "a.txt", folder + "b.txt"), error));
+  EXPECT_FALSE(MoveFile(folder + "a.txt", folder + "b.txt").IsOk());  // never replaces
+  EXPECT_TRUE(StatusOk(MoveFile(folder + "a.txt", folder + "c.txt")));
   EXPECT_FALSE(FileExists(folder + "a.txt"));
-  EXPECT_TRUE(CopyFileReplace(folder + "c.txt", folder + "b.txt", error)) << error;
-  EXPECT_TRUE(DeleteFile(folder + "c.txt"));
-  EXPECT_FALSE(DeleteFile(folder + "c.txt"));
+  EXPECT_TRUE(StatusOk(CopyFileReplace(folder + "c.txt", folder + "b.txt")));
+  EXPECT_TRUE(StatusOk(DeleteFile(folder + "c.txt")));
+  EXPECT_FALSE(DeleteFile(folder + "c.txt").IsOk());
   EXPECT_TRUE(DirectoryExists(folder + "deeper\\deepest"));
   EXPECT_FALSE(FileExists(folder + "deeper"));
 }
 
 TEST(WindowsFiles, TemporaryFilesAreNewAndNamedByPrefix) {
-  const std::string first = CreateTemporaryFile("qvr");
-  const std::string second = CreateTemporaryFile("qvr");
+  const std::string first = NewTemporaryFile("qvr");
+  const std::string second = NewTemporaryFile("qvr");
   EXPECT_NE(first, second);
   EXPECT_EQ(first.rfind(TemporaryFolder() + "qvr", 0), 0u) << first;
-  EXPECT_EQ(FileSize(first), 0);
-  DeleteFile(first);
-  DeleteFile(second);
+  EXPECT_EQ(FileSizeOf(first), 0);
+  DeleteFile(first).IgnoreFailure();
+  DeleteFile(second).IgnoreFailure();
 }
 
 TEST(WindowsFiles, SubFoldersCarryTodaysCreationTime) {
@@ -179,19 +181,19 @@ TEST(WindowsFiles, SubFoldersCarryTodaysCreationTime) {
 TEST(WindowsFiles, DurableAppendsTailsAndCuts) {
   const std::string path = FreshFolder("append") + "0001.fpch";
   std::string error;
-  ASSERT_TRUE(AppendToFileDurably(path, "first line\r\n", error)) << error;
-  ASSERT_TRUE(AppendToFileDurably(path, "second", error)) << error;
+  ASSERT_TRUE(StatusOk(AppendToFileDurably(path, "first line\r\n")));
+  ASSERT_TRUE(StatusOk(AppendToFileDurably(path, "second")));
   std::string tail;
   int64_t size = 0;
-  ASSERT_TRUE(ReadFileTail(path, 8, tail, size, error)) << error;
+  ASSERT_TRUE(StatusOk(ReadFileTail(path, 8, tail, size)));
   EXPECT_EQ(tail, "\r\nsecond");
   EXPECT_EQ(size, 18);
-  ASSERT_TRUE(TruncateFile(path, 12, error)) << error;
-  ASSERT_TRUE(ReadFileTail(path, 100, tail, size, error)) << error;
+  ASSERT_TRUE(StatusOk(TruncateFile(path, 12)));
+  ASSERT_TRUE(StatusOk(ReadFileTail(path, 100, tail, size)));
   EXPECT_EQ(tail, "first line\r\n");
   InjectFileFault(FileOperation::Flush, 1);
-  EXPECT_FALSE(AppendToFileDurably(path, "x", error));
-  EXPECT_FALSE(ReadFileTail(path + ".missing", 8, tail, size, error));
+  EXPECT_FALSE(Ok(AppendToFileDurably(path, "x"), error));
+  EXPECT_FALSE(Ok(ReadFileTail(path + ".missing", 8, tail, size), error));
 }
 
 TEST(WindowsCrypto, Sha256ComesFromCng) {

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/file_system.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::test_support {
 
@@ -250,7 +251,8 @@ TlsIdentity::TlsIdentity(const std::string& aCertificateFile) : fCertificateFile
   char* data = nullptr;
   const long size = BIO_get_mem_data(pem, &data);
   std::string error;
-  const bool written = platform::WriteWholeFile(fCertificateFile, std::string(data, size), error);
+  const bool written =
+      Ok(platform::WriteWholeFile(fCertificateFile, std::string(data, size)), error);
   BIO_free(pem);
 
   fContext = SSL_CTX_new(TLS_server_method());

@@ -27,6 +27,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 #include "platform/ole_string.h"
+#include "support/file_status_assertions.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
   }
   std::string script;
   std::string error;
-  if (!qv::platform::ReadWholeFile(argv[2], script, error)) {
+  if (!Ok(qv::platform::ReadWholeFile(argv[2], script), error)) {
     std::cerr << error << "\n";
     return 2;
   }

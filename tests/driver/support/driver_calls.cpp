@@ -14,6 +14,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::driver::testing {
 
@@ -34,7 +35,7 @@ class DriverEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     std::filesystem::remove_all(DriveCFolder());
-    platform::ForceDirectories(DriveCFolder());
+    platform::ForceDirectories(DriveCFolder()).ThrowIfFailed();
     platform::SetEnvironmentVariable("QVFP_DRIVE_C", DriveCFolder());
     CreateProcessorTables();
     RegisterBuiltInProcessors();
@@ -97,7 +98,7 @@ int32_t OpenTestProcessor(const std::string& aParameters, const std::string& aLo
 
 std::string ReadFileOrEmpty(const std::string& aPath) {
   std::string content, error;
-  return platform::ReadWholeFile(aPath, content, error) ? content : "";
+  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "";
 }
 
 std::string WaitForFileContaining(const std::string& aPath, const std::string& aNeedle) {

@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::test_support {
 
@@ -19,7 +20,7 @@ class ScratchFolder {
     fPath = platform::TemporaryFolder() + "qv_scratch_" + std::to_string(platform::ProcessId()) +
             "_" + std::to_string(counter++);
     std::filesystem::remove_all(fPath);
-    platform::ForceDirectories(fPath);
+    platform::ForceDirectories(fPath).ThrowIfFailed();
   }
   ~ScratchFolder() {
     std::error_code ignored;
@@ -40,7 +41,7 @@ class ScratchFolder {
 // The whole content of a file, or "<missing>" when it cannot be read.
 inline std::string FileContent(const std::string& aPath) {
   std::string content, error;
-  return platform::ReadWholeFile(aPath, content, error) ? content : "<missing>";
+  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "<missing>";
 }
 
 // The lines of a file split at CR LF (the last, empty piece after the final CR LF dropped).

@@ -8,6 +8,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace qv::testing {
 
@@ -20,7 +21,8 @@ tHostScratch::tHostScratch() {
   std::error_code ignored;
   fs::remove_all(fRoot, ignored);
   for (const std::string& folder : {DriveC(), Work(), Temp()}) {
-    if (!platform::ForceDirectories(folder)) throw std::runtime_error("cannot create " + folder);
+    if (!platform::ForceDirectories(folder).IsOk())
+      throw std::runtime_error("cannot create " + folder);
   }
 }
 
@@ -44,14 +46,14 @@ tQvfpRun tHostScratch::Run(const std::vector<std::string>& aArguments, bool aMap
 }
 
 void tHostScratch::WriteFile(const std::string& aPath, const std::string& aContent) {
-  platform::ForceDirectories(fs::path(aPath).parent_path().string());
+  platform::ForceDirectories(fs::path(aPath).parent_path().string()).ThrowIfFailed();
   std::string error;
-  if (!platform::WriteWholeFile(aPath, aContent, error)) throw std::runtime_error(error);
+  if (!Ok(platform::WriteWholeFile(aPath, aContent), error)) throw std::runtime_error(error);
 }
 
 std::string tHostScratch::ReadFile(const std::string& aPath) {
   std::string content, error;
-  return platform::ReadWholeFile(aPath, content, error) ? content : "<missing>";
+  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "<missing>";
 }
 
 namespace {

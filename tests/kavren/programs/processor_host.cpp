@@ -36,6 +36,7 @@
 #include "platform/file_system.h"
 #include "platform/ole_string.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 
 namespace {
 
@@ -118,9 +119,9 @@ int RunScript(const qv::platform::DynamicLibrary& aLibrary, const std::string& a
   for (const tCall& call : ReadScript(aScript)) {
     if (call.name.rfind("FILE ", 0) == 0) {
       const std::string path = call.name.substr(5);
-      qv::platform::ForceDirectories(path.substr(0, path.find_last_of('/')));
+      qv::platform::ForceDirectories(path.substr(0, path.find_last_of('/'))).ThrowIfFailed();
       std::string error;
-      if (!qv::platform::WriteWholeFile(path, call.request, error)) {
+      if (!Ok(qv::platform::WriteWholeFile(path, call.request), error)) {
         std::cerr << error << "\n";
         return 2;
       }
@@ -198,7 +199,7 @@ int main(int argc, char** argv) {
   }
   std::string text;
   std::string error;
-  if (!qv::platform::ReadWholeFile(argv[3], text, error)) {
+  if (!Ok(qv::platform::ReadWholeFile(argv[3], text), error)) {
     std::cerr << error << "\n";
     return 2;
   }

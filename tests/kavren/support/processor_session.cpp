@@ -14,6 +14,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/file_status_assertions.h"
 #include "support/host_transcript.h"
 
 namespace qv::testing {
@@ -23,9 +24,9 @@ namespace fs = std::filesystem;
 namespace {
 
 void WriteOrFail(const std::string& aPath, const std::string& aText) {
-  platform::ForceDirectories(fs::path(aPath).parent_path().string());
+  platform::ForceDirectories(fs::path(aPath).parent_path().string()).ThrowIfFailed();
   std::string error;
-  ASSERT_TRUE(platform::WriteWholeFile(aPath, aText, error)) << error;
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(aPath, aText)));
 }
 
 std::vector<std::string> FileNames(const std::string& aFolder) {
@@ -44,7 +45,7 @@ std::string BuildBinFolder() { return QV_BIN_DIR; }
 
 std::string FileText(const std::string& aPath) {
   std::string content, error;
-  return platform::ReadWholeFile(aPath, content, error) ? content : "";
+  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "";
 }
 
 std::string XmlElement(const std::string& aXml, const std::string& aName) {
@@ -89,9 +90,9 @@ tProcessorSession::tProcessorSession(std::string aTill) : fTill(std::move(aTill)
             std::to_string(number);
   std::error_code ignored;
   fs::remove_all(fFolder, ignored);
-  platform::ForceDirectories(DriveC());
-  platform::ForceDirectories(TempFolder());
-  platform::ForceDirectories(WorkFolder());
+  platform::ForceDirectories(DriveC()).ThrowIfFailed();
+  platform::ForceDirectories(TempFolder()).ThrowIfFailed();
+  platform::ForceDirectories(WorkFolder()).ThrowIfFailed();
   fLogId = "E" + std::to_string(platform::ProcessId()) + "N" + std::to_string(number);
   fOldDriveC = platform::GetEnvironmentVariable("QVFP_DRIVE_C");
   fOldTemp = platform::GetEnvironmentVariable("TMPDIR");
@@ -106,7 +107,8 @@ tProcessorSession::~tProcessorSession() {
   std::error_code ignored;
   fs::remove_all(fFolder, ignored);
   platform::DeleteFile(BuildBinFolder() + "/LogFiles/FiscalPrinter/" + kKavrenDriver + "_" +
-                       fLogId + "_" + TodayStamp() + ".log");
+                       fLogId + "_" + TodayStamp() + ".log")
+      .IgnoreFailure();
 }
 
 void tProcessorSession::PrepareEnvironment() const {
@@ -176,7 +178,7 @@ std::vector<std::string> tProcessorSession::TempFiles() const { return FileNames
 void tProcessorSession::SetBoxControl(const std::string& aText) const {
   const std::string path = DriveC() + "/AlgoBox/control.txt";
   if (aText.empty()) {
-    platform::DeleteFile(path);
+    platform::DeleteFile(path).IgnoreFailure();
   } else {
     WriteOrFail(path, aText);
   }
@@ -185,7 +187,7 @@ void tProcessorSession::SetBoxControl(const std::string& aText) const {
 void tProcessorSession::SetPrinterControl(const std::string& aText) const {
   const std::string path = DriveC() + "/QVRP_GENERIC_10/control.txt";
   if (aText.empty()) {
-    platform::DeleteFile(path);
+    platform::DeleteFile(path).IgnoreFailure();
   } else {
     WriteOrFail(path, aText);
   }

@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/lock_file.h"
+#include "support/file_status_assertions.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
   qv::platform::LockFile lock;
   std::string error;
-  if (!lock.TryAcquire(argv[2], error)) {
+  if (!Ok(lock.TryAcquire(argv[2]), error)) {
     std::printf("refused: %s\n", error.c_str());
     return mode == "try" ? 0 : 1;
   }
