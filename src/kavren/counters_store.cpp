@@ -265,7 +265,7 @@ void kFiscalProcessorCounters::Refresh() {
 void kFiscalProcessorCounters::Save() { SaveAt(base::NowDateTime()); }
 
 void kFiscalProcessorCounters::SaveAt(DateTime aSavedAt) {
-  platform::ReplaceFileAtomically(fFileName, RenderFile(aSavedAt)).ThrowIfFailed();
+  platform::ReplaceFileAtomically(fFileName, RenderFile(aSavedAt), fFileSystem).ThrowIfFailed();
 }
 
 std::string kFiscalProcessorCounters::RenderFile(DateTime aSavedAt) const {

@@ -22,6 +22,7 @@
 #include "base/date_time.h"
 #include "documents/codes.h"
 #include "framework/day_figures.h"
+#include "platform/file_system.h"
 #include "platform/lock_file.h"
 
 namespace qv::kavren {
@@ -31,7 +32,10 @@ class kFiscalProcessorCounters {
   // The lock file, in the host's working directory and in the till's folder.
   static constexpr const char* kLockFileName = "QVFP_CYKAVREN.Lock";
 
-  kFiscalProcessorCounters() = default;
+  // The counters file and the lock files are written, flushed, renamed and locked through
+  // aFileSystem (the operating system's by default), which outlives the store.
+  explicit kFiscalProcessorCounters(platform::FileSystem& aFileSystem = platform::RealFileSystem())
+      : fFileSystem(aFileSystem), fLockStream(aFileSystem), fTillLockStream(aFileSystem) {}
   ~kFiscalProcessorCounters() = default;  // an outstanding lock is released
   kFiscalProcessorCounters(const kFiscalProcessorCounters&) = delete;
   kFiscalProcessorCounters& operator=(const kFiscalProcessorCounters&) = delete;
@@ -157,6 +161,7 @@ class kFiscalProcessorCounters {
   std::string fFileName;
   std::string fTillSerial;
   tFileContent fContent;
+  platform::FileSystem& fFileSystem;
   platform::LockFile fLockStream;      // the working directory's lock file
   platform::LockFile fTillLockStream;  // the till folder's lock file
   int fLockDepth = 0;

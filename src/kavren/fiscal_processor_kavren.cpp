@@ -14,19 +14,23 @@ namespace qv::kavren {
 using base::let_error;
 using base::let_info;
 
-kFiscalProcessor_KAVREN::kFiscalProcessor_KAVREN(kFiscalProcessorHandler& aHandler)
+kFiscalProcessor_KAVREN::kFiscalProcessor_KAVREN(kFiscalProcessorHandler& aHandler,
+                                                 platform::FileSystem& aFileSystem)
     : kFiscalProcessor(aHandler),
+      fFileSystem(aFileSystem),
       fBox(std::make_unique<kBox>()),
       fProcessorPort(aHandler.GetParameter("ProcessorPort")),
-      fFPCounters(std::make_unique<kFiscalProcessorCounters>()),
+      fFPCounters(std::make_unique<kFiscalProcessorCounters>(aFileSystem)),
       fLedger(std::make_unique<kReceiptLedger>(
-          *fFPCounters, [this](bool aError, const std::string& aTag, const std::string& aText) {
+          *fFPCounters,
+          [this](bool aError, const std::string& aTag, const std::string& aText) {
             if (aError) {
               LogError(aTag, aText);
             } else {
               LogInfo(aTag, aText);
             }
-          })) {}
+          },
+          aFileSystem)) {}
 
 kFiscalProcessor_KAVREN::~kFiscalProcessor_KAVREN() = default;
 
@@ -52,7 +56,8 @@ bool kFiscalProcessor_KAVREN::Open(kFiscalProcessorHandler& aHandler) {
   kFiscalProcessor::Open(aHandler);
   LogInfo("OPEN", "BEGIN");
   fFPCounters->Init(fCountersActualFileName, aHandler.TillSerial());
-  fJournalChain = std::make_unique<kJournalChain>(framework::TillRootFolder(aHandler.TillSerial()));
+  fJournalChain = std::make_unique<kJournalChain>(framework::TillRootFolder(aHandler.TillSerial()),
+                                                  fFileSystem);
   fLedger->SetFolders(fDirQueue, fDirErrors, fDirProcessed);
   // Every journal file and error record of a receipt joins the chain of its Z period.
   fLedger->SetWritten([this](int32_t aZReportNumber, const std::string& aFile,

@@ -23,6 +23,7 @@
 #include "kavren/counters_store.h"
 #include "kavren/journal_chain.h"
 #include "kavren/receipt_ledger.h"
+#include "platform/file_system.h"
 
 namespace pugi {
 class xml_node;
@@ -47,8 +48,11 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   // Builds the processor base (log channel), creates the signing component's Box object and
   // an empty counters store, and keeps the request parameter "ProcessorPort". Fails with the
   // system's text followed by ", ClassID: {27C3D64C-4341-11D7-AAF9-00D0592E132D}" when the
-  // Box cannot be created.
-  explicit kFiscalProcessor_KAVREN(kFiscalProcessorHandler& aHandler);
+  // Box cannot be created. The till's durable records (counters, lock files, queue records,
+  // journal and error files, the journal chain) go through aFileSystem, which outlives the
+  // processor.
+  explicit kFiscalProcessor_KAVREN(kFiscalProcessorHandler& aHandler,
+                                   platform::FileSystem& aFileSystem = platform::RealFileSystem());
   ~kFiscalProcessor_KAVREN() override;
 
   // Also gives back the signing component's Box object, created anew by Resume (which then
@@ -139,6 +143,7 @@ class kFiscalProcessor_KAVREN : public framework::kFiscalProcessor {
   // Removes the temporary files of interrupted atomic replaces from the till's folders.
   void RemoveReplaceDebris();
 
+  platform::FileSystem& fFileSystem;
   std::unique_ptr<kBox> fBox;
   std::string fProcessorPort;
   std::string fBoxDirName;

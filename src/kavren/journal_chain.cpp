@@ -79,9 +79,10 @@ bool ParseJournalChainLine(std::string_view aText, tJournalChainLine& aLine) {
   return true;
 }
 
-kJournalChain::kJournalChain(std::string aTillFolder)
+kJournalChain::kJournalChain(std::string aTillFolder, platform::FileSystem& aFileSystem)
     : fTillFolder(std::move(aTillFolder)),
-      fJournalFolder(framework::JoinPath(fTillFolder, "Journal")) {}
+      fJournalFolder(framework::JoinPath(fTillFolder, "Journal")),
+      fFileSystem(aFileSystem) {}
 
 std::string kJournalChain::ChainFilePath(int32_t aZReportNumber) const {
   return framework::JoinPath(fJournalFolder, JournalChainFileName(aZReportNumber));
@@ -153,7 +154,7 @@ bool kJournalChain::Append(int32_t aZReportNumber, const std::string& aFile,
   text += FormatJournalChainLine(line);
   // A folder that cannot be made fails the append with the system's text.
   platform::ForceDirectories(fJournalFolder).IgnoreFailure();
-  platform::AppendToFileDurably(chainFile, text).ThrowIfFailed();
+  platform::AppendToFileDurably(chainFile, text, fFileSystem).ThrowIfFailed();
   return whole;
 }
 

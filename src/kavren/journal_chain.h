@@ -24,6 +24,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
+
 namespace qv::kavren {
 
 // One line of a chain file, without its line end.
@@ -52,8 +54,9 @@ bool ParseJournalChainLine(std::string_view aText, tJournalChainLine& aLine);
 class kJournalChain {
  public:
   // aTillFolder: the till's folder ("C:\QV_FPR_DB\T1"); the chains lie in its subfolder
-  // "Journal".
-  explicit kJournalChain(std::string aTillFolder);
+  // "Journal". Appends are written and flushed through aFileSystem, which outlives the chain.
+  explicit kJournalChain(std::string aTillFolder,
+                         platform::FileSystem& aFileSystem = platform::RealFileSystem());
 
   // Adds the line of aFile (a full path inside the till's folder) whose bytes are aContent
   // to the chain of Z period aZReportNumber, and flushes the chain file to disk before
@@ -88,6 +91,7 @@ class kJournalChain {
 
   std::string fTillFolder;
   std::string fJournalFolder;
+  platform::FileSystem& fFileSystem;
 };
 
 }  // namespace qv::kavren

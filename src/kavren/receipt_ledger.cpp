@@ -173,16 +173,18 @@ std::optional<std::string> FindReceiptFile(const std::string& aRoot, const tQueu
   return std::nullopt;
 }
 
-// Writes aText under the first free name of aBase in aFolder; the path written.
+// Writes aText under the first free name of aBase in aFolder through aFileSystem; the path
+// written.
 std::string CreateUnderFreeName(const std::string& aFolder, const std::string& aBase,
-                                const char* aExtension, const std::string& aText) {
+                                const char* aExtension, const std::string& aText,
+                                platform::FileSystem& aFileSystem) {
   // A folder that cannot be made fails the first creation below with the system's text.
   platform::ForceDirectories(aFolder).IgnoreFailure();
   for (int index = 1; index <= kMaxNameSuffix; ++index) {
     const std::string path = framework::JoinPath(aFolder, SuffixedName(aBase, index, aExtension));
     if (platform::FileExists(path)) continue;
     bool created = false;
-    platform::CreateFileAtomically(path, aText, created).ThrowIfFailed();
+    platform::CreateFileAtomically(path, aText, created, aFileSystem).ThrowIfFailed();
     if (created) return path;
   }
   throw Error("Cannot write file \"" +
@@ -205,6 +207,7 @@ int32_t IntegerOr(const std::string& aText, int32_t aDefault) {
 
 // A queue record that no living process holds, held now by the settling process.
 struct kReceiptLedger::tAbandoned {
+  explicit tAbandoned(platform::FileSystem& aFileSystem) : hold(aFileSystem) {}
   std::string path;
   std::string name;
   platform::LockFile hold;
@@ -253,8 +256,9 @@ bool ReadQueueRecord(const std::string& aContent, tQueuedReceipt& aReceipt,
 
 // ---- The ledger ---------------------------------------------------------------------------
 
-kReceiptLedger::kReceiptLedger(kFiscalProcessorCounters& aCounters, tLog aLog)
-    : fCounters(aCounters), fLog(std::move(aLog)) {}
+kReceiptLedger::kReceiptLedger(kFiscalProcessorCounters& aCounters, tLog aLog,
+                               platform::FileSystem& aFileSystem)
+    : fCounters(aCounters), fLog(std::move(aLog)), fFileSystem(aFileSystem) {}
 
 void kReceiptLedger::SetFolders(const std::string& aQueue, const std::string& aErrors,
                                 const std::string& aProcessed) {
@@ -276,7 +280,7 @@ std::unique_ptr<tHeldReceipt> kReceiptLedger::Count(tQueuedReceipt aReceipt) {
   aReceipt.zReportNumber = fCounters.CurrentZReportNo();
   if (aReceipt.receiptNumber <= 0) aReceipt.receiptNumber = aReceipt.counterNumber;
   const std::string queueFile = QueueFileName(aReceipt);
-  auto held = std::make_unique<tHeldReceipt>(aReceipt, queueFile);
+  auto held = std::make_unique<tHeldReceipt>(aReceipt, queueFile, fFileSystem);
   const std::string record = QueueRecordText(aReceipt, nullptr, std::nullopt);
   platform::FileStatus created = held->Hold().TryCreateHeld(queueFile, record);
   // A queue folder removed while the till runs is made again.
@@ -303,7 +307,8 @@ std::string kReceiptLedger::Journal(tHeldReceipt& aHeld, const std::string& aDay
                                     const std::string& aText) {
   const tQueuedReceipt& receipt = aHeld.Receipt();
   const std::string base = NumberedName(receipt.zReportNumber, receipt.receiptNumber);
-  const std::string path = CreateUnderFreeName(aDayFolder, base, kJournalExtension, aText);
+  const std::string path =
+      CreateUnderFreeName(aDayFolder, base, kJournalExtension, aText, fFileSystem);
   const std::string plain = framework::JoinPath(aDayFolder, base + kJournalExtension);
   if (path != plain) {
     fLog(true, "Journal",
@@ -349,7 +354,8 @@ void kReceiptLedger::Record(const std::string& aQueueFile, const tQueuedReceipt&
       aReceipt.amount != Currency()) {
     totalBefore = fCounters.GrandTotalOf(aReceipt.receiptType);
   }
-  platform::ReplaceFileAtomically(aQueueFile, QueueRecordText(aReceipt, &aFailure, totalBefore))
+  platform::ReplaceFileAtomically(aQueueFile, QueueRecordText(aReceipt, &aFailure, totalBefore),
+                                  fFileSystem)
       .ThrowIfFailed();
   Complete(aQueueFile, aReceipt, aFailure, totalBefore);
 }
@@ -378,8 +384,9 @@ bool kReceiptLedger::WriteErrorRecord(const tQueuedReceipt& aReceipt,
                                       std::optional<int32_t> aCountedInZReport) {
   const std::string folder = framework::JoinPath(fDirErrors, DayStamp(base::NowDateTime()));
   const std::string text = ErrorRecordText(aReceipt, aFailure, aCountedInZReport);
-  const std::string path = CreateUnderFreeName(
-      folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber), kErrorExtension, text);
+  const std::string path =
+      CreateUnderFreeName(folder, NumberedName(aReceipt.zReportNumber, aReceipt.receiptNumber),
+                          kErrorExtension, text, fFileSystem);
   fLog(true, "FailedReceipt",
        "Receipt " + std::to_string(aReceipt.receiptNumber) + " [" + aFailure.step + "] " +
            aFailure.message + ": " + path);
@@ -425,7 +432,7 @@ void kReceiptLedger::SettleAbandoned() {
   std::vector<std::unique_ptr<tAbandoned>> records;
   for (const std::string& name : platform::ListFileNames(fDirQueue)) {
     if (!EndsWith(name, kQueueExtension)) continue;
-    auto record = std::make_unique<tAbandoned>();
+    auto record = std::make_unique<tAbandoned>(fFileSystem);
     record->name = name;
     record->path = framework::JoinPath(fDirQueue, name);
     std::string content;
@@ -492,7 +499,7 @@ void kReceiptLedger::SettleAbandonedIfAny() {
   bool any = false;
   for (const std::string& name : platform::ListFileNames(fDirQueue)) {
     if (!EndsWith(name, kQueueExtension)) continue;
-    platform::LockFile probe;
+    platform::LockFile probe(fFileSystem);
     if (probe.TryAcquireExisting(framework::JoinPath(fDirQueue, name)).IsOk()) {
       any = true;
       break;

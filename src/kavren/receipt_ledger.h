@@ -30,6 +30,7 @@
 #include "base/currency.h"
 #include "documents/codes.h"
 #include "kavren/counters_store.h"
+#include "platform/file_system.h"
 #include "platform/lock_file.h"
 
 namespace qv::kavren {
@@ -52,11 +53,11 @@ struct tReceiptFailure {
   std::string signature;  // the signing device's answer when it gave one
 };
 
-// The queue record of one receipt in flight, held by this process.
+// The queue record of one receipt in flight, held by this process through aFileSystem.
 class tHeldReceipt {
  public:
-  tHeldReceipt(tQueuedReceipt aReceipt, std::string aQueueFile)
-      : fReceipt(std::move(aReceipt)), fQueueFile(std::move(aQueueFile)) {}
+  tHeldReceipt(tQueuedReceipt aReceipt, std::string aQueueFile, platform::FileSystem& aFileSystem)
+      : fReceipt(std::move(aReceipt)), fQueueFile(std::move(aQueueFile)), fHold(aFileSystem) {}
   const tQueuedReceipt& Receipt() const { return fReceipt; }
   const std::string& QueueFile() const { return fQueueFile; }
   platform::LockFile& Hold() { return fHold; }
@@ -71,8 +72,11 @@ class kReceiptLedger {
  public:
   using tLog = std::function<void(bool aError, const std::string& aTag, const std::string& aText)>;
 
-  // aCounters is the processor's store (not owned); aLog writes to the processor's log.
-  kReceiptLedger(kFiscalProcessorCounters& aCounters, tLog aLog);
+  // aCounters is the processor's store (not owned); aLog writes to the processor's log. Queue
+  // records, journal files and error records are written, flushed, renamed and held through
+  // aFileSystem, which outlives the ledger.
+  kReceiptLedger(kFiscalProcessorCounters& aCounters, tLog aLog,
+                 platform::FileSystem& aFileSystem = platform::RealFileSystem());
 
   // Called under the counters lock for every journal file and error record once written
   // (aZReportNumber: the receipt's Z period), before the queue record goes; aFound when the
@@ -141,6 +145,7 @@ class kReceiptLedger {
 
   kFiscalProcessorCounters& fCounters;
   tLog fLog;
+  platform::FileSystem& fFileSystem;
   tWritten fWritten;
   std::string fDirQueue;
   std::string fDirErrors;

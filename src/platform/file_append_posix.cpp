@@ -13,34 +13,27 @@
 namespace qv::platform {
 namespace {
 
-// The code a refused call reports when the seam makes it fail.
-constexpr int kInjectedError = EIO;
-
 std::string Quoted(const std::string& aPath) { return "\"" + aPath + "\""; }
 
 FileStatus Failed(const std::string& aContext, int aCode) {
   return FileStatus::Failure(SystemErrorMessage(aContext, aCode));
 }
 
-bool InjectedFailure(FileOperation aOperation) {
-  if (!ShouldFailFileOperation(aOperation)) return false;
-  errno = kInjectedError;
-  return true;
-}
-
 }  // namespace
 
-FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData) {
+FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData,
+                               FileSystem& aFileSystem) {
   const std::string path = NativePath(aPath);
   const bool existed = access(path.c_str(), F_OK) == 0;
   FileHandle file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
   if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), errno);
-  if (InjectedFailure(FileOperation::Write) || !WriteAll(file.Get(), aData)) {
-    return Failed("Cannot write " + Quoted(path), errno);
+  if (const int error = aFileSystem.Write(file.Get(), aData); error != 0) {
+    return Failed("Cannot write " + Quoted(path), error);
   }
-  if (InjectedFailure(FileOperation::Flush) || fsync(file.Get()) != 0 || !file.Close()) {
-    return Failed("Cannot flush " + Quoted(path), errno);
+  if (const int error = aFileSystem.Flush(file.Get()); error != 0) {
+    return Failed("Cannot flush " + Quoted(path), error);
   }
+  if (!file.Close()) return Failed("Cannot flush " + Quoted(path), errno);
   if (!existed) SyncFolder(FolderOfNativePath(path));
   return FileStatus();
 }

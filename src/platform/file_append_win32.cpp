@@ -9,35 +9,29 @@
 namespace qv::platform {
 namespace {
 
-// The code a refused call reports when the seam makes it fail.
-constexpr DWORD kInjectedError = ERROR_WRITE_FAULT;
-
 std::string Quoted(const std::string& aPath) { return "\"" + aPath + "\""; }
 
 FileStatus Failed(const std::string& aContext, DWORD aCode) {
   return FileStatus::Failure(SystemErrorMessage(aContext, static_cast<int>(aCode)));
 }
 
-bool InjectedFailure(FileOperation aOperation) {
-  if (!ShouldFailFileOperation(aOperation)) return false;
-  SetLastError(kInjectedError);
-  return true;
-}
-
 }  // namespace
 
-FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData) {
+FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData,
+                               FileSystem& aFileSystem) {
   const std::string path = NativePath(aPath);
   FileHandle file(CreateFileW(ToWide(path).c_str(), FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) return Failed("Cannot open " + Quoted(path), GetLastError());
-  if (InjectedFailure(FileOperation::Write) || !WriteAll(file.Get(), aData)) {
-    return Failed("Cannot write " + Quoted(path), GetLastError());
+  const NativeFile native = reinterpret_cast<NativeFile>(file.Get());
+  if (const int error = aFileSystem.Write(native, aData); error != 0) {
+    return Failed("Cannot write " + Quoted(path), static_cast<DWORD>(error));
   }
-  if (InjectedFailure(FileOperation::Flush) || !FlushFileBuffers(file.Get()) || !file.Close()) {
-    return Failed("Cannot flush " + Quoted(path), GetLastError());
+  if (const int error = aFileSystem.Flush(native); error != 0) {
+    return Failed("Cannot flush " + Quoted(path), static_cast<DWORD>(error));
   }
+  if (!file.Close()) return Failed("Cannot flush " + Quoted(path), GetLastError());
   return FileStatus();
 }
 

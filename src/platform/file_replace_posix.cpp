@@ -2,7 +2,7 @@
 // temporary file in the target's folder, reaches the disk, and only then is renamed over the
 // target (or, for a file that must never be overwritten, renamed only where no file of that
 // name exists), so the file is always either the old or the new one. The write, flush and
-// rename steps pass through the failure-injection seam.
+// rename steps go through the file system object the caller gives.
 //
 // The temporary file is named "." + target name + "." + six letters or digits + ".tmp" and
 // is held with an exclusive flock while it is written, so that the clean-up of the debris of
@@ -16,7 +16,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <functional>
 
 #include "platform/file_handle_posix.h"
 #include "platform/file_system.h"
@@ -25,51 +24,15 @@
 namespace qv::platform {
 namespace {
 
-// The code a refused call reports when the seam makes it fail.
-constexpr int kInjectedError = EIO;
 // A clean-up of debris that took the temporary file away before it was locked: the replace
 // starts again with a new one.
 constexpr int kReplaceAttempts = 3;
 constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::size_t kUniquePartLength = 6;
 
-using ContentWriter = std::function<bool(int aDescriptor)>;
-
 std::string BaseNameOf(const std::string& aPath) {
   const auto slash = aPath.find_last_of('/');
   return slash == std::string::npos ? aPath : aPath.substr(slash + 1);
-}
-
-bool WriteStep(int aDescriptor, const ContentWriter& aWriter) {
-  if (ShouldFailFileOperation(FileOperation::Write)) {
-    errno = kInjectedError;
-    return false;
-  }
-  return aWriter(aDescriptor);
-}
-
-bool FlushStep(int aDescriptor) {
-  if (ShouldFailFileOperation(FileOperation::Flush)) {
-    errno = kInjectedError;
-    return false;
-  }
-  return fsync(aDescriptor) == 0;
-}
-
-// Renames the finished temporary file over aTo, or, with aKeepExisting, only where no file
-// aTo exists (EEXIST otherwise).
-bool RenameStep(const std::string& aFrom, const std::string& aTo, bool aKeepExisting) {
-  if (ShouldFailFileOperation(FileOperation::Rename)) {
-    errno = kInjectedError;
-    return false;
-  }
-  if (!aKeepExisting) return rename(aFrom.c_str(), aTo.c_str()) == 0;
-  if (renameat2(AT_FDCWD, aFrom.c_str(), AT_FDCWD, aTo.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without RENAME_NOREPLACE: a hard link refuses an existing target too.
-  if (link(aFrom.c_str(), aTo.c_str()) != 0) return false;
-  unlink(aFrom.c_str());
-  return true;
 }
 
 bool StillExists(const std::string& aPath) {
@@ -80,8 +43,8 @@ bool StillExists(const std::string& aPath) {
 enum class tAttempt { Done, Failed, TakenAway };
 
 // One attempt of ReplaceWith; aError is the system's error code when it failed.
-tAttempt ReplaceOnce(const std::string& aTarget, const ContentWriter& aWriter, bool aKeepExisting,
-                     int& aError) {
+tAttempt ReplaceOnce(const std::string& aTarget, std::string_view aData, FileSystem& aFileSystem,
+                     bool aKeepExisting, int& aError) {
   const std::string folder = FolderOfNativePath(aTarget);
   std::string temporary;
   // Built step by step: "." + name trips a false -Wrestrict of g++ 12 in optimised builds.
@@ -102,25 +65,26 @@ tAttempt ReplaceOnce(const std::string& aTarget, const ContentWriter& aWriter, b
   struct stat existing {};
   if (stat(aTarget.c_str(), &existing) == 0) fchmod(file.Get(), existing.st_mode & 07777);
   // The flush has reported any lost write; the file stays open, and locked, until renamed.
-  const bool written = WriteStep(file.Get(), aWriter) && FlushStep(file.Get());
-  if (written && RenameStep(temporary, aTarget, aKeepExisting)) {
+  aError = aFileSystem.Write(file.Get(), aData);
+  if (aError == 0) aError = aFileSystem.Flush(file.Get());
+  if (aError == 0) aError = aFileSystem.Rename(temporary, aTarget, aKeepExisting);
+  if (aError == 0) {
     SyncFolder(folder);
     return tAttempt::Done;
   }
-  aError = errno;
   if (!StillExists(temporary)) return tAttempt::TakenAway;
   unlink(temporary.c_str());
   return tAttempt::Failed;
 }
 
-// Replaces the native file aTarget with what aWriter writes; 0, or the system's error code
-// with the temporary file removed and aTarget untouched. With aKeepExisting an existing
-// aTarget is never replaced: EEXIST.
-int ReplaceWith(const std::string& aTarget, const ContentWriter& aWriter,
+// Replaces the native file aTarget with aData; 0, or the system's error code with the
+// temporary file removed and aTarget untouched. With aKeepExisting an existing aTarget is
+// never replaced: EEXIST.
+int ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem& aFileSystem,
                 bool aKeepExisting = false) {
   int error = EIO;
   for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
-    switch (ReplaceOnce(aTarget, aWriter, aKeepExisting, error)) {
+    switch (ReplaceOnce(aTarget, aData, aFileSystem, aKeepExisting, error)) {
       case tAttempt::Done:
         return 0;
       case tAttempt::Failed:
@@ -159,10 +123,9 @@ FileStatus CannotWrite(std::string_view aPath, int aError) {
 
 }  // namespace
 
-FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated) {
-  const int error = ReplaceWith(
-      NativePath(aPath), [aData](int aDescriptor) { return WriteAll(aDescriptor, aData); },
-      /*aKeepExisting=*/true);
+FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated,
+                                FileSystem& aFileSystem) {
+  const int error = ReplaceWith(NativePath(aPath), aData, aFileSystem, /*aKeepExisting=*/true);
   aCreated = error == 0;
   if (error == 0 || error == EEXIST) return FileStatus();
   return CannotWrite(aPath, error);
@@ -185,34 +148,20 @@ int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   return removed;
 }
 
-FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
-  const int error = ReplaceWith(NativePath(aPath),
-                                [aData](int aDescriptor) { return WriteAll(aDescriptor, aData); });
+FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData,
+                                 FileSystem& aFileSystem) {
+  const int error = ReplaceWith(NativePath(aPath), aData, aFileSystem);
   if (error != 0) return CannotWrite(aPath, error);
   return FileStatus();
 }
 
-FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget) {
-  const std::string source = NativePath(aSource);
+FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget,
+                           FileSystem& aFileSystem) {
+  std::string content;
+  // "Cannot open \"<source>\": <OS text>" when the source cannot be read.
+  if (FileStatus read = ReadWholeFile(aSource, content); !read.IsOk()) return read;
   const std::string target = NativePath(aTarget);
-  FileHandle input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!input.IsOpen()) {
-    return FileStatus::Failure(SystemErrorMessage("Cannot open \"" + source + "\"", errno));
-  }
-  const int error = ReplaceWith(target, [&input](int aDescriptor) {
-    char buffer[65536];
-    for (;;) {
-      const ssize_t count = read(input.Get(), buffer, sizeof buffer);
-      if (count == 0) return true;
-      if (count < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      if (!WriteAll(aDescriptor, std::string_view(buffer, static_cast<std::size_t>(count)))) {
-        return false;
-      }
-    }
-  });
+  const int error = ReplaceWith(target, content, aFileSystem);
   if (error != 0) {
     return FileStatus::Failure(SystemErrorMessage("Cannot copy to \"" + target + "\"", error));
   }

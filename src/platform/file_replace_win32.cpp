@@ -3,7 +3,7 @@
 // replaces the target with MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
 // so the file is always either the old or the new one; a file that must never be
 // overwritten is moved without MOVEFILE_REPLACE_EXISTING. The write, flush and rename steps
-// pass through the failure-injection seam.
+// go through the file system object the caller gives.
 //
 // The temporary file is named "~" + target name + "." + six letters or digits + ".tmp" and
 // is open without sharing while it is written, so that the clean-up of the debris of
@@ -11,7 +11,6 @@
 #include "platform/file_handle_win32.h"
 
 #include <cctype>
-#include <functional>
 
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -19,64 +18,33 @@
 namespace qv::platform {
 namespace {
 
-// The code a refused call reports when the seam makes it fail.
-constexpr DWORD kInjectedError = ERROR_WRITE_FAULT;
 constexpr std::string_view kTemporarySuffix = ".tmp";
 constexpr std::size_t kUniquePartLength = 6;
-
-using ContentWriter = std::function<bool(HANDLE aFile)>;
 
 std::string BaseNameOf(const std::string& aPath) {
   const auto delimiter = aPath.find_last_of("\\/:");
   return delimiter == std::string::npos ? aPath : aPath.substr(delimiter + 1);
 }
 
-bool WriteStep(HANDLE aFile, const ContentWriter& aWriter) {
-  if (ShouldFailFileOperation(FileOperation::Write)) {
-    SetLastError(kInjectedError);
-    return false;
-  }
-  return aWriter(aFile);
-}
-
-bool FlushStep(HANDLE aFile) {
-  if (ShouldFailFileOperation(FileOperation::Flush)) {
-    SetLastError(kInjectedError);
-    return false;
-  }
-  return FlushFileBuffers(aFile) != FALSE;
-}
-
-// Moves the finished temporary file over aTo, or, with aKeepExisting, only where no file aTo
-// exists (ERROR_ALREADY_EXISTS otherwise).
-bool RenameStep(const std::string& aFrom, const std::string& aTo, bool aKeepExisting) {
-  if (ShouldFailFileOperation(FileOperation::Rename)) {
-    SetLastError(kInjectedError);
-    return false;
-  }
-  const DWORD flags =
-      aKeepExisting ? MOVEFILE_WRITE_THROUGH : MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return MoveFileExW(ToWide(aFrom).c_str(), ToWide(aTo).c_str(), flags) != FALSE;
-}
-
-// Replaces the native file aTarget with what aWriter writes; 0, or the system's error code
-// with the temporary file removed and aTarget untouched.
+// Replaces the native file aTarget with aData; 0, or the system's error code with the
+// temporary file removed and aTarget untouched.
 // With aKeepExisting an existing aTarget is never replaced: ERROR_ALREADY_EXISTS.
-DWORD ReplaceWith(const std::string& aTarget, const ContentWriter& aWriter,
+DWORD ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem& aFileSystem,
                   bool aKeepExisting = false) {
   const std::string folder = FolderOfNativePath(aTarget);
   std::string temporary;
   FileHandle file(CreateUniqueFile(folder, "~" + BaseNameOf(aTarget) + ".", ".tmp", temporary));
   if (!file.IsOpen()) return GetLastError();
-  const bool replaced = WriteStep(file.Get(), aWriter) && FlushStep(file.Get()) && file.Close() &&
-                        RenameStep(temporary, aTarget, aKeepExisting);
-  if (!replaced) {
-    const DWORD error = GetLastError();
+  const NativeFile native = reinterpret_cast<NativeFile>(file.Get());
+  int error = aFileSystem.Write(native, aData);
+  if (error == 0) error = aFileSystem.Flush(native);
+  if (error == 0 && !file.Close()) error = static_cast<int>(GetLastError());
+  if (error == 0) error = aFileSystem.Rename(temporary, aTarget, aKeepExisting);
+  if (error != 0) {
     file.Close();
     DeleteFileW(ToWide(temporary).c_str());
-    return error;
   }
-  return 0;
+  return static_cast<DWORD>(error);
 }
 
 // "~" + a name + "." + six letters or digits + ".tmp", the temporary file of ReplaceWith.
@@ -99,10 +67,9 @@ FileStatus CannotWrite(std::string_view aPath, DWORD aError) {
 
 }  // namespace
 
-FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated) {
-  const DWORD error = ReplaceWith(
-      NativePath(aPath), [aData](HANDLE aFile) { return WriteAll(aFile, aData); },
-      /*aKeepExisting=*/true);
+FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated,
+                                FileSystem& aFileSystem) {
+  const DWORD error = ReplaceWith(NativePath(aPath), aData, aFileSystem, /*aKeepExisting=*/true);
   aCreated = error == 0;
   if (error == 0 || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
     return FileStatus();
@@ -127,30 +94,20 @@ int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   return removed;
 }
 
-FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData) {
-  const DWORD error =
-      ReplaceWith(NativePath(aPath), [aData](HANDLE aFile) { return WriteAll(aFile, aData); });
+FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData,
+                                 FileSystem& aFileSystem) {
+  const DWORD error = ReplaceWith(NativePath(aPath), aData, aFileSystem);
   if (error != 0) return CannotWrite(aPath, error);
   return FileStatus();
 }
 
-FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget) {
-  const std::string source = NativePath(aSource);
+FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget,
+                           FileSystem& aFileSystem) {
+  std::string content;
+  // "Cannot open \"<source>\": <OS text>" when the source cannot be read.
+  if (FileStatus read = ReadWholeFile(aSource, content); !read.IsOk()) return read;
   const std::string target = NativePath(aTarget);
-  FileHandle input(OpenForReading(source));
-  if (!input.IsOpen()) {
-    return FileStatus::Failure(
-        SystemErrorMessage("Cannot open \"" + source + "\"", LastSystemError()));
-  }
-  const DWORD error = ReplaceWith(target, [&input](HANDLE aFile) {
-    char buffer[65536];
-    for (;;) {
-      DWORD count = 0;
-      if (!ReadFile(input.Get(), buffer, sizeof buffer, &count, nullptr)) return false;
-      if (count == 0) return true;
-      if (!WriteAll(aFile, std::string_view(buffer, count))) return false;
-    }
-  });
+  const DWORD error = ReplaceWith(target, content, aFileSystem);
   if (error != 0) {
     return FileStatus::Failure(
         SystemErrorMessage("Cannot copy to \"" + target + "\"", static_cast<int>(error)));

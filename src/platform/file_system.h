@@ -23,6 +23,44 @@
 
 namespace qv::platform {
 
+// ---- The file system that durable file work goes through -----------------------------------
+//
+// The atomic replace, the durable append and the lock file take their primitive steps
+// (write, flush, rename, lock) through a FileSystem object that their user is given, as a
+// database is given its environment. RealFileSystem() makes the system calls; a test hands
+// the counters store, the journal chain or the processor one that refuses a chosen call, to
+// prove what a failed write, flush, rename or lock leaves behind. Each step returns 0 or the
+// system's error code (errno on Linux, GetLastError on Windows).
+//
+// Threading: the real one may be used from any thread at once; a replacement must be too.
+using NativeFile = intptr_t;  // an open file: the descriptor on Linux, the HANDLE on Windows
+
+enum class FileOperation { Write, Flush, Rename, Lock };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Writes all of aData to aFile at its position.
+  virtual int Write(NativeFile aFile, std::string_view aData) = 0;
+  // Flushes aFile's data to the disk.
+  virtual int Flush(NativeFile aFile) = 0;
+  // Renames the native path aFrom to aTo, replacing aTo; with aKeepExisting only where no
+  // file aTo exists (the system's "file exists" code otherwise).
+  virtual int Rename(const std::string& aFrom, const std::string& aTo, bool aKeepExisting) = 0;
+  // Takes the exclusive hold of aFile without waiting; another holder's code when it has it.
+  // On Windows the file was opened unshared, which is the hold: nothing is left to take.
+  virtual int Lock(NativeFile aFile) = 0;
+
+  // The code that a refused aOperation reports: an input/output error for a write, a flush
+  // or a rename, "held by another" for a lock.
+  static int RefusalCode(FileOperation aOperation);
+};
+
+// The operating system's files; lives as long as the program.
+FileSystem& RealFileSystem();
+
+// ---- Files and folders ------------------------------------------------------------------------
+
 // The native path for a system path (drive mapping and delimiters as above).
 std::string NativePath(std::string_view aPath);
 bool IsPathDelimiter(char aChar);
@@ -36,8 +74,9 @@ FileStatus ForceDirectories(std::string_view aPath);
 // Copies aSource to aTarget; fails when aTarget exists. No half copy stays behind.
 FileStatus CopyFileNoOverwrite(std::string_view aSource, std::string_view aTarget);
 // Copies aSource over aTarget, replacing it atomically (as ReplaceFileAtomically, through
-// the same write / flush / rename seam).
-FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget);
+// the same steps of aFileSystem).
+FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget,
+                           FileSystem& aFileSystem = RealFileSystem());
 // Moves or renames a file or folder; fails when aTarget exists (never replaced) or the move
 // fails ("Cannot move \"<source>\" to \"<target>\": <OS text>"). A file moves between file
 // systems by copy and delete.
@@ -50,9 +89,9 @@ FileStatus DeleteFile(std::string_view aPath);
 FileStatus AppendToFile(std::string_view aPath, std::string_view aData);
 // Appends aData to aPath (creating it) and makes it durable before returning: the data is
 // flushed to disk and, for a file that this call created, the folder too. The write and the
-// flush pass through the failure-injection seam below. When any step fails, part of aData
-// may have reached the file.
-FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData);
+// flush go through aFileSystem. When any step fails, part of aData may have reached the file.
+FileStatus AppendToFileDurably(std::string_view aPath, std::string_view aData,
+                               FileSystem& aFileSystem = RealFileSystem());
 // Reads at most the last aMaxBytes of aPath into aTail and its size into aFileSize.
 FileStatus ReadFileTail(std::string_view aPath, std::size_t aMaxBytes, std::string& aTail,
                         int64_t& aFileSize);
@@ -63,14 +102,16 @@ FileStatus ReadWholeFile(std::string_view aPath, std::string& aContent);
 // Creates or truncates aPath and writes aData (not atomic: a crash may leave a part).
 FileStatus WriteWholeFile(std::string_view aPath, std::string_view aData);
 // Replaces aPath with aData atomically: a temporary file in the same folder is written,
-// flushed to disk and renamed over aPath (then the folder is synced). On any failure the
-// temporary file is removed, aPath keeps its old content and the status says
-// "Cannot write file \"<path>\". <OS text>".
-FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData);
+// flushed to disk and renamed over aPath (then the folder is synced), each step through
+// aFileSystem. On any failure the temporary file is removed, aPath keeps its old content and
+// the status says "Cannot write file \"<path>\". <OS text>".
+FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData,
+                                 FileSystem& aFileSystem = RealFileSystem());
 // Creates aPath with aData as ReplaceFileAtomically does, except that an existing aPath is
 // never replaced: then aCreated is false and nothing changed (a success). aCreated is true
 // when the file was written; any other failure is "Cannot write file \"<path>\". <OS text>".
-FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated);
+FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated,
+                                FileSystem& aFileSystem = RealFileSystem());
 // Removes from aFolder the temporary files that interrupted atomic replaces
 // (ReplaceFileAtomically, CopyFileReplace, CreateFileAtomically) left behind: only names of
 // the replace's own pattern, and never the file of a replace still at work. Returns how many
@@ -97,13 +138,5 @@ std::vector<std::string> ListFileNames(std::string_view aFolder);
 
 // The direct subfolders of aPath ("." and ".." left out), in no particular order.
 std::vector<SubFolder> ListSubFolders(std::string_view aPath);
-
-// Failure injection for durability tests. The counters store's file work (write, flush,
-// rename, lock) passes through this seam: after InjectFileFault(op, n) the n-th following
-// call of op fails as if the system had refused it (n = 1: the next one). n = 0 disarms.
-enum class FileOperation { Write, Flush, Rename, Lock };
-void InjectFileFault(FileOperation aOperation, int aNth);
-// Used by the implementations: true when this call of aOperation must fail.
-bool ShouldFailFileOperation(FileOperation aOperation);
 
 }  // namespace qv::platform

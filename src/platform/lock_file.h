@@ -6,7 +6,8 @@
 // is flock(LOCK_EX | LOCK_NB) on the opened descriptor, on Windows CreateFileW with share
 // mode 0. Each object has its own descriptor, so two objects of one process exclude each
 // other like two processes. The file stays on disk after Release. The system's text of a
-// failure is for example "Resource temporarily unavailable" (another holder).
+// failure is for example "Resource temporarily unavailable" (another holder). The lock, the
+// write and the flush of a held record go through the file system object the lock is given.
 // One object is used by one thread at a time.
 #pragma once
 
@@ -14,12 +15,14 @@
 #include <string_view>
 
 #include "platform/file_status.h"
+#include "platform/file_system.h"
 
 namespace qv::platform {
 
 class LockFile {
  public:
-  LockFile() = default;
+  // aFileSystem outlives the object.
+  explicit LockFile(FileSystem& aFileSystem = RealFileSystem()) : fFileSystem(&aFileSystem) {}
   ~LockFile();  // releases
   LockFile(const LockFile&) = delete;
   LockFile& operator=(const LockFile&) = delete;
@@ -38,8 +41,8 @@ class LockFile {
   // ordinary file, such as a log file, exclusively, so that AppendToFile fails meanwhile.
   FileStatus TryAcquireWithoutTruncating(const std::string& aPath);
   // Creates aPath (or empties it once held), holds it, writes aContent into it and flushes it
-  // and its folder entry to disk (through the write and flush steps of the failure-injection
-  // seam), so that the record outlives a power cut as well as the process. A failure leaves
+  // and its folder entry to disk, so that the record outlives a power cut as well as the
+  // process. A failure leaves
   // no hold; a file created but not written may remain.
   FileStatus TryCreateHeld(const std::string& aPath, std::string_view aContent);
   // Holds the existing file aPath without changing it. Fails when it is missing, when
@@ -56,6 +59,7 @@ class LockFile {
  private:
   FileStatus Acquire(const std::string& aPath, bool aTruncate);
 
+  FileSystem* fFileSystem;
   long fHandle = -1;
 };
 

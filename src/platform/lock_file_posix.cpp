@@ -1,4 +1,5 @@
-// The lock file as an exclusive flock on a descriptor of its own. flock locks belong to
+// The lock file as an exclusive flock on a descriptor of its own, taken through the lock's
+// file system object. flock locks belong to
 // the open file description, so two LockFile objects of one process exclude each other
 // exactly as two processes do, and the system drops the lock if the process dies.
 #include <fcntl.h>
@@ -17,46 +18,12 @@ namespace qv::platform {
 
 namespace {
 
-// The code a refused write reports when the failure-injection seam makes it fail.
-constexpr int kInjectedError = EIO;
-
-// Takes the exclusive lock of aDescriptor without waiting; 0 or the system's error code.
-int LockExclusively(int aDescriptor) {
-  if (ShouldFailFileOperation(FileOperation::Lock)) return EWOULDBLOCK;  // as if held
-  return flock(aDescriptor, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
-}
-
 // Whether aPath still names the file open as aDescriptor (not removed or replaced).
 bool SameFile(const std::string& aPath, int aDescriptor) {
   struct stat named {
   }, open{};
   return stat(aPath.c_str(), &named) == 0 && fstat(aDescriptor, &open) == 0 &&
          named.st_dev == open.st_dev && named.st_ino == open.st_ino;
-}
-
-// fdatasync through the failure seam, as every flush of a durable record goes.
-bool FlushToDisk(int aDescriptor) {
-  if (ShouldFailFileOperation(FileOperation::Flush)) {
-    errno = kInjectedError;
-    return false;
-  }
-  return fdatasync(aDescriptor) == 0;
-}
-
-bool WriteContent(int aDescriptor, std::string_view aContent) {
-  if (ShouldFailFileOperation(FileOperation::Write)) {
-    errno = kInjectedError;
-    return false;
-  }
-  while (!aContent.empty()) {
-    const ssize_t written = write(aDescriptor, aContent.data(), aContent.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    aContent.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
 }
 
 // A lock file's failures carry the system's text alone.
@@ -72,11 +39,11 @@ FileStatus LockFile::TryCreateHeld(const std::string& aPath, std::string_view aC
   // Truncated only once held: a refused creation leaves another holder's record whole.
   const int descriptor = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
   if (descriptor < 0) return Failed(errno);
-  int error = LockExclusively(descriptor);
+  int error = fFileSystem->Lock(descriptor);
   if (error == 0 && ftruncate(descriptor, 0) != 0) error = errno;
-  if (error == 0 && !WriteContent(descriptor, aContent)) error = errno;
+  if (error == 0) error = fFileSystem->Write(descriptor, aContent);
   // A record that must outlive a power cut: on disk, name and content, before it is held.
-  if (error == 0 && !FlushToDisk(descriptor)) error = errno;
+  if (error == 0) error = fFileSystem->Flush(descriptor);
   if (error != 0) {
     close(descriptor);
     return Failed(error);
@@ -91,7 +58,7 @@ FileStatus LockFile::TryAcquireExisting(const std::string& aPath) {
   const std::string path = NativePath(aPath);
   const int descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (descriptor < 0) return Failed(errno);
-  int error = LockExclusively(descriptor);
+  int error = fFileSystem->Lock(descriptor);
   // The holder may have removed the file between the open and the lock.
   if (error == 0 && !SameFile(path, descriptor)) error = ENOENT;
   if (error != 0) {
@@ -133,7 +100,7 @@ FileStatus LockFile::Acquire(const std::string& aPath, bool aTruncate) {
   const int flags = O_CREAT | O_WRONLY | O_CLOEXEC | (aTruncate ? O_TRUNC : 0);
   const int descriptor = open(path.c_str(), flags, 0666);
   if (descriptor < 0) return Failed(errno);
-  const int error = LockExclusively(descriptor);
+  const int error = fFileSystem->Lock(descriptor);
   if (error != 0) {
     close(descriptor);
     return Failed(error);

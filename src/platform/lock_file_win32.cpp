@@ -16,41 +16,26 @@ namespace {
 long AsField(HANDLE aHandle) { return static_cast<long>(reinterpret_cast<intptr_t>(aHandle)); }
 HANDLE AsHandle(long aField) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(aField)); }
 
-// The code a refused write reports when the failure-injection seam makes it fail.
-constexpr DWORD kInjectedError = ERROR_WRITE_FAULT;
-
 HANDLE OpenUnshared(const std::string& aPath, DWORD aDisposition) {
   return CreateFileW(ToWide(NativePath(aPath)).c_str(), GENERIC_READ | GENERIC_WRITE,
                      /*dwShareMode=*/0, nullptr, aDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool WriteContent(HANDLE aFile, std::string_view aContent) {
-  if (ShouldFailFileOperation(FileOperation::Write)) {
-    SetLastError(kInjectedError);
-    return false;
-  }
-  while (!aContent.empty()) {
-    const DWORD chunk =
-        aContent.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(aContent.size());
-    DWORD written = 0;
-    if (!WriteFile(aFile, aContent.data(), chunk, &written, nullptr)) return false;
-    aContent.remove_prefix(written);
-  }
-  return true;
-}
-
-// FlushFileBuffers through the failure seam, as every flush of a durable record goes.
-bool FlushToDisk(HANDLE aFile) {
-  if (ShouldFailFileOperation(FileOperation::Flush)) {
-    SetLastError(kInjectedError);
-    return false;
-  }
-  return FlushFileBuffers(aFile) != 0;
-}
-
 // A lock file's failures carry the system's text alone.
 FileStatus Failed(DWORD aCode) {
   return FileStatus::Failure(SystemErrorText(static_cast<int>(aCode)));
+}
+
+// Holds aFile, just opened unshared (INVALID_HANDLE_VALUE: the open failed), through
+// aFileSystem: aField keeps it, or it is closed again.
+FileStatus Hold(HANDLE aFile, FileSystem& aFileSystem, long& aField) {
+  if (aFile == INVALID_HANDLE_VALUE) return Failed(GetLastError());
+  if (const int error = aFileSystem.Lock(reinterpret_cast<NativeFile>(aFile)); error != 0) {
+    CloseHandle(aFile);
+    return Failed(static_cast<DWORD>(error));
+  }
+  aField = AsField(aFile);
+  return FileStatus();
 }
 
 }  // namespace
@@ -59,16 +44,18 @@ LockFile::~LockFile() { Release(); }
 
 FileStatus LockFile::TryCreateHeld(const std::string& aPath, std::string_view aContent) {
   Release();
-  if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
-    return Failed(ERROR_SHARING_VIOLATION);
-  }
-  HANDLE file = OpenUnshared(aPath, CREATE_ALWAYS);
+  // Emptied only once held, as on every system: a refused hold leaves the content whole.
+  HANDLE file = OpenUnshared(aPath, OPEN_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) return Failed(GetLastError());
+  const NativeFile native = reinterpret_cast<NativeFile>(file);
+  int error = fFileSystem->Lock(native);
+  if (error == 0 && !SetEndOfFile(file)) error = static_cast<int>(GetLastError());
+  if (error == 0) error = fFileSystem->Write(native, aContent);
   // A record that must outlive a power cut: on disk before it is held.
-  if (!WriteContent(file, aContent) || !FlushToDisk(file)) {
-    const DWORD error = GetLastError();
+  if (error == 0) error = fFileSystem->Flush(native);
+  if (error != 0) {
     CloseHandle(file);
-    return Failed(error);
+    return Failed(static_cast<DWORD>(error));
   }
   fHandle = AsField(file);
   return FileStatus();
@@ -76,13 +63,7 @@ FileStatus LockFile::TryCreateHeld(const std::string& aPath, std::string_view aC
 
 FileStatus LockFile::TryAcquireExisting(const std::string& aPath) {
   Release();
-  if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
-    return Failed(ERROR_SHARING_VIOLATION);
-  }
-  HANDLE file = OpenUnshared(aPath, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return Failed(GetLastError());
-  fHandle = AsField(file);
-  return FileStatus();
+  return Hold(OpenUnshared(aPath, OPEN_EXISTING), *fFileSystem, fHandle);
 }
 
 FileStatus LockFile::ReadHeld(std::string& aContent) const {
@@ -111,15 +92,7 @@ FileStatus LockFile::TryAcquireWithoutTruncating(const std::string& aPath) {
 
 FileStatus LockFile::Acquire(const std::string& aPath, bool aTruncate) {
   Release();
-  if (ShouldFailFileOperation(FileOperation::Lock)) {  // as if another holder had it
-    return Failed(ERROR_SHARING_VIOLATION);
-  }
-  HANDLE file = CreateFileW(ToWide(NativePath(aPath)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                            /*dwShareMode=*/0, nullptr, aTruncate ? CREATE_ALWAYS : OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Failed(GetLastError());
-  fHandle = AsField(file);
-  return FileStatus();
+  return Hold(OpenUnshared(aPath, aTruncate ? CREATE_ALWAYS : OPEN_ALWAYS), *fFileSystem, fHandle);
 }
 
 bool LockFile::HoldsFile(const std::string& aPath) const {

@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
 #include "platform/process.h"
+#include "support/faulty_file_system.h"
 #include "support/file_status_assertions.h"
 
 namespace qv::kavren {
@@ -34,6 +35,7 @@ using base::Currency;
 using documents::qvReceiptType;
 using testing::ChildProcess;
 using testing::HelperProgram;
+using testing::tFaultyFileSystem;
 
 Currency Amount(const char* aText) { return base::StrToCurrency(aText); }
 
@@ -87,15 +89,14 @@ class CountersStore : public ::testing::Test {
     fFile = fDir + "/counters.actual.fprc";
   }
   void TearDown() override {
-    platform::InjectFileFault(platform::FileOperation::Write, 0);
-    platform::InjectFileFault(platform::FileOperation::Flush, 0);
-    platform::InjectFileFault(platform::FileOperation::Rename, 0);
-    platform::InjectFileFault(platform::FileOperation::Lock, 0);
     fs::current_path(fPreviousDirectory);
     fs::remove_all(fDir);
   }
 
   virtual fs::path BaseFolder() const { return fs::temp_directory_path(); }
+
+  // The file system of the stores whose writes, flushes, renames or locks a test refuses.
+  tFaultyFileSystem fFaulty;
 
   std::string LockPath() const { return fDir + "/QVFP_CYKAVREN.Lock"; }
 
@@ -286,7 +287,7 @@ TEST_F(CountersStore, SaleRefundAndVoidAddToTheirTotals) {
 }
 
 TEST_F(CountersStore, TakingAReceiptBackKeepsItsNumberAndRestoresTheTotals) {
-  kFiscalProcessorCounters counters;
+  kFiscalProcessorCounters counters(fFaulty);
   counters.Init(fFile, "T1");
   counters.Update(documents::rt_Sale, Amount("10"));
   counters.Update(documents::rt_Refund, Amount("4"));
@@ -311,7 +312,7 @@ TEST_F(CountersStore, TakingAReceiptBackKeepsItsNumberAndRestoresTheTotals) {
 
   // A take-back that cannot be saved leaves the file and the figures as they were.
   const std::string before = ReadBytes(fFile);
-  platform::InjectFileFault(platform::FileOperation::Rename, 1);
+  fFaulty.FailNth(platform::FileOperation::Rename, 1);
   EXPECT_THROW(counters.TakeBack(documents::rt_Sale, Amount("10")), Error);
   EXPECT_EQ(ReadBytes(fFile), before);
   EXPECT_EQ(counters.DailySales(), Amount("10"));
@@ -636,7 +637,7 @@ TEST_F(CountersStore, AFileThatIsNotXmlFailsAndStaysUntouched) {
 // ---- Failed saves --------------------------------------------------------------------------
 
 TEST_F(CountersStore, AFailedSaveLeavesTheOldFileAndReleasesTheLock) {
-  kFiscalProcessorCounters counters;
+  kFiscalProcessorCounters counters(fFaulty);
   counters.Init(fFile, "T1");
   counters.Update(documents::rt_Sale, Amount("10"));
   const std::vector<std::string> filesBefore = FilesInFolder();
@@ -646,7 +647,7 @@ TEST_F(CountersStore, AFailedSaveLeavesTheOldFileAndReleasesTheLock) {
         platform::FileOperation::Rename}) {
     SCOPED_TRACE(static_cast<int>(operation));
     std::string before = ReadBytes(fFile);
-    platform::InjectFileFault(operation, 1);
+    fFaulty.FailNth(operation, 1);
     try {
       counters.Update(documents::rt_Refund, Amount("3"));
       ADD_FAILURE() << "no error";
@@ -654,7 +655,7 @@ TEST_F(CountersStore, AFailedSaveLeavesTheOldFileAndReleasesTheLock) {
       std::string expected = "Cannot write file \"";
       EXPECT_EQ(std::string(error.what()).substr(0, expected.size()), expected);
     }
-    platform::InjectFileFault(operation, 0);
+    fFaulty.FailNth(operation, 0);
     EXPECT_EQ(ReadBytes(fFile), before);
     EXPECT_EQ(FilesInFolder(), filesBefore);  // no temporary file left behind
     EXPECT_FALSE(counters.IsLocked());
@@ -671,13 +672,13 @@ TEST_F(CountersStore, AFailedSaveLeavesTheOldFileAndReleasesTheLock) {
 }
 
 TEST_F(CountersStore, AFailedZLeavesTheDayOpen) {
-  kFiscalProcessorCounters counters;
+  kFiscalProcessorCounters counters(fFaulty);
   counters.Init(fFile, "T1");
   counters.Update(documents::rt_Sale, Amount("10"));
   std::string before = ReadBytes(fFile);
 
   counters.Lock();
-  platform::InjectFileFault(platform::FileOperation::Rename, 1);
+  fFaulty.FailNth(platform::FileOperation::Rename, 1);
   EXPECT_THROW(counters.Z(), Error);
   counters.Unlock();
 
@@ -718,11 +719,27 @@ TEST_F(CountersStore, LockFileStaysInTheWorkingDirectoryAndCallsNest) {
 }
 
 TEST_F(CountersStore, ALockAttemptRefusedOnceIsRetried) {
-  kFiscalProcessorCounters counters;
+  kFiscalProcessorCounters counters(fFaulty);
   counters.Init(fFile, "T1");
-  platform::InjectFileFault(platform::FileOperation::Lock, 1);
+  fFaulty.FailNth(platform::FileOperation::Lock, 1);
   EXPECT_TRUE(counters.Update(documents::rt_Sale, Amount("2")));
   EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "1");
+}
+
+// Each store writes through the file system it was given: a refusal armed for one store
+// never reaches another store of the process, even on the same file.
+TEST_F(CountersStore, ARefusalReachesOnlyTheStoreGivenThatFileSystem) {
+  kFiscalProcessorCounters refused(fFaulty), plain;
+  refused.Init(fFile, "T1");
+  plain.Init(fFile, "T1");
+  fFaulty.FailNth(platform::FileOperation::Rename, 1);
+  EXPECT_TRUE(plain.Update(documents::rt_Sale, Amount("1")));
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "1");
+  EXPECT_THROW(refused.Update(documents::rt_Sale, Amount("2")), Error);
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "1");
+  EXPECT_EQ(ElementText(fFile, "DailySales"), "1");
+  EXPECT_TRUE(refused.Update(documents::rt_Sale, Amount("2"))) << "the refusal hit one call";
+  EXPECT_EQ(ElementText(fFile, "CurrentReceiptNo"), "2");
 }
 
 TEST_F(CountersStore, TwoStoresOfOneProcessExcludeEachOther) {

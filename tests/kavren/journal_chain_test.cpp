@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/sha256.h"
+#include "support/faulty_file_system.h"
 
 namespace qv::kavren {
 namespace {
@@ -55,11 +56,7 @@ class JournalChain : public ::testing::Test {
     fs::remove_all(fFolder);
     fs::create_directories(fFolder + "/T1");
   }
-  void TearDown() override {
-    platform::InjectFileFault(platform::FileOperation::Write, 0);
-    platform::InjectFileFault(platform::FileOperation::Flush, 0);
-    fs::remove_all(fFolder);
-  }
+  void TearDown() override { fs::remove_all(fFolder); }
   std::string Till() const { return fFolder + "/T1"; }
   std::string InTill(const std::string& aRelative) const { return Till() + "\\" + aRelative; }
   std::string ChainText(int aZ = 1) const { return ReadBytes(Till() + "/Journal/" + Name(aZ)); }
@@ -190,13 +187,14 @@ TEST_F(JournalChain, OnlyFilesOfTheTillsFolderAreRecorded) {
 }
 
 TEST_F(JournalChain, AFailedWriteOrFlushFailsTheAppendAndTheChainStaysWhole) {
-  kJournalChain chain(Till());
+  qv::testing::tFaultyFileSystem faulty;
+  kJournalChain chain(Till(), faulty);
   chain.Append(1, InTill("Processed\\d\\0001-0000001.fprd"), "one");
   const std::string before = ChainText();
-  platform::InjectFileFault(platform::FileOperation::Write, 1);
+  faulty.FailNth(platform::FileOperation::Write, 1);
   EXPECT_THROW(chain.Append(1, InTill("Processed\\d\\0001-0000002.fprd"), "two"), Error);
   EXPECT_EQ(ChainText(), before);
-  platform::InjectFileFault(platform::FileOperation::Flush, 1);
+  faulty.FailNth(platform::FileOperation::Flush, 1);
   EXPECT_THROW(chain.Append(1, InTill("Processed\\d\\0001-0000002.fprd"), "two"), Error);
   // The line that was written but not confirmed is recognised when the step is repeated.
   chain.Append(1, InTill("Processed\\d\\0001-0000002.fprd"), "two");

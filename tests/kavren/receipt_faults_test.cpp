@@ -16,6 +16,7 @@
 #include "kavren/support/till_audit.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "support/faulty_file_system.h"
 
 namespace qv::testing {
 namespace {
@@ -24,14 +25,15 @@ namespace fs = std::filesystem;
 using platform::FileOperation;
 
 // The signing processor of the session's till, opened in this process (the counters lock in
-// the session's working folder).
+// the session's working folder), its files going through aFileSystem.
 class tInProcessTill {
  public:
-  explicit tInProcessTill(tProcessorSession& aSession)
+  explicit tInProcessTill(tProcessorSession& aSession,
+                          platform::FileSystem& aFileSystem = platform::RealFileSystem())
       : fSession(aSession), fPreviousFolder(fs::current_path()) {
     fs::current_path(aSession.WorkFolder());
     fOpenRequest.Deserialize(aSession.Request(0), {});
-    fProcessor = std::make_unique<kavren::kFiscalProcessor_KAVREN>(fOpenRequest);
+    fProcessor = std::make_unique<kavren::kFiscalProcessor_KAVREN>(fOpenRequest, aFileSystem);
     fProcessor->Open(fOpenRequest);
   }
   ~tInProcessTill() {
@@ -66,7 +68,7 @@ class ReceiptFaults : public ::testing::TestWithParam<tFaultCase> {
  protected:
   FileOperation Operation() const { return std::get<0>(GetParam()); }
   bool SigningRefused() const { return std::get<1>(GetParam()); }
-  void TearDown() override { platform::InjectFileFault(Operation(), 0); }
+  tFaultyFileSystem fFaulty;
 };
 
 TEST_P(ReceiptFaults, EveryStepRefusedInTurnLeavesTheTillAccountedFor) {
@@ -78,11 +80,11 @@ TEST_P(ReceiptFaults, EveryStepRefusedInTurnLeavesTheTillAccountedFor) {
     session.WriteCounters(0, 1);
     bool first = false;
     {
-      tInProcessTill till(session);
+      tInProcessTill till(session, fFaulty);
       if (SigningRefused()) session.SetBoxControl("Sign.status=2");
-      platform::InjectFileFault(Operation(), nth);
+      fFaulty.FailNth(Operation(), nth);
       first = till.Receipt("2.5");
-      platform::InjectFileFault(Operation(), 0);
+      fFaulty.FailNth(Operation(), 0);
       session.SetBoxControl("");
       failed += first ? 0 : 1;
       EXPECT_TRUE(till.Receipt("4"));

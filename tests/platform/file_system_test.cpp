@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/lock_file.h"
 #include "platform/support/platform_test_support.h"
+#include "support/faulty_file_system.h"
 #include "support/file_status_assertions.h"
 
 namespace qv::platform {
@@ -262,18 +263,19 @@ TEST(Files, DurableAppendTailAndCut) {
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
-TEST(Files, DurableAppendPassesThroughTheFailureSeam) {
+TEST(Files, DurableAppendGoesThroughTheGivenFileSystem) {
   ScratchFolder scratch;
+  qv::testing::tFaultyFileSystem faulty;
   const std::string chain = scratch.File("0001.fpch");
   std::string error;
-  InjectFileFault(FileOperation::Write, 1);
-  EXPECT_FALSE(Ok(AppendToFileDurably(chain, "line\r\n"), error));
+  faulty.FailNth(FileOperation::Write, 1);
+  EXPECT_FALSE(Ok(AppendToFileDurably(chain, "line\r\n", faulty), error));
   EXPECT_NE(error.find("Cannot write"), std::string::npos) << error;
   EXPECT_EQ(ContentOf(chain), "");
-  InjectFileFault(FileOperation::Flush, 1);
-  EXPECT_FALSE(Ok(AppendToFileDurably(chain, "line\r\n"), error));
+  faulty.FailNth(FileOperation::Flush, 1);
+  EXPECT_FALSE(Ok(AppendToFileDurably(chain, "line\r\n", faulty), error));
   EXPECT_NE(error.find("Cannot flush"), std::string::npos) << error;
-  EXPECT_TRUE(StatusOk(AppendToFileDurably(chain, "next\r\n")));
+  EXPECT_TRUE(StatusOk(AppendToFileDurably(chain, "next\r\n", faulty)));
   EXPECT_EQ(ContentOf(chain), "line\r\nnext\r\n");
 }
 
@@ -294,19 +296,15 @@ TEST(Files, AppendFailsWhileAnotherHolderHasTheFileExclusively) {
 class AtomicReplace : public ::testing::Test {
  protected:
   void SetUp() override { WriteFile(fTarget, "<Counters>old</Counters>"); }
-  void TearDown() override {
-    for (auto operation : {FileOperation::Write, FileOperation::Flush, FileOperation::Rename}) {
-      InjectFileFault(operation, 0);
-    }
-  }
 
   // Replaces the counters file while aOperation is made to fail; the failure's message.
   std::string FailingReplace(FileOperation aOperation) {
-    InjectFileFault(aOperation, 1);
-    const FileStatus replaced = ReplaceFileAtomically(fTarget, "<Counters>new</Counters>");
+    fFaulty.FailNth(aOperation, 1);
+    const FileStatus replaced = ReplaceFileAtomically(fTarget, "<Counters>new</Counters>", fFaulty);
     return replaced.IsOk() ? "no error" : replaced.Message();
   }
 
+  qv::testing::tFaultyFileSystem fFaulty;
   ScratchFolder fScratch;
   std::string fTarget = fScratch.File("counters.actual.fprc");
 };
@@ -334,20 +332,20 @@ TEST_F(AtomicReplace, FailedWriteFlushOrRenameKeepsTheOldContent) {
 }
 
 TEST_F(AtomicReplace, FaultHitsTheNthCallOnlyOnce) {
-  InjectFileFault(FileOperation::Rename, 2);
-  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "first")));
+  fFaulty.FailNth(FileOperation::Rename, 2);
+  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "first", fFaulty)));
   EXPECT_EQ(ContentOf(fTarget), "first");
-  EXPECT_FALSE(ReplaceFileAtomically(fTarget, "second").IsOk());
+  EXPECT_FALSE(ReplaceFileAtomically(fTarget, "second", fFaulty).IsOk());
   EXPECT_EQ(ContentOf(fTarget), "first");
-  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "third")));
+  ASSERT_TRUE(StatusOk(ReplaceFileAtomically(fTarget, "third", fFaulty)));
   EXPECT_EQ(ContentOf(fTarget), "third");
 }
 
 TEST_F(AtomicReplace, CopyReplaceGoesThroughTheSameSeam) {
   WriteFile(fScratch.File("source"), "copied");
-  InjectFileFault(FileOperation::Flush, 1);
+  fFaulty.FailNth(FileOperation::Flush, 1);
   std::string error;
-  EXPECT_FALSE(Ok(CopyFileReplace(fScratch.File("source"), fTarget), error));
+  EXPECT_FALSE(Ok(CopyFileReplace(fScratch.File("source"), fTarget, fFaulty), error));
   EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
   EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
   EXPECT_EQ(NamesIn(fScratch.Path()), (std::vector<std::string>{"counters.actual.fprc", "source"}));
@@ -360,8 +358,8 @@ TEST_F(AtomicReplace, CreateNeverReplacesAnExistingFile) {
   EXPECT_FALSE(CreatedAtomically(fTarget, "new"));
   EXPECT_EQ(ContentOf(journal), "first receipt");
   EXPECT_EQ(ContentOf(fTarget), "<Counters>old</Counters>");
-  InjectFileFault(FileOperation::Rename, 1);
-  EXPECT_THROW(CreatedAtomically(fScratch.File("0001-0000003.fprd"), "x"), Error);
+  fFaulty.FailNth(FileOperation::Rename, 1);
+  EXPECT_THROW(CreatedAtomically(fScratch.File("0001-0000003.fprd"), "x", fFaulty), Error);
   EXPECT_EQ(NamesIn(fScratch.Path()),
             (std::vector<std::string>{"0001-0000002.fprd", "counters.actual.fprc"}));
 }

@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/support/platform_test_support.h"
+#include "support/faulty_file_system.h"
 #include "support/file_status_assertions.h"
 
 namespace qv::platform {
@@ -21,8 +22,7 @@ using test::ShellQuote;
 
 class LockFileTest : public ::testing::Test {
  protected:
-  void TearDown() override { InjectFileFault(FileOperation::Lock, 0); }
-
+  qv::testing::tFaultyFileSystem fFaulty;
   ScratchFolder fScratch;
   std::string fPath = fScratch.File("QVFP_CYKAVREN.Lock");
 };
@@ -87,8 +87,8 @@ TEST_F(LockFileTest, HolderInThisProcessExcludesAnotherProcess) {
 }
 
 TEST_F(LockFileTest, InjectedFailureRefusesLikeAnotherHolder) {
-  InjectFileFault(FileOperation::Lock, 1);
-  LockFile lock;
+  fFaulty.FailNth(FileOperation::Lock, 1);
+  LockFile lock(fFaulty);
   std::string error;
   EXPECT_FALSE(Ok(lock.TryAcquire(fPath), error));
   EXPECT_EQ(error, "Resource temporarily unavailable");
@@ -169,11 +169,10 @@ TEST_F(LockFileTest, AcquiringAnExistingFileNeverCreatesOne) {
 }
 
 TEST_F(LockFileTest, InjectedWriteFailureLeavesNoHold) {
-  InjectFileFault(FileOperation::Write, 1);
-  LockFile lock;
+  fFaulty.FailNth(FileOperation::Write, 1);
+  LockFile lock(fFaulty);
   std::string error;
   EXPECT_FALSE(Ok(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x"), error));
-  InjectFileFault(FileOperation::Write, 0);
   EXPECT_EQ(error, "Input/output error");
   EXPECT_FALSE(lock.IsHeld());
 }
@@ -181,11 +180,10 @@ TEST_F(LockFileTest, InjectedWriteFailureLeavesNoHold) {
 // A queue record must be on disk before the counters count its receipt: a flush that fails
 // refuses the record, so the receipt is never counted without one.
 TEST_F(LockFileTest, InjectedFlushFailureRefusesTheRecord) {
-  InjectFileFault(FileOperation::Flush, 1);
-  LockFile lock;
+  fFaulty.FailNth(FileOperation::Flush, 1);
+  LockFile lock(fFaulty);
   std::string error;
   EXPECT_FALSE(Ok(lock.TryCreateHeld(fScratch.File("0001-0000001.fprq"), "x"), error));
-  InjectFileFault(FileOperation::Flush, 0);
   EXPECT_EQ(error, "Input/output error");
   EXPECT_FALSE(lock.IsHeld());
 }

@@ -40,9 +40,10 @@ inline std::string NewTemporaryFile(std::string_view aPrefix) {
 
 // Whether platform::CreateFileAtomically wrote aPath (false: it existed); throws qv::Error
 // with the function's message when it failed.
-inline bool CreatedAtomically(std::string_view aPath, std::string_view aData) {
+inline bool CreatedAtomically(std::string_view aPath, std::string_view aData,
+                              platform::FileSystem& aFileSystem = platform::RealFileSystem()) {
   bool created = false;
-  platform::CreateFileAtomically(aPath, aData, created).ThrowIfFailed();
+  platform::CreateFileAtomically(aPath, aData, created, aFileSystem).ThrowIfFailed();
   return created;
 }
 

@@ -24,6 +24,7 @@
 #include "platform/sha256.h"
 #include "platform/socket.h"
 #include "platform/system_error.h"
+#include "support/faulty_file_system.h"
 #include "support/file_status_assertions.h"
 
 namespace qv::platform {
@@ -91,9 +92,10 @@ TEST(WindowsFiles, FailedRenameKeepsOldContentAndReportsIt) {
   const std::string path = folder + "counters.actual.fprc";
   std::string error;
   ASSERT_TRUE(StatusOk(WriteWholeFile(path, "old")));
-  InjectFileFault(FileOperation::Rename, 1);
+  qv::testing::tFaultyFileSystem faulty;
+  faulty.FailNth(FileOperation::Rename, 1);
   try {
-    ReplaceFileAtomically(path, "new").ThrowIfFailed();
+    ReplaceFileAtomically(path, "new", faulty).ThrowIfFailed();
     FAIL() << "the injected rename failure was not reported";
   } catch (const Error& failure) {
     EXPECT_EQ(std::string(failure.what()).rfind("Cannot write file \"" + path + "\". ", 0), 0u)
@@ -191,8 +193,9 @@ TEST(WindowsFiles, DurableAppendsTailsAndCuts) {
   ASSERT_TRUE(StatusOk(TruncateFile(path, 12)));
   ASSERT_TRUE(StatusOk(ReadFileTail(path, 100, tail, size)));
   EXPECT_EQ(tail, "first line\r\n");
-  InjectFileFault(FileOperation::Flush, 1);
-  EXPECT_FALSE(Ok(AppendToFileDurably(path, "x"), error));
+  qv::testing::tFaultyFileSystem faulty;
+  faulty.FailNth(FileOperation::Flush, 1);
+  EXPECT_FALSE(Ok(AppendToFileDurably(path, "x", faulty), error));
   EXPECT_FALSE(Ok(ReadFileTail(path + ".missing", 8, tail, size), error));
 }
 
