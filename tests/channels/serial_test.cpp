@@ -15,9 +15,9 @@
 
 #include "framework/device_handler.h"
 #include "platform/environment.h"
-#include "platform/pseudo_terminal.h"
 #include "platform/serial_port.h"
 #include "support/channel_test_support.h"
+#include "support/pseudo_terminal.h"
 
 namespace qv::channels {
 namespace {
@@ -86,7 +86,7 @@ class SerialChannelTest : public test_support::ChannelLogTest {
     return std::vector<std::string>(settings + 1, messages.end() - 1);
   }
 
-  platform::PseudoTerminal fDevice;
+  qv::testing::PseudoTerminal fDevice;
   kConnection fConnection;
 };
 
@@ -146,7 +146,7 @@ TEST_F(SerialChannelTest, ConnectLogsBannerAndSettingsAndSetsTheLine) {
   EXPECT_TRUE(channel->Connected());
   // A pseudo-terminal keeps the speed and the stop bits; it always carries 8 data bits
   // without parity, so those two show in the log only.
-  const platform::PseudoTerminalLine line = fDevice.Line();
+  const qv::testing::PseudoTerminalLine line = fDevice.Line();
   EXPECT_EQ(line.baudRate, 19200u);
   EXPECT_EQ(line.stopBits, 2);
   channel.reset();
@@ -486,7 +486,7 @@ class TComPortTest : public ::testing::Test {
   void SetUp() override { platform::SetEnvironmentVariable("QVFP_COM9", fDevice.SlavePath()); }
   void TearDown() override { platform::SetEnvironmentVariable("QVFP_COM9", std::nullopt); }
 
-  platform::PseudoTerminal fDevice;
+  qv::testing::PseudoTerminal fDevice;
 };
 
 TEST_F(TComPortTest, ReadWaitsForTheTimeoutAndThenForGapsBetweenBytes) {

@@ -1,4 +1,4 @@
-// Pseudo-terminal pairs through posix_openpt.
+// Pseudo-terminal pairs through posix_openpt (tests run on Linux and may use its headers).
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -10,10 +10,13 @@
 #include <chrono>
 
 #include "platform/error.h"
-#include "platform/pseudo_terminal.h"
 #include "platform/system_error.h"
+#include "support/pseudo_terminal.h"
 
-namespace qv::platform {
+namespace qv::testing {
+
+using platform::LastSystemError;
+using platform::SystemErrorMessage;
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -142,4 +145,4 @@ void PseudoTerminal::CloseDevice() {
   fMaster = -1;
 }
 
-}  // namespace qv::platform
+}  // namespace qv::testing

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace qv::platform {
+namespace qv::testing {
 
 // The line settings of the terminal end, as a serial port sets them.
 struct PseudoTerminalLine {
@@ -53,4 +53,4 @@ class PseudoTerminal {
   std::string fSlavePath;
 };
 
-}  // namespace qv::platform
+}  // namespace qv::testing
