@@ -220,7 +220,7 @@ TEST(CommandLineValue, ReadsTheRealCommandLineOfAChildProgram) {
   const std::string command = std::string(QV_BIN_DIR) +
                               "/base_command_line_probe /Batch=1 /debug other > \"" + output + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  std::string content, error;
+  std::string content;
   ASSERT_TRUE(StatusOk(platform::ReadWholeFile(output, content)));
   platform::DeleteFile(output).IgnoreFailure();
   // The C runtime of Windows writes its text output with CR LF line ends.

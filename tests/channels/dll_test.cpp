@@ -78,7 +78,6 @@ TEST_F(DllChannelTest, MissingLibraryFailsConstructionAndTheLogStillEnds) {
 
 TEST_F(DllChannelTest, FileThatIsNoLibraryFailsWithTheLoadersReason) {
   const std::string path = fFolder.Path() + "/NotALibrary.so";
-  std::string error;
   ASSERT_TRUE(StatusOk(platform::WriteWholeFile(path, std::string(4096, 'R'))));
   const std::string message = ErrorOf([&] { NewChannel(path); });
   EXPECT_EQ(message.rfind("Unable to Load Library " + path + ". ", 0), 0u) << message;

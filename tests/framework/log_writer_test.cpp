@@ -367,7 +367,6 @@ TEST_F(LogWriterTest, TwoWritersOnOneFileBothAppend) {
 
 TEST_F(LogWriterTest, FileAtExactlyTheLimitStays) {
   const std::string name = fFolder / "A_20230809.log";
-  std::string error;
   ASSERT_TRUE(StatusOk(platform::WriteWholeFile(name, std::string(5'120'000, 'x'))));
   {
     tQV_LogWriter writer("A", fFolder.Path(), 0, true);
@@ -380,7 +379,6 @@ TEST_F(LogWriterTest, FileAtExactlyTheLimitStays) {
 
 TEST_F(LogWriterTest, FileOneByteOverTheLimitIsMovedAsideBeforeTheNextLine) {
   const std::string name = fFolder / "QVFP_CYKAVREN_10_A1_20230809.log";
-  std::string error;
   ASSERT_TRUE(StatusOk(platform::WriteWholeFile(name, std::string(5'120'001, 'x'))));
   {
     tQV_LogWriter writer("QVFP_CYKAVREN_10_A1", fFolder.Path(), 0, true);
@@ -415,7 +413,6 @@ TEST_F(LogWriterTest, SmallerLimitRollsOverRepeatedlyAndKeepsTheName) {
 TEST_F(LogWriterTest, FileLockedFor200MillisecondsLosesNoLine) {
   const std::string name = fFolder / "A.log";
   platform::LockFile holder;
-  std::string error;
   ASSERT_TRUE(StatusOk(holder.TryAcquire(platform::NativePath(name))));
   std::atomic<int> attempts{0};
   {
@@ -438,7 +435,6 @@ TEST_F(LogWriterTest, FileLockedFor200MillisecondsLosesNoLine) {
 TEST_F(LogWriterTest, LineIsGivenUpAfterTheTenthFailedAttempt) {
   const std::string name = fFolder / "A.log";
   platform::LockFile holder;
-  std::string error;
   ASSERT_TRUE(StatusOk(holder.TryAcquire(platform::NativePath(name))));
   std::atomic<int> attempts{0};
   tQV_LogWriter writer("A", fFolder.Path(), 0, false);

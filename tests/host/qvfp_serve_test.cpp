@@ -241,7 +241,6 @@ TEST_F(QvfpServe, FailuresAnswerWithTheirStatusAndTheLibrarysMessage) {
 
   // Another process holds the counters lock: 423 once the library gives up waiting.
   platform::LockFile lock;
-  std::string error;
   ASSERT_TRUE(StatusOk(lock.TryAcquire(fScratch.Work() + "/QVFP_CYKAVREN.Lock")));
   httplib::Result locked = PostReceipt(*client, SaleJson("1", "locked"));
   EXPECT_EQ(locked->status, 423);

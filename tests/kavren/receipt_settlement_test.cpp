@@ -31,7 +31,6 @@ bool Contains(const std::string& aText, const std::string& aPart) {
 
 void WriteFile(const std::string& aPath, const std::string& aText) {
   platform::ForceDirectories(aPath.substr(0, aPath.find_last_of('/'))).ThrowIfFailed();
-  std::string error;
   ASSERT_TRUE(StatusOk(platform::WriteWholeFile(aPath, aText)));
 }
 

@@ -66,7 +66,6 @@ TEST_F(ReceiptTextDriver, DriverThatCannotBeLoadedGivesTheSystemsCodeAndText) {
 
 TEST_F(ReceiptTextDriver, DriverFileThatIsNoLibraryGivesTheLoadersText) {
   const std::string bin = HostFolder("");
-  std::string error;
   ASSERT_TRUE(StatusOk(platform::WriteWholeFile(bin + "/QVRP_GENERIC_10.so", "not a library")));
   const tHostCall receipt = RunReceipt(bin);
   EXPECT_EQ(receipt.rc, -1);

@@ -15,7 +15,7 @@ using test::ScratchFolder;
 using ::testing::HasSubstr;
 
 std::string Content(const std::string& aPath) {
-  std::string content, error;
+  std::string content;
   EXPECT_TRUE(StatusOk(ReadWholeFile(aPath, content)));
   return content;
 }
@@ -23,7 +23,6 @@ std::string Content(const std::string& aPath) {
 TEST(AppendLog, RecordsGoToTheEndOfTheFileAcrossReopening) {
   ScratchFolder scratch;
   const std::string path = scratch.File("keys.log");
-  std::string error;
   ASSERT_TRUE(StatusOk(WriteWholeFile(path, "first\n")));
   {
     AppendLog log;

@@ -115,7 +115,6 @@ TEST(Files, CopyReplaceOverwritesTheTarget) {
   ScratchFolder scratch;
   WriteFile(scratch.File("a"), std::string(200000, 'a'));
   WriteFile(scratch.File("b"), "old");
-  std::string error;
   EXPECT_TRUE(StatusOk(CopyFileReplace(scratch.File("a"), scratch.File("b"))));
   EXPECT_EQ(ContentOf(scratch.File("b")), std::string(200000, 'a'));
   EXPECT_EQ(NamesIn(scratch.Path()), (std::vector<std::string>{"a", "b"}));
@@ -372,7 +371,6 @@ TEST_F(AtomicReplace, DebrisOfInterruptedReplacesGoesButALivingReplaceKeepsItsFi
   // A replace at work holds its temporary file.
   WriteFile(fScratch.File(".counters.actual.fprc.Live99.tmp"), "being written");
   LockFile living;
-  std::string error;
   ASSERT_TRUE(StatusOk(
       living.TryAcquireWithoutTruncating(fScratch.File(".counters.actual.fprc.Live99.tmp"))));
   EXPECT_EQ(RemoveInterruptedReplaceFiles(fScratch.Path().string()), 2);

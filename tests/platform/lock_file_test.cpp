@@ -43,7 +43,6 @@ TEST_F(LockFileTest, SecondHolderInTheSameProcessIsRefused) {
 }
 
 TEST_F(LockFileTest, DestructionReleases) {
-  std::string error;
   {
     LockFile first;
     ASSERT_TRUE(StatusOk(first.TryAcquire(fPath)));
@@ -55,7 +54,6 @@ TEST_F(LockFileTest, DestructionReleases) {
 TEST_F(LockFileTest, AcquiringTruncatesTheFile) {
   std::ofstream(fPath) << "left over";
   LockFile lock;
-  std::string error;
   ASSERT_TRUE(StatusOk(lock.TryAcquire(fPath)));
   EXPECT_EQ(fs::file_size(fPath), 0u);
 }
@@ -78,7 +76,6 @@ TEST_F(LockFileTest, HolderInAnotherProcessExcludesThisOne) {
 
 TEST_F(LockFileTest, HolderInThisProcessExcludesAnotherProcess) {
   LockFile lock;
-  std::string error;
   ASSERT_TRUE(StatusOk(lock.TryAcquire(fPath)));
   const std::string command = HelperProgram("platform_lock_holder") + " try " + ShellQuote(fPath);
   EXPECT_EQ(RunProgram(command).output, "refused: Resource temporarily unavailable\n");
@@ -102,7 +99,6 @@ TEST_F(LockFileTest, WaitingTakesTheFileOnceAnotherProcessLetsGo) {
   ASSERT_TRUE(holder.ReadLine(line));
   ASSERT_EQ(line, "locked");
   LockFile lock;
-  std::string error;
   EXPECT_TRUE(StatusOk(lock.TryAcquireWithin(fPath, 3000)));
   EXPECT_TRUE(lock.IsHeld());
   ASSERT_TRUE(holder.ReadLine(line));
@@ -125,7 +121,6 @@ TEST_F(LockFileTest, WaitingGivesUpAtItsDeadlineWithTheSystemsText) {
 
 TEST_F(LockFileTest, KnowsTheFileItHoldsUnderAnotherSpelling) {
   LockFile lock;
-  std::string error;
   EXPECT_FALSE(lock.HoldsFile(fPath)) << "nothing held";
   ASSERT_TRUE(StatusOk(lock.TryAcquire(fPath)));
   EXPECT_TRUE(lock.HoldsFile(fPath));

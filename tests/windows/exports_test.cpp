@@ -46,7 +46,6 @@ std::size_t OffsetOf(const std::string& aData, std::size_t aSections, int aCount
 
 PeExports ReadExports(const std::string& aPath) {
   std::string data;
-  std::string error;
   EXPECT_TRUE(StatusOk(qv::platform::ReadWholeFile(aPath, data)));
   PeExports result;
   if (data.size() < 0x40 || data.compare(0, 2, "MZ") != 0) return result;

@@ -62,7 +62,6 @@ TEST(WindowsFiles, LockFileKnowsTheFileItHoldsUnderAnotherSpelling) {
   const std::string folder = FreshFolder("holds");
   const std::string path = folder + "QVFP_CYKAVREN.Lock";
   LockFile lock;
-  std::string error;
   EXPECT_FALSE(lock.HoldsFile(path)) << "nothing held";
   ASSERT_TRUE(StatusOk(lock.TryAcquire(path)));
   EXPECT_TRUE(lock.HoldsFile(path));
@@ -75,7 +74,6 @@ TEST(WindowsFiles, LockFileKnowsTheFileItHoldsUnderAnotherSpelling) {
 TEST(WindowsFiles, ReplaceAtomicallyLeavesNewContentAndNoTemporaryFile) {
   const std::string folder = FreshFolder("replace");
   const std::string path = folder + "counters.actual.fprc";
-  std::string error;
   ASSERT_TRUE(StatusOk(WriteWholeFile(path, "old")));
   ReplaceFileAtomically(path, "new content\r\n").ThrowIfFailed();
   std::string content;
@@ -90,7 +88,6 @@ TEST(WindowsFiles, ReplaceAtomicallyLeavesNewContentAndNoTemporaryFile) {
 TEST(WindowsFiles, FailedRenameKeepsOldContentAndReportsIt) {
   const std::string folder = FreshFolder("fault");
   const std::string path = folder + "counters.actual.fprc";
-  std::string error;
   ASSERT_TRUE(StatusOk(WriteWholeFile(path, "old")));
   qv::testing::tFaultyFileSystem faulty;
   faulty.FailNth(FileOperation::Rename, 1);
@@ -110,7 +107,7 @@ TEST(WindowsFiles, CreateAtomicallyNeverReplacesAndDebrisGoesButNotALivingFile) 
   const std::string folder = FreshFolder("create");
   EXPECT_TRUE(CreatedAtomically(folder + "0001-0000002.fprd", "first"));
   EXPECT_FALSE(CreatedAtomically(folder + "0001-0000002.fprd", "second"));
-  std::string content, error;
+  std::string content;
   ASSERT_TRUE(StatusOk(ReadWholeFile(folder + "0001-0000002.fprd", content)));
   EXPECT_EQ(content, "first");
   ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "~counters.actual.fprc.Ab3xYz.tmp", "half")));

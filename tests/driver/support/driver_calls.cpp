@@ -97,8 +97,8 @@ int32_t OpenTestProcessor(const std::string& aParameters, const std::string& aLo
 }
 
 std::string ReadFileOrEmpty(const std::string& aPath) {
-  std::string content, error;
-  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "";
+  std::string content;
+  return platform::ReadWholeFile(aPath, content).IsOk() ? content : "";
 }
 
 std::string WaitForFileContaining(const std::string& aPath, const std::string& aNeedle) {

@@ -40,8 +40,8 @@ class ScratchFolder {
 
 // The whole content of a file, or "<missing>" when it cannot be read.
 inline std::string FileContent(const std::string& aPath) {
-  std::string content, error;
-  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "<missing>";
+  std::string content;
+  return platform::ReadWholeFile(aPath, content).IsOk() ? content : "<missing>";
 }
 
 // The lines of a file split at CR LF (the last, empty piece after the final CR LF dropped).

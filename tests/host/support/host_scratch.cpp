@@ -52,8 +52,8 @@ void tHostScratch::WriteFile(const std::string& aPath, const std::string& aConte
 }
 
 std::string tHostScratch::ReadFile(const std::string& aPath) {
-  std::string content, error;
-  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "<missing>";
+  std::string content;
+  return platform::ReadWholeFile(aPath, content).IsOk() ? content : "<missing>";
 }
 
 namespace {

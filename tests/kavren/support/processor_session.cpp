@@ -25,7 +25,6 @@ namespace {
 
 void WriteOrFail(const std::string& aPath, const std::string& aText) {
   platform::ForceDirectories(fs::path(aPath).parent_path().string()).ThrowIfFailed();
-  std::string error;
   ASSERT_TRUE(StatusOk(platform::WriteWholeFile(aPath, aText)));
 }
 
@@ -44,8 +43,8 @@ std::vector<std::string> FileNames(const std::string& aFolder) {
 std::string BuildBinFolder() { return QV_BIN_DIR; }
 
 std::string FileText(const std::string& aPath) {
-  std::string content, error;
-  return Ok(platform::ReadWholeFile(aPath, content), error) ? content : "";
+  std::string content;
+  return platform::ReadWholeFile(aPath, content).IsOk() ? content : "";
 }
 
 std::string XmlElement(const std::string& aXml, const std::string& aName) {
