@@ -45,8 +45,10 @@ int FileSystem::RefusalCode(FileOperation aOperation) {
 }
 
 FileSystem& RealFileSystem() {
-  static SystemFileSystem system;
-  return system;
+  // Never destroyed: a library unloaded at exit, or a thread still writing then, must not
+  // find it gone.
+  static SystemFileSystem* const system = new SystemFileSystem;
+  return *system;
 }
 
 }  // namespace qv::platform

@@ -163,6 +163,22 @@ TEST_F(LockFileTest, AcquiringAnExistingFileNeverCreatesOne) {
   EXPECT_FALSE(Ok(lock.ReadHeld(content), error));
 }
 
+TEST_F(LockFileTest, ARecreatedRecordHoldsOnlyItsNewContentAndARefusedHoldChangesNothing) {
+  const std::string record = fScratch.File("0001-0000043.fprq");
+  std::ofstream(record) << "<QueuedReceipt>a longer old record</QueuedReceipt>";
+  LockFile writer(fFaulty);
+  std::string error, content;
+  fFaulty.FailNth(FileOperation::Lock, 1);
+  EXPECT_FALSE(Ok(writer.TryCreateHeld(record, "<QueuedReceipt/>"), error));
+  EXPECT_EQ(error, "Resource temporarily unavailable");
+  EXPECT_FALSE(writer.IsHeld());
+  ASSERT_TRUE(StatusOk(ReadWholeFile(record, content)));
+  EXPECT_EQ(content, "<QueuedReceipt>a longer old record</QueuedReceipt>");
+  ASSERT_TRUE(StatusOk(writer.TryCreateHeld(record, "<QueuedReceipt/>")));
+  ASSERT_TRUE(StatusOk(writer.ReadHeld(content)));
+  EXPECT_EQ(content, "<QueuedReceipt/>");
+}
+
 TEST_F(LockFileTest, InjectedWriteFailureLeavesNoHold) {
   fFaulty.FailNth(FileOperation::Write, 1);
   LockFile lock(fFaulty);

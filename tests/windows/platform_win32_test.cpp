@@ -141,6 +141,25 @@ TEST(WindowsFiles, HeldRecordExcludesOthersAndIsReadByItsHolder) {
   EXPECT_FALSE(FileExists(folder + "missing.fprq"));
 }
 
+TEST(WindowsFiles, ARecreatedRecordHoldsOnlyItsNewContentAndARefusedHoldChangesNothing) {
+  const std::string folder = FreshFolder("recreate");
+  const std::string record = folder + "0001-0000043.fprq";
+  ASSERT_TRUE(
+      StatusOk(WriteWholeFile(record, "<QueuedReceipt>a longer old record</QueuedReceipt>")));
+  qv::testing::tFaultyFileSystem faulty;
+  LockFile writer(faulty);
+  std::string error, content;
+  faulty.FailNth(FileOperation::Lock, 1);
+  EXPECT_FALSE(Ok(writer.TryCreateHeld(record, "<QueuedReceipt/>"), error));
+  EXPECT_EQ(error, SystemErrorText(32));  // ERROR_SHARING_VIOLATION, as another holder
+  EXPECT_FALSE(writer.IsHeld());
+  ASSERT_TRUE(StatusOk(ReadWholeFile(record, content)));
+  EXPECT_EQ(content, "<QueuedReceipt>a longer old record</QueuedReceipt>");
+  ASSERT_TRUE(StatusOk(writer.TryCreateHeld(record, "<QueuedReceipt/>")));
+  ASSERT_TRUE(StatusOk(writer.ReadHeld(content)));
+  EXPECT_EQ(content, "<QueuedReceipt/>");
+}
+
 TEST(WindowsFiles, CopyMoveAndDeleteKeepTheirRules) {
   const std::string folder = FreshFolder("copy");
   std::string error;
