@@ -16,6 +16,7 @@
 #include "platform/file_system.h"
 #include "platform/regional_settings.h"
 #include "support/file_status_assertions.h"
+#include "support/protected_path.h"
 
 namespace qv::testing {
 namespace {
@@ -183,6 +184,26 @@ TEST_F(ProcessorReports, JournalCopyAlreadyPresentLeavesTheDayOpen) {
   EXPECT_EQ(counters["CurrentZReportNo"], "1");
   EXPECT_EQ(counters["CurrentReceiptNo"], "6");
   EXPECT_EQ(counters["DailySales"], "51");
+}
+
+TEST_F(ProcessorReports, PreviousCountersCopyThatCannotBeRemovedIsNamedAndLeavesTheDayOpen) {
+  fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"DailyTotal", "50"}});
+  const std::string previous = fSession.TillFolder() + "/counters.previous.fprc";
+  ASSERT_TRUE(StatusOk(platform::WriteWholeFile(previous, "the day before")));
+  tProtectedPath guard(previous, tProtectedPath::tKind::Immutable);
+  if (!guard.IsSet()) GTEST_SKIP() << "no file here can be protected from removal";
+  const auto calls = RunAfterOpen(Z());
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].rc, -1);
+  EXPECT_TRUE(Contains(calls[0].error.value_or(""), "Cannot delete \""))
+      << calls[0].error.value_or("");
+  EXPECT_TRUE(
+      Contains(calls[0].error.value_or(""), "counters.previous.fprc\": Operation not permitted"))
+      << calls[0].error.value_or("");
+  guard.Clear();
+  EXPECT_EQ(FileText(previous), "the day before");
+  EXPECT_EQ(fSession.Counters()["CurrentZReportNo"], "1");
+  EXPECT_EQ(fSession.Counters()["DailySales"], "50");
 }
 
 // A Z-report that stopped after its journal copy (a crash) left the copy of exactly the

@@ -1,11 +1,6 @@
 // Receipts whose host process died: hosts killed without warning at random moments, a host
 // killed while another goes on, a day closed while a receipt was in flight, queue records
 // left in every state a death can leave them in, and the debris of interrupted writes.
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -24,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "support/file_status_assertions.h"
+#include "support/protected_path.h"
 
 namespace qv::testing {
 namespace {
@@ -277,39 +273,11 @@ TEST_F(AbandonedQueueRecord, SettledAtOpenByWhatTheCountersAndTheJournalShow) {
   EXPECT_TRUE(Contains(fSession.LogText(), " - ERROR - FailedReceipt:Receipt 5 [Interrupted]"));
 }
 
-// A folder in which the system refuses every removal (Linux: the append-only flag, which
-// only root may set; a file system without the flag cannot play such a folder).
-class tFolderRefusingRemovals {
- public:
-  explicit tFolderRefusingRemovals(const std::string& aFolder)
-      : fFolder(open(aFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    int flags = 0;
-    fSet = fFolder >= 0 && ioctl(fFolder, FS_IOC_GETFLAGS, &flags) == 0 &&
-           (flags |= FS_APPEND_FL, ioctl(fFolder, FS_IOC_SETFLAGS, &flags) == 0);
-  }
-  ~tFolderRefusingRemovals() {
-    Clear();
-    if (fFolder >= 0) close(fFolder);
-  }
-  bool IsSet() const { return fSet; }
-  void Clear() {
-    int flags = 0;
-    if (fSet && ioctl(fFolder, FS_IOC_GETFLAGS, &flags) == 0) {
-      flags &= ~FS_APPEND_FL;
-      ioctl(fFolder, FS_IOC_SETFLAGS, &flags);
-    }
-    fSet = false;
-  }
-
- private:
-  int fFolder;
-  bool fSet = false;
-};
-
 TEST_F(AbandonedQueueRecord, ARecordThatCannotBeRemovedIsLeftForLaterNotLoggedAsRemoved) {
   fSession.WriteCounters(5, 1, {{"DailySales", "50"}, {"GrandTotalSales", "50"}});
   WriteFile(Queue("0001-0000006.fprq"), Record(6));  // never counted
-  tFolderRefusingRemovals queue(fSession.TillFolder() + "/Queue");
+  // A queue folder in which the system refuses every removal.
+  tProtectedPath queue(fSession.TillFolder() + "/Queue", tProtectedPath::tKind::AppendOnly);
   if (!queue.IsSet()) GTEST_SKIP() << "no folder here refuses removals";
   auto opened = OpenOnly(fSession);
   ASSERT_EQ(opened.size(), 1u);
