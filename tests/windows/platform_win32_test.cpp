@@ -176,6 +176,24 @@ TEST(WindowsFiles, CopyMoveAndDeleteKeepTheirRules) {
   EXPECT_FALSE(FileExists(folder + "deeper"));
 }
 
+TEST(WindowsFiles, FolderDeleteMoveAndSizeFailuresNameTheFileAndTheSystemsReason) {
+  const std::string folder = FreshFolder("reasons");
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "plain", "a file where a folder should be")));
+  EXPECT_EQ(ForceDirectories(folder + "plain\\Processed").Message(),
+            "Cannot create the folder \"" + folder + "plain\\Processed\": " + SystemErrorText(3));
+  EXPECT_EQ(DeleteFile(folder + "gone.fprq").Message(),
+            "Cannot delete \"" + folder + "gone.fprq\": " + SystemErrorText(2));
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "a.log", "a")));
+  ASSERT_TRUE(StatusOk(WriteWholeFile(folder + "b.log", "b")));
+  EXPECT_EQ(MoveFile(folder + "a.log", folder + "b.log").Message(),
+            "Cannot move \"" + folder + "a.log\" to \"" + folder +
+                "b.log\": " + SystemErrorText(183));  // ERROR_ALREADY_EXISTS
+  int64_t size = 42;
+  EXPECT_EQ(FileSize(folder + "none.log", size).Message(),
+            "Cannot read the size of \"" + folder + "none.log\": " + SystemErrorText(2));
+  EXPECT_EQ(size, 42);
+}
+
 TEST(WindowsFiles, TemporaryFilesAreNewAndNamedByPrefix) {
   const std::string first = NewTemporaryFile("qvr");
   const std::string second = NewTemporaryFile("qvr");
