@@ -58,13 +58,19 @@ tEd25519Seed SeedOfPem(const std::string& aPrivatePem) {
   }
   const std::string der = FromBase64(
       std::string_view(aPrivatePem).substr(from + begin.size(), to - from - begin.size()));
-  if (der.size() != kPrivatePrefix.size() + 32 ||
-      der.compare(0, kPrivatePrefix.size(), kPrivatePrefix) != 0) {
+  // Key files written by earlier builds of this box hold only the prefix's first four bytes
+  // (up to its first NUL); they are still read, so that a device keeps its key.
+  const std::string_view earlierPrefix = kPrivatePrefix.substr(0, 4);
+  std::size_t prefixLength = 0;
+  if (der.size() == kPrivatePrefix.size() + 32 && der.starts_with(kPrivatePrefix)) {
+    prefixLength = kPrivatePrefix.size();
+  } else if (der.size() == earlierPrefix.size() + 32 && der.starts_with(earlierPrefix)) {
+    prefixLength = earlierPrefix.size();
+  } else {
     throw std::runtime_error("Cannot read the device key: not an Ed25519 key");
   }
   tEd25519Seed seed{};
-  for (std::size_t i = 0; i < 32; ++i)
-    seed[i] = static_cast<uint8_t>(der[kPrivatePrefix.size() + i]);
+  for (std::size_t i = 0; i < 32; ++i) seed[i] = static_cast<uint8_t>(der[prefixLength + i]);
   return seed;
 }
 
