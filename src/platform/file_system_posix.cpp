@@ -140,13 +140,16 @@ FileStatus ForceDirectories(std::string_view aPath) {
   std::string path = NativePath(aPath);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   if (path.empty()) return Failed("Cannot create the folder " + Quoted(path), ENOENT);
+  struct stat status {};
+  // The common case, a folder that is there already, costs one look instead of a try at
+  // every parent.
+  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return FileStatus();
   // Each prefix that ends before a "/" is a parent to create first.
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
     if (slash > 0 && path[slash - 1] != '/') mkdir(path.substr(0, slash).c_str(), 0777);
   }
   const int error = mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
-  struct stat status {};
   if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return FileStatus();
   return Failed("Cannot create the folder " + Quoted(path),
                 error == 0 || error == EEXIST ? ENOTDIR : error);

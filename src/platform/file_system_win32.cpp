@@ -64,6 +64,9 @@ FileStatus ForceDirectories(std::string_view aPath) {
   std::string path = NativePath(aPath);
   while (path.size() > 1 && IsPathDelimiter(path.back())) path.pop_back();
   if (path.empty()) return Failed("Cannot create the folder " + Quoted(path), ERROR_PATH_NOT_FOUND);
+  // The common case, a folder that is there already, costs one look instead of a try at
+  // every parent.
+  if (DirectoryExists(path)) return FileStatus();
   // Each prefix that ends before a delimiter is a parent to create first ("C:" and the
   // "\\server\share" part of a network path simply fail and are passed over).
   for (std::size_t at = path.find_first_of("\\/", 1); at != std::string::npos;
