@@ -4,31 +4,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <random>
+
+#include "platform/file_replace_system.h"
 
 namespace qv::platform {
 namespace {
 
 constexpr int kUniqueNameAttempts = 100;
-
-// Six characters from the alphabet of mkstemp, different for every call of the process.
-std::string UniquePart() {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned seed = std::random_device{}();
-  thread_local std::minstd_rand generator(seed ^ static_cast<unsigned>(getpid()) ^
-                                          counter.fetch_add(7919));
-  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned value = generator() ^ (counter.fetch_add(1) * 2654435761u);
-  std::string part;
-  for (int i = 0; i < 6; ++i) {
-    part += kAlphabet[value % 62];
-    value = value / 62 ^ generator();
-  }
-  return part;
-}
 
 }  // namespace
 
@@ -56,7 +40,7 @@ int CreateUniqueFile(const std::string& aFolder, std::string_view aPrefix, std::
   for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
     std::string path = aFolder;
     path += aPrefix;
-    path += UniquePart();
+    path += file_replace_system::UniqueNamePart();
     path += aSuffix;
     const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor >= 0) {

@@ -1,29 +1,12 @@
 // Handle helpers of the Windows file functions.
 #include "platform/file_handle_win32.h"
 
-#include <atomic>
-#include <random>
+#include "platform/file_replace_system.h"
 
 namespace qv::platform {
 namespace {
 
 constexpr int kUniqueNameAttempts = 100;
-
-// Six characters of letters and digits, different for every call of the process.
-std::string UniquePart() {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned seed = std::random_device{}();
-  thread_local std::minstd_rand generator(seed ^ static_cast<unsigned>(GetCurrentProcessId()) ^
-                                          counter.fetch_add(7919));
-  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned value = generator() ^ (counter.fetch_add(1) * 2654435761u);
-  std::string part;
-  for (int i = 0; i < 6; ++i) {
-    part += kAlphabet[value % 62];
-    value = value / 62 ^ generator();
-  }
-  return part;
-}
 
 }  // namespace
 
@@ -42,7 +25,7 @@ HANDLE CreateUniqueFile(const std::string& aFolder, std::string_view aPrefix,
   for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
     std::string path = aFolder;
     path += aPrefix;
-    path += UniquePart();
+    path += file_replace_system::UniqueNamePart();
     path += aSuffix;
     HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -18,17 +18,16 @@
 #include <cstdio>
 
 #include "platform/file_handle_posix.h"
-#include "platform/file_system.h"
-#include "platform/system_error.h"
+#include "platform/file_replace_system.h"
 
 namespace qv::platform {
 namespace {
 
+using file_replace_system::IsTemporaryName;
+
 // A clean-up of debris that took the temporary file away before it was locked: the replace
 // starts again with a new one.
 constexpr int kReplaceAttempts = 3;
-constexpr std::string_view kTemporarySuffix = ".tmp";
-constexpr std::size_t kUniquePartLength = 6;
 
 std::string BaseNameOf(const std::string& aPath) {
   const auto slash = aPath.find_last_of('/');
@@ -51,7 +50,8 @@ tAttempt ReplaceOnce(const std::string& aTarget, std::string_view aData, FileSys
   std::string prefix = ".";
   prefix += BaseNameOf(aTarget);
   prefix += '.';
-  FileHandle file(CreateUniqueFile(folder, prefix, kTemporarySuffix, temporary));
+  FileHandle file(
+      CreateUniqueFile(folder, prefix, file_replace_system::kTemporarySuffix, temporary));
   if (!file.IsOpen()) {
     aError = errno;
     return tAttempt::Failed;
@@ -77,11 +77,19 @@ tAttempt ReplaceOnce(const std::string& aTarget, std::string_view aData, FileSys
   return tAttempt::Failed;
 }
 
-// Replaces the native file aTarget with aData; 0, or the system's error code with the
-// temporary file removed and aTarget untouched. With aKeepExisting an existing aTarget is
-// never replaced: EEXIST.
+// Removes the temporary file aPath unless a living replace holds it.
+bool RemoveWhenAbandoned(const std::string& aPath) {
+  FileHandle file(open(aPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!file.IsOpen() || flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  return unlink(aPath.c_str()) == 0;
+}
+
+}  // namespace
+
+namespace file_replace_system {
+
 int ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem& aFileSystem,
-                bool aKeepExisting = false) {
+                bool aKeepExisting) {
   int error = EIO;
   for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
     switch (ReplaceOnce(aTarget, aData, aFileSystem, aKeepExisting, error)) {
@@ -96,40 +104,9 @@ int ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem& 
   return error;
 }
 
-// "." + a name + "." + six letters or digits + ".tmp", the temporary file of ReplaceOnce.
-bool IsReplaceTemporaryName(std::string_view aName) {
-  const std::size_t tail = 1 + kUniquePartLength + kTemporarySuffix.size();
-  if (aName.size() < 2 + tail || aName[0] != '.') return false;
-  if (aName.substr(aName.size() - kTemporarySuffix.size()) != kTemporarySuffix) return false;
-  if (aName[aName.size() - tail] != '.') return false;
-  for (std::size_t i = aName.size() - tail + 1; i < aName.size() - kTemporarySuffix.size(); ++i) {
-    if (!std::isalnum(static_cast<unsigned char>(aName[i]))) return false;
-  }
-  return true;
-}
+bool IsFileExistsCode(int aError) { return aError == EEXIST; }
 
-// Removes the temporary file aPath unless a living replace holds it.
-bool RemoveWhenAbandoned(const std::string& aPath) {
-  FileHandle file(open(aPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  if (!file.IsOpen() || flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return false;
-  return unlink(aPath.c_str()) == 0;
-}
-
-// The failure of a replace or a creation, in the words the till's log has always shown.
-FileStatus CannotWrite(std::string_view aPath, int aError) {
-  return FileStatus::Failure("Cannot write file \"" + std::string(aPath) + "\". " +
-                             SystemErrorText(aError));
-}
-
-}  // namespace
-
-FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated,
-                                FileSystem& aFileSystem) {
-  const int error = ReplaceWith(NativePath(aPath), aData, aFileSystem, /*aKeepExisting=*/true);
-  aCreated = error == 0;
-  if (error == 0 || error == EEXIST) return FileStatus();
-  return CannotWrite(aPath, error);
-}
+}  // namespace file_replace_system
 
 int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   std::string folder = NativePath(aFolder);
@@ -140,32 +117,12 @@ int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   int removed = 0;
   while (const dirent* entry = readdir(directory)) {
     if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
-    if (IsReplaceTemporaryName(entry->d_name) && RemoveWhenAbandoned(folder + entry->d_name)) {
+    if (IsTemporaryName(entry->d_name, '.') && RemoveWhenAbandoned(folder + entry->d_name)) {
       ++removed;
     }
   }
   closedir(directory);
   return removed;
-}
-
-FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData,
-                                 FileSystem& aFileSystem) {
-  const int error = ReplaceWith(NativePath(aPath), aData, aFileSystem);
-  if (error != 0) return CannotWrite(aPath, error);
-  return FileStatus();
-}
-
-FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget,
-                           FileSystem& aFileSystem) {
-  std::string content;
-  // "Cannot open \"<source>\": <OS text>" when the source cannot be read.
-  if (FileStatus read = ReadWholeFile(aSource, content); !read.IsOk()) return read;
-  const std::string target = NativePath(aTarget);
-  const int error = ReplaceWith(target, content, aFileSystem);
-  if (error != 0) {
-    return FileStatus::Failure(SystemErrorMessage("Cannot copy to \"" + target + "\"", error));
-  }
-  return FileStatus();
 }
 
 }  // namespace qv::platform

@@ -9,32 +9,27 @@
 // is open without sharing while it is written, so that the clean-up of the debris of
 // interrupted replaces cannot delete the file of a living one.
 #include "platform/file_handle_win32.h"
-
-#include <cctype>
-
-#include "platform/file_system.h"
-#include "platform/system_error.h"
+#include "platform/file_replace_system.h"
 
 namespace qv::platform {
 namespace {
-
-constexpr std::string_view kTemporarySuffix = ".tmp";
-constexpr std::size_t kUniquePartLength = 6;
 
 std::string BaseNameOf(const std::string& aPath) {
   const auto delimiter = aPath.find_last_of("\\/:");
   return delimiter == std::string::npos ? aPath : aPath.substr(delimiter + 1);
 }
 
-// Replaces the native file aTarget with aData; 0, or the system's error code with the
-// temporary file removed and aTarget untouched.
-// With aKeepExisting an existing aTarget is never replaced: ERROR_ALREADY_EXISTS.
-DWORD ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem& aFileSystem,
-                  bool aKeepExisting = false) {
+}  // namespace
+
+namespace file_replace_system {
+
+int ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem& aFileSystem,
+                bool aKeepExisting) {
   const std::string folder = FolderOfNativePath(aTarget);
   std::string temporary;
-  FileHandle file(CreateUniqueFile(folder, "~" + BaseNameOf(aTarget) + ".", ".tmp", temporary));
-  if (!file.IsOpen()) return GetLastError();
+  FileHandle file(
+      CreateUniqueFile(folder, "~" + BaseNameOf(aTarget) + ".", kTemporarySuffix, temporary));
+  if (!file.IsOpen()) return static_cast<int>(GetLastError());
   const NativeFile native = reinterpret_cast<NativeFile>(file.Get());
   int error = aFileSystem.Write(native, aData);
   if (error == 0) error = aFileSystem.Flush(native);
@@ -44,38 +39,14 @@ DWORD ReplaceWith(const std::string& aTarget, std::string_view aData, FileSystem
     file.Close();
     DeleteFileW(ToWide(temporary).c_str());
   }
-  return static_cast<DWORD>(error);
+  return error;
 }
 
-// "~" + a name + "." + six letters or digits + ".tmp", the temporary file of ReplaceWith.
-bool IsReplaceTemporaryName(std::string_view aName) {
-  const std::size_t tail = 1 + kUniquePartLength + kTemporarySuffix.size();
-  if (aName.size() < 2 + tail || aName[0] != '~') return false;
-  if (aName.substr(aName.size() - kTemporarySuffix.size()) != kTemporarySuffix) return false;
-  if (aName[aName.size() - tail] != '.') return false;
-  for (std::size_t i = aName.size() - tail + 1; i < aName.size() - kTemporarySuffix.size(); ++i) {
-    if (!std::isalnum(static_cast<unsigned char>(aName[i]))) return false;
-  }
-  return true;
+bool IsFileExistsCode(int aError) {
+  return aError == ERROR_ALREADY_EXISTS || aError == ERROR_FILE_EXISTS;
 }
 
-// The failure of a replace or a creation, in the words the till's log has always shown.
-FileStatus CannotWrite(std::string_view aPath, DWORD aError) {
-  return FileStatus::Failure("Cannot write file \"" + std::string(aPath) + "\". " +
-                             SystemErrorText(static_cast<int>(aError)));
-}
-
-}  // namespace
-
-FileStatus CreateFileAtomically(std::string_view aPath, std::string_view aData, bool& aCreated,
-                                FileSystem& aFileSystem) {
-  const DWORD error = ReplaceWith(NativePath(aPath), aData, aFileSystem, /*aKeepExisting=*/true);
-  aCreated = error == 0;
-  if (error == 0 || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
-    return FileStatus();
-  }
-  return CannotWrite(aPath, error);
-}
+}  // namespace file_replace_system
 
 int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
   std::string folder = NativePath(aFolder);
@@ -88,31 +59,12 @@ int RemoveInterruptedReplaceFiles(std::string_view aFolder) {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
     const std::string name = FromWide(entry.cFileName);
     // A living replace keeps its file open without sharing: deleting it fails.
-    if (IsReplaceTemporaryName(name) && DeleteFileW(ToWide(folder + name).c_str())) ++removed;
+    if (file_replace_system::IsTemporaryName(name, '~') &&
+        DeleteFileW(ToWide(folder + name).c_str()))
+      ++removed;
   } while (FindNextFileW(search, &entry));
   FindClose(search);
   return removed;
-}
-
-FileStatus ReplaceFileAtomically(std::string_view aPath, std::string_view aData,
-                                 FileSystem& aFileSystem) {
-  const DWORD error = ReplaceWith(NativePath(aPath), aData, aFileSystem);
-  if (error != 0) return CannotWrite(aPath, error);
-  return FileStatus();
-}
-
-FileStatus CopyFileReplace(std::string_view aSource, std::string_view aTarget,
-                           FileSystem& aFileSystem) {
-  std::string content;
-  // "Cannot open \"<source>\": <OS text>" when the source cannot be read.
-  if (FileStatus read = ReadWholeFile(aSource, content); !read.IsOk()) return read;
-  const std::string target = NativePath(aTarget);
-  const DWORD error = ReplaceWith(target, content, aFileSystem);
-  if (error != 0) {
-    return FileStatus::Failure(
-        SystemErrorMessage("Cannot copy to \"" + target + "\"", static_cast<int>(error)));
-  }
-  return FileStatus();
 }
 
 }  // namespace qv::platform
