@@ -1,8 +1,8 @@
-// Waiting for a lock file, the same on every platform: neither an exclusive flock taken
-// without blocking nor a file opened with share mode 0 can be waited for with a deadline, so
-// the waiter looks again after short pauses that grow from 1 ms to at most 8 ms. A lock that
-// is let go is taken within those few milliseconds, while a long wait costs a few hundred
-// attempts of a few microseconds each.
+// What a lock file does the same on every platform: the two ways of taking it, and waiting
+// for it. Neither an exclusive flock taken without blocking nor a file opened with share mode
+// 0 can be waited for with a deadline, so the waiter looks again after short pauses that grow
+// from 1 ms to at most 8 ms. A lock that is let go is taken within those few milliseconds,
+// while a long wait costs a few hundred attempts of a few microseconds each.
 #include <algorithm>
 #include <chrono>
 
@@ -17,6 +17,14 @@ constexpr int kFirstPauseMilliseconds = 1;
 constexpr int kLongestPauseMilliseconds = 8;
 
 }  // namespace
+
+FileStatus LockFile::TryAcquire(const std::string& aPath) {
+  return Acquire(aPath, /*aTruncate=*/true);
+}
+
+FileStatus LockFile::TryAcquireWithoutTruncating(const std::string& aPath) {
+  return Acquire(aPath, /*aTruncate=*/false);
+}
 
 FileStatus LockFile::TryAcquireWithin(const std::string& aPath, int aMilliseconds) {
   using Clock = std::chrono::steady_clock;

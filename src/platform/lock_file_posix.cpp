@@ -86,14 +86,6 @@ FileStatus LockFile::ReadHeld(std::string& aContent) const {
   }
 }
 
-FileStatus LockFile::TryAcquire(const std::string& aPath) {
-  return Acquire(aPath, /*aTruncate=*/true);
-}
-
-FileStatus LockFile::TryAcquireWithoutTruncating(const std::string& aPath) {
-  return Acquire(aPath, /*aTruncate=*/false);
-}
-
 FileStatus LockFile::Acquire(const std::string& aPath, bool aTruncate) {
   Release();
   const std::string path = NativePath(aPath);

@@ -82,14 +82,6 @@ FileStatus LockFile::ReadHeld(std::string& aContent) const {
   }
 }
 
-FileStatus LockFile::TryAcquire(const std::string& aPath) {
-  return Acquire(aPath, /*aTruncate=*/true);
-}
-
-FileStatus LockFile::TryAcquireWithoutTruncating(const std::string& aPath) {
-  return Acquire(aPath, /*aTruncate=*/false);
-}
-
 FileStatus LockFile::Acquire(const std::string& aPath, bool aTruncate) {
   Release();
   return Hold(OpenUnshared(aPath, aTruncate ? CREATE_ALWAYS : OPEN_ALWAYS), *fFileSystem, fHandle);
