@@ -1,23 +1,26 @@
 // The local clock from GetLocalTime.
-#include "platform/windows_headers_win32.h"
+#include "platform/clock_win32.h"
 
-#include "platform/clock.h"
 #include "platform/clock_system.h"
 
 namespace qv::platform {
 
+LocalTime LocalTimeOf(const SYSTEMTIME& aTime) {
+  LocalTime result;
+  result.year = aTime.wYear;
+  result.month = aTime.wMonth;
+  result.day = aTime.wDay;
+  result.hour = aTime.wHour;
+  result.minute = aTime.wMinute;
+  result.second = aTime.wSecond > 59 ? 59 : aTime.wSecond;
+  result.millisecond = aTime.wMilliseconds;
+  return result;
+}
+
 LocalTime clock_system::SystemLocalTime() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  LocalTime result;
-  result.year = now.wYear;
-  result.month = now.wMonth;
-  result.day = now.wDay;
-  result.hour = now.wHour;
-  result.minute = now.wMinute;
-  result.second = now.wSecond > 59 ? 59 : now.wSecond;
-  result.millisecond = now.wMilliseconds;
-  return result;
+  return LocalTimeOf(now);
 }
 
 void SleepMilliseconds(int aMilliseconds) {

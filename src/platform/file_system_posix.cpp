@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/clock_posix.h"
 #include "platform/file_handle_posix.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -73,20 +74,6 @@ bool CopyContent(int aSource, int aTarget) {
       return false;
     }
   }
-}
-
-LocalTime ToLocalTime(const timespec& aTime) {
-  tm local{};
-  localtime_r(&aTime.tv_sec, &local);
-  LocalTime result;
-  result.year = local.tm_year + 1900;
-  result.month = local.tm_mon + 1;
-  result.day = local.tm_mday;
-  result.hour = local.tm_hour;
-  result.minute = local.tm_min;
-  result.second = local.tm_sec > 59 ? 59 : local.tm_sec;
-  result.millisecond = static_cast<int>(aTime.tv_nsec / 1000000);
-  return result;
 }
 
 // The birth time where the file system keeps it, else the last status change; false when
@@ -303,7 +290,7 @@ std::vector<SubFolder> ListSubFolders(std::string_view aPath) {
     }
     timespec created{};
     if (!FolderCreationTime(parent + name, created)) continue;
-    folders.push_back({name, ToLocalTime(created)});
+    folders.push_back({name, LocalTimeOf(created)});
   }
   closedir(directory);
   return folders;

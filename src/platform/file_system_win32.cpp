@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "platform/clock_win32.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 
@@ -26,15 +27,7 @@ LocalTime ToLocalTime(const FILETIME& aTime) {
   SYSTEMTIME local{};
   FileTimeToSystemTime(&aTime, &universal);
   if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) local = universal;
-  LocalTime result;
-  result.year = local.wYear;
-  result.month = local.wMonth;
-  result.day = local.wDay;
-  result.hour = local.wHour;
-  result.minute = local.wMinute;
-  result.second = local.wSecond;
-  result.millisecond = local.wMilliseconds;
-  return result;
+  return LocalTimeOf(local);
 }
 
 }  // namespace
