@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/xml_utils.h"
+#include "bench_till.h"
 #include "documents/receipt.h"
 
 namespace {
@@ -135,24 +136,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Unless told otherwise: repetitions in random order, so that a slow spell of the machine
-  // falls on every benchmark alike.
-  std::vector<char*> arguments(argv, argv + argc);
-  std::string repetitions = "--benchmark_repetitions=15";
-  std::string interleaving = "--benchmark_enable_random_interleaving=true";
-  const auto given = [&](std::string_view aFlag) {
-    return std::any_of(argv + 1, argv + argc, [&](const char* aArgument) {
-      return std::string_view(aArgument).starts_with(aFlag);
-    });
-  };
-  if (!given("--benchmark_repetitions")) arguments.push_back(repetitions.data());
-  if (!given("--benchmark_enable_random_interleaving")) arguments.push_back(interleaving.data());
-  int count = static_cast<int>(arguments.size());
-  arguments.push_back(nullptr);
-  argv = arguments.data();
-  argc = count;
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (!qv::bench::InitializeInterleaved(argc, argv, 15)) return 1;
   // Allocating and freeing one large block first lets the C library serve the parser's copy of
   // the text from its heap from the start; otherwise whichever benchmark runs first pays for
   // mapping and unmapping that copy on every iteration, and the ratios say nothing.
@@ -166,8 +150,9 @@ int main(int argc, char** argv) {
   const double checked = reporter.Time("BM_CheckedParse");
   const double read = reporter.Time("BM_ReadReceipt");
   if (bare > 0 && read > 0) {
-    std::printf("Receipt of %zu bytes: reading takes %.2f times the bare parse (medians; target <= 3)",
-                ReceiptText().size(), read / bare);
+    std::printf(
+        "Receipt of %zu bytes: reading takes %.2f times the bare parse (medians; target <= 3)",
+        ReceiptText().size(), read / bare);
     if (checked > 0) std::printf("; the checked parse alone %.2f times", checked / bare);
     std::printf("\n");
   }

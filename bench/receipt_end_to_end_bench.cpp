@@ -392,24 +392,7 @@ void PrintRatio(const char* aBaseline, const tRatioReporter::tTimes& aEndToEnd,
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Unless told otherwise: nine repetitions in random order, so that a slow spell of the
-  // machine falls on every benchmark alike.
-  std::vector<char*> arguments(argv, argv + argc);
-  std::string repetitions = "--benchmark_repetitions=9";
-  std::string interleaving = "--benchmark_enable_random_interleaving=true";
-  const auto given = [&](std::string_view aFlag) {
-    return std::any_of(argv + 1, argv + argc, [&](const char* aArgument) {
-      return std::string_view(aArgument).starts_with(aFlag);
-    });
-  };
-  if (!given("--benchmark_repetitions")) arguments.push_back(repetitions.data());
-  if (!given("--benchmark_enable_random_interleaving")) arguments.push_back(interleaving.data());
-  int count = static_cast<int>(arguments.size());
-  arguments.push_back(nullptr);
-  argv = arguments.data();
-  argc = count;
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (!qv::bench::InitializeInterleaved(argc, argv, 9)) return 1;
   TakeSample();
   tRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -8,9 +8,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "platform/environment.h"
 #include "platform/file_status.h"
@@ -63,6 +66,28 @@ inline std::string TakeText(platform::OleStr aText) {
 }
 
 // The folder of this program, on the local disk, where flushing costs what it costs a till.
+// Initializes Google Benchmark with aRepetitions repetitions in random order unless the
+// command line says otherwise, so that a slow spell of the machine falls on every benchmark
+// alike. false when the command line holds an argument it does not know.
+inline bool InitializeInterleaved(int aArgc, char** aArgv, int aRepetitions) {
+  static std::vector<char*> arguments;
+  static std::string repetitions;
+  static std::string interleaving = "--benchmark_enable_random_interleaving=true";
+  arguments.assign(aArgv, aArgv + aArgc);
+  repetitions = "--benchmark_repetitions=" + std::to_string(aRepetitions);
+  const auto given = [&](std::string_view aFlag) {
+    return std::any_of(aArgv + 1, aArgv + aArgc, [&](const char* aArgument) {
+      return std::string_view(aArgument).starts_with(aFlag);
+    });
+  };
+  if (!given("--benchmark_repetitions")) arguments.push_back(repetitions.data());
+  if (!given("--benchmark_enable_random_interleaving")) arguments.push_back(interleaving.data());
+  int count = static_cast<int>(arguments.size());
+  arguments.push_back(nullptr);
+  benchmark::Initialize(&count, arguments.data());
+  return !benchmark::ReportUnrecognizedArguments(count, arguments.data());
+}
+
 inline std::filesystem::path ProgramFolder() {
   return std::filesystem::path(platform::ExecutablePath()).parent_path();
 }
