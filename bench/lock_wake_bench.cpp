@@ -38,9 +38,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qv::platform::OleStr;
-using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
-using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
 constexpr int kReceipts = 200;
 constexpr int kManyHosts = 8;
@@ -56,47 +53,33 @@ std::string Request(int aHandle, bool aWithReceipt) {
   return qv::bench::TillRequest("LOCKBENCH", aHandle, aWithReceipt ? qv::bench::kSaleReceipt : "");
 }
 
-using qv::bench::TakeText;
-
-std::string BinFolder() { return fs::path(qv::platform::ExecutablePath()).parent_path().string(); }
-
 // ---- The host process: opens the till, waits for the start line, sends its receipts -------
 
 int RunHost(int aCount, const std::string& aStartFile) {
-  qv::platform::DynamicLibrary driver;
-  std::string error;
-  if (!driver.Load(BinFolder() + "/QVFP_CYKAVREN_10.so", error)) {
-    std::printf("failed cannot load the library: %s\n", error.c_str());
-    return 1;
-  }
-  auto open = reinterpret_cast<tOpen>(driver.Symbol("OPEN"));
-  auto process = reinterpret_cast<tProcess>(driver.Symbol("PROCESSRECEIPT"));
-  int32_t handle = 0;
-  OleStr openError = nullptr;
-  const qv::platform::OleString openRequest(Request(0, false));
-  if (open(openRequest.Get(), &handle, &openError) != 0) {
-    std::printf("failed OPEN: %s\n", TakeText(openError).c_str());
+  std::unique_ptr<qv::bench::OpenedTill> till;
+  try {
+    till = std::make_unique<qv::bench::OpenedTill>(Request(0, false));
+  } catch (const std::exception& aError) {
+    std::printf("failed %s\n", aError.what());
     return 1;
   }
   std::printf("ready\n");
   std::fflush(stdout);
   while (!qv::platform::FileExists(aStartFile)) qv::platform::SleepMilliseconds(1);
 
-  const qv::platform::OleString request(Request(handle, true));
+  const qv::platform::OleString request(Request(till->Handle(), true));
   const int64_t start = SteadyNanoseconds();
   int64_t longest = 0;
   int failed = 0;
   std::string lastFailure;
   for (int i = 0; i < aCount; ++i) {
     const int64_t sent = SteadyNanoseconds();
-    OleStr output = nullptr;
-    OleStr failure = nullptr;
-    if (process(request.Get(), &output, &failure) != 0) {
+    std::string output, failure;
+    if (till->Process(request, output, failure) != 0) {
       // A receipt refused for a lock held too long is counted, and the host goes on.
       ++failed;
-      lastFailure = TakeText(failure);
+      lastFailure = failure;
     }
-    TakeText(output);
     longest = std::max(longest, SteadyNanoseconds() - sent);
   }
   std::printf("done %lld %lld %lld %d %s\n", static_cast<long long>(start),

@@ -31,9 +31,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qv::platform::OleStr;
-using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
-using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
 // A memory file system where there is one, so that the disk's flush delays do not drown
 // what the day's length costs.
@@ -45,8 +42,6 @@ fs::path ScratchBase() {
 std::string Request(int aHandle, bool aWithReceipt) {
   return qv::bench::TillRequest("DAYBENCH", aHandle, aWithReceipt ? qv::bench::kSaleReceipt : "");
 }
-
-using qv::bench::TakeText;
 
 // The process's resident memory in KiB (VmRSS of /proc/self/status; 0 where there is none).
 long ResidentKiB() {
@@ -82,20 +77,9 @@ int main(int argc, char** argv) {
       throw std::runtime_error("usage: bench_long_day_bench [receipts [block]], block divides");
     }
     qv::bench::ScratchTill till("day", ScratchBase());
-    const std::string path =
-        (fs::path(qv::platform::ExecutablePath()).parent_path() / "QVFP_CYKAVREN_10.so").string();
-    qv::platform::DynamicLibrary driver;
-    std::string error;
-    if (!driver.Load(path, error)) throw std::runtime_error("cannot load " + path + ": " + error);
-    auto open = reinterpret_cast<tOpen>(driver.Symbol("OPEN"));
-    auto process = reinterpret_cast<tProcess>(driver.Symbol("PROCESSRECEIPT"));
-    int32_t handle = 0;
-    OleStr failure = nullptr;
-    const qv::platform::OleString openRequest(Request(0, false));
-    if (open(openRequest.Get(), &handle, &failure) != 0) {
-      throw std::runtime_error("OPEN failed: " + TakeText(failure));
-    }
-    const qv::platform::OleString request(Request(handle, true));
+    const qv::bench::OpenedTill opened(Request(0, false));
+    const qv::platform::OleString request(Request(opened.Handle(), true));
+    std::string output, failure;
 
     std::printf("A day of %d receipts to one till in one process, on %s\n", receipts,
                 till.Root().parent_path().string().c_str());
@@ -106,11 +90,9 @@ int main(int argc, char** argv) {
       const auto start = std::chrono::steady_clock::now();
       for (int i = 0; i < block; ++i) {
         const auto sent = std::chrono::steady_clock::now();
-        OleStr output = nullptr;
-        if (process(request.Get(), &output, &failure) != 0) {
-          throw std::runtime_error("PROCESSRECEIPT failed: " + TakeText(failure));
+        if (opened.Process(request, output, failure) != 0) {
+          throw std::runtime_error("PROCESSRECEIPT failed: " + failure);
         }
-        TakeText(output);
         receiptTimes[static_cast<std::size_t>(i)] =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
       }

@@ -27,9 +27,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qv::platform::OleStr;
-using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
-using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
 std::string Request(int aHandle, const std::string& aReceipt) {
   return qv::bench::TillRequest("LONGBENCH", aHandle, aReceipt);
@@ -67,41 +64,23 @@ std::string ManyLinesReceipt(int aLines) {
   return Receipt(lines, "");
 }
 
-using qv::bench::TakeText;
-
 class Driver {
  public:
-  Driver() {
-    const std::string path =
-        (fs::path(qv::platform::ExecutablePath()).parent_path() / "QVFP_CYKAVREN_10.so").string();
-    std::string error;
-    if (!fLibrary.Load(path, error)) throw std::runtime_error("cannot load " + path + ": " + error);
-    auto open = reinterpret_cast<tOpen>(fLibrary.Symbol("OPEN"));
-    fProcess = reinterpret_cast<tProcess>(fLibrary.Symbol("PROCESSRECEIPT"));
-    OleStr failure = nullptr;
-    const qv::platform::OleString request(Request(0, ""));
-    if (open(request.Get(), &fHandle, &failure) != 0) {
-      throw std::runtime_error("OPEN failed: " + TakeText(failure));
-    }
-  }
+  Driver() : fTill(Request(0, "")) {}
 
   // Seconds to answer the receipt; throws when it is refused.
   double Seconds(const std::string& aReceipt) const {
-    const qv::platform::OleString request(Request(fHandle, aReceipt));
-    OleStr output = nullptr;
-    OleStr failure = nullptr;
+    const qv::platform::OleString request(Request(fTill.Handle(), aReceipt));
+    std::string output, failure;
     const auto start = std::chrono::steady_clock::now();
-    const int32_t result = fProcess(request.Get(), &output, &failure);
+    const int32_t result = fTill.Process(request, output, failure);
     const auto end = std::chrono::steady_clock::now();
-    TakeText(output);
-    if (result != 0) throw std::runtime_error("PROCESSRECEIPT failed: " + TakeText(failure));
+    if (result != 0) throw std::runtime_error("PROCESSRECEIPT failed: " + failure);
     return std::chrono::duration<double>(end - start).count();
   }
 
  private:
-  qv::platform::DynamicLibrary fLibrary;
-  tProcess fProcess = nullptr;
-  int32_t fHandle = 0;
+  qv::bench::OpenedTill fTill;
 };
 
 double Median(std::vector<double> aValues) {

@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,9 +46,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qv::platform::OleStr;
-using tOpen = int32_t (*)(OleStr, int32_t*, OleStr*);
-using tProcess = int32_t (*)(OleStr, OleStr*, OleStr*);
 
 constexpr double kTarget = 1.5;
 
@@ -55,46 +53,31 @@ std::string Request(int aHandle) {
   return qv::bench::TillRequest("BENCH", aHandle, qv::bench::kSaleReceipt);
 }
 
-using qv::bench::TakeText;
-
-// The library loaded from this program's folder, with a till opened in it.
+// The library with a till opened in it and the request of one sale; Error() says what failed.
 class tOpenedTill {
  public:
   tOpenedTill() {
-    const std::string library = (qv::bench::ProgramFolder() / "QVFP_CYKAVREN_10.so").string();
-    if (!fLibrary.Load(library, fError)) {
-      fError = "cannot load " + library + ": " + fError;
-      return;
+    try {
+      fTill = std::make_unique<qv::bench::OpenedTill>(Request(0));
+      fRequest = qv::platform::OleString(Request(fTill->Handle()));
+    } catch (const std::exception& aError) {
+      fError = aError.what();
     }
-    auto open = reinterpret_cast<tOpen>(fLibrary.Symbol("OPEN"));
-    fProcess = reinterpret_cast<tProcess>(fLibrary.Symbol("PROCESSRECEIPT"));
-    int32_t handle = 0;
-    OleStr openError = nullptr;
-    qv::platform::OleString openRequest(Request(0));
-    if (open(openRequest.Get(), &handle, &openError) != 0) {
-      fError = "OPEN failed: " + TakeText(openError);
-      return;
-    }
-    fRequest = qv::platform::OleString(Request(handle));
   }
   const std::string& Error() const { return fError; }
 
-  // One receipt; its updated request, or nothing with Error() set.
+  // One receipt; its updated request, or false with Error() set.
   bool Process(std::string& aOutput) {
-    OleStr output = nullptr;
-    OleStr failure = nullptr;
-    if (fProcess(fRequest.Get(), &output, &failure) != 0) {
-      fError = "PROCESSRECEIPT failed: " + TakeText(failure);
-      TakeText(output);
+    std::string failure;
+    if (fTill->Process(fRequest, aOutput, failure) != 0) {
+      fError = "PROCESSRECEIPT failed: " + failure;
       return false;
     }
-    aOutput = TakeText(output);
     return true;
   }
 
  private:
-  qv::platform::DynamicLibrary fLibrary;
-  tProcess fProcess = nullptr;
+  std::unique_ptr<qv::bench::OpenedTill> fTill;
   qv::platform::OleString fRequest;
   std::string fError;
 };

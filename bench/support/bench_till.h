@@ -9,12 +9,15 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/file_status.h"
 #include "platform/ole_string.h"
@@ -65,7 +68,6 @@ inline std::string TakeText(platform::OleStr aText) {
   return text;
 }
 
-// The folder of this program, on the local disk, where flushing costs what it costs a till.
 // Initializes Google Benchmark with aRepetitions repetitions in random order unless the
 // command line says otherwise, so that a slow spell of the machine falls on every benchmark
 // alike. false when the command line holds an argument it does not know.
@@ -88,9 +90,51 @@ inline bool InitializeInterleaved(int aArgc, char** aArgv, int aRepetitions) {
   return !benchmark::ReportUnrecognizedArguments(count, arguments.data());
 }
 
+// The folder of this program, on the local disk, where flushing costs what it costs a till.
 inline std::filesystem::path ProgramFolder() {
   return std::filesystem::path(platform::ExecutablePath()).parent_path();
 }
+
+// The built library QVFP_CYKAVREN_10 loaded from this program's folder (the stand-in receipt
+// printer and signing box beside it), as a host loads it, with a till opened by OPEN with
+// aOpenRequest. Throws std::runtime_error saying what failed.
+class OpenedTill {
+ public:
+  explicit OpenedTill(const std::string& aOpenRequest) {
+    const std::string path = (ProgramFolder() / "QVFP_CYKAVREN_10.so").string();
+    std::string error;
+    if (!fLibrary.Load(path, error)) throw std::runtime_error("cannot load " + path + ": " + error);
+    auto open = reinterpret_cast<tOpen>(fLibrary.Symbol("OPEN"));
+    fProcess = reinterpret_cast<tProcess>(fLibrary.Symbol("PROCESSRECEIPT"));
+    platform::OleStr failure = nullptr;
+    const platform::OleString request(aOpenRequest);
+    if (open(request.Get(), &fHandle, &failure) != 0) {
+      throw std::runtime_error("OPEN failed: " + TakeText(failure));
+    }
+  }
+
+  int32_t Handle() const { return fHandle; }
+
+  // PROCESSRECEIPT of aRequest: 0 with the updated request in aOutput, or the library's code
+  // with its message in aFailure.
+  int32_t Process(const platform::OleString& aRequest, std::string& aOutput,
+                  std::string& aFailure) const {
+    platform::OleStr output = nullptr;
+    platform::OleStr failure = nullptr;
+    const int32_t result = fProcess(aRequest.Get(), &output, &failure);
+    aOutput = TakeText(output);
+    aFailure = TakeText(failure);
+    return result;
+  }
+
+ private:
+  using tOpen = int32_t (*)(platform::OleStr, int32_t*, platform::OleStr*);
+  using tProcess = int32_t (*)(platform::OleStr, platform::OleStr*, platform::OleStr*);
+
+  platform::DynamicLibrary fLibrary;
+  tProcess fProcess = nullptr;
+  int32_t fHandle = 0;
+};
 
 class ScratchTill {
  public:
