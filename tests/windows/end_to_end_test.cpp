@@ -13,16 +13,12 @@
 #include "platform/process.h"
 #include "requests.h"
 #include "support/file_status_assertions.h"
+#include "windows_test_support.h"
 
 namespace qv::host {
 namespace {
 
-using RegisterFunction = long(QV_STDCALL*)();
-
-std::string ProgramFolder() {
-  const std::string path = platform::ExecutablePath();
-  return path.substr(0, path.find_last_of("\\/") + 1);
-}
+using testing::ProgramFolder;
 
 std::string Today() {
   const platform::LocalTime now = platform::Now();
@@ -47,14 +43,7 @@ bool LogShows(const std::string& aPath, const std::string& aText) {
 
 class WindowsTill : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    platform::DynamicLibrary algo;
-    std::string error;
-    ASSERT_TRUE(algo.Load(ProgramFolder() + "AlgoDll.dll", error)) << error;
-    auto registerServer = reinterpret_cast<RegisterFunction>(algo.Symbol("DllRegisterServer"));
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), 0L);
-  }
+  static void SetUpTestSuite() { testing::RegisterSigningComponent(); }
 
   void SetUp() override {
     // A till of its own for every run (Wine hands out the same process ids run after run).

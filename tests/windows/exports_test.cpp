@@ -11,8 +11,11 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "support/file_status_assertions.h"
+#include "windows_test_support.h"
 
 namespace {
+
+using qv::testing::ProgramFolder;
 
 struct PeExports {
   uint16_t machine = 0;
@@ -67,11 +70,6 @@ PeExports ReadExports(const std::string& aPath) {
     result.names.emplace_back(data.c_str() + name);
   }
   return result;
-}
-
-std::string ProgramFolder() {
-  const std::string path = qv::platform::ExecutablePath();
-  return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
 // The machine of this program: the libraries are built for the same.

@@ -28,16 +28,12 @@
 #include "platform/process.h"
 #include "platform/socket.h"
 #include "platform/unicode.h"
+#include "windows_test_support.h"
 
 namespace qv {
 namespace {
 
-using RegisterFunction = long(__stdcall*)();
-
-std::string ProgramFolder() {
-  const std::string path = platform::ExecutablePath();
-  return path.substr(0, path.find_last_of("\\/") + 1);
-}
+using testing::ProgramFolder;
 
 std::wstring Wide(const std::string& aText) {
   const std::u16string units = platform::Utf8ToUtf16(aText);
@@ -121,12 +117,7 @@ class WindowsServe : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // The signing component is found through its COM registration, as regsvr32 leaves it.
-    platform::DynamicLibrary algo;
-    std::string error;
-    ASSERT_TRUE(algo.Load(ProgramFolder() + "AlgoDll.dll", error)) << error;
-    auto registerServer = reinterpret_cast<RegisterFunction>(algo.Symbol("DllRegisterServer"));
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), 0L);
+    testing::RegisterSigningComponent();
   }
 };
 
